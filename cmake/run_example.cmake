@@ -1,0 +1,12 @@
+# Copies an example folder into the build tree, runs korvane there and shows the run log.
+file(REMOVE_RECURSE "${RUN_DIR}")
+file(COPY "${EXAMPLE_DIR}/" DESTINATION "${RUN_DIR}")
+execute_process(COMMAND "${KORVANE}" WORKING_DIRECTORY "${RUN_DIR}" RESULT_VARIABLE status)
+file(READ "${RUN_DIR}/korvane.log" log)
+string(REPLACE "\r" "" log "${log}")
+message("${log}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "korvane ended with status ${status}")
+endif()
+file(GLOB outputs "${RUN_DIR}/eh_EMS.#*")
+message("Converted ${EXAMPLE_DIR}: run log and field file are in ${RUN_DIR}")

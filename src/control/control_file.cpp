@@ -1,0 +1,59 @@
+#include "control/control_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "textio/errors.h"
+#include "textio/group_reader.h"
+
+namespace korvane {
+
+void read_control_file(FieldStore& s, const char* path) {
+  GroupReader in(control_unit, path);
+  in.skip_record("record 1 (title)");
+  in.skip_record("record 2 (title)");
+
+  std::string_view name = in.read_text_record("record 3 (table name)");
+  const std::size_t kept = std::min<std::size_t>(name.size(), name_length);
+  s.fname.fill(' ');
+  std::memcpy(s.fname.data(), name.data(), kept);
+
+  in.read_integers(&s.ifield, 1, "ifield");
+  std::int32_t isym[3];
+  in.read_integers(isym, 3, "isym_x, isym_y, isym_z");
+  s.isym_x = isym[0];
+  s.isym_y = isym[1];
+  s.isym_z = isym[2];
+  in.read_integers(&s.nfile, 1, "nfile");
+  in.read_integers(&s.ifmt, 1, "ifmt");
+  std::int32_t ksym[3];
+  in.read_integers(ksym, 3, "ksym_x, ksym_y, ksym_z");
+  s.ksym_x = ksym[0];
+  s.ksym_y = ksym[1];
+  s.ksym_z = ksym[2];
+  in.read_reals(&s.d_elm, 1, "d_elm");
+  in.read_reals(&s.aper, 1, "aper");
+  in.read_reals(&s.fscale, 1, "fscale");
+  in.read_reals(&s.cscale, 1, "cscale");
+  std::int32_t counts[3];
+  in.read_integers(counts, 3, "Nox, Noy, Noz");
+  s.Nox = counts[0];
+  s.Noy = counts[1];
+  s.Noz = counts[2];
+}
+
+void check_control_values(const FieldStore& s) {
+  if (s.Noz > Nozmax || s.Nox > Noxmax || s.Noy > Noymax) {
+    throw FatalStop(" Output grid larger than max PELIX grid ");
+  }
+  // One node along an axis would make its step a division by zero.
+  if (s.Nox < 2 || s.Noy < 2 || s.Noz < 2) {
+    throw FatalStop(" Output grid needs at least 2 nodes along each axis ");
+  }
+  // Codes outside 0..2 would otherwise end in a silently zero field.
+  for (std::int32_t code : {s.isym_x, s.isym_y, s.isym_z, s.ksym_x, s.ksym_y, s.ksym_z}) {
+    if (code < 0 || code > 2) throw FatalStop(" Symmetry codes must be 0, 1 or 2 ");
+  }
+}
+
+}  // namespace korvane

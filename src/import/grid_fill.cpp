@@ -1,0 +1,132 @@
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "import/table_import.h"
+#include "textio/group_reader.h"
+
+namespace korvane {
+namespace {
+
+// Axes (0 = x, 1 = y, 2 = z) from fastest to slowest for a loop order code; false for a
+// code that is none of the six orders.
+bool loop_axes(std::int32_t iord, int axes[3]) {
+  switch (iord) {
+    case 123: axes[0] = 0, axes[1] = 1, axes[2] = 2; return true;
+    case 132: axes[0] = 0, axes[1] = 2, axes[2] = 1; return true;
+    case 213: axes[0] = 1, axes[1] = 0, axes[2] = 2; return true;
+    case 231: axes[0] = 2, axes[1] = 0, axes[2] = 1; return true;
+    case 312: axes[0] = 1, axes[1] = 2, axes[2] = 0; return true;
+    case 321: axes[0] = 2, axes[1] = 1, axes[2] = 0; return true;
+    default: return false;
+  }
+}
+
+const char* const axis_name[3] = {"x", "y", "z"};
+
+}  // namespace
+
+void shift_z(FieldStore& s, ListWriter& log) {
+  if (s.Zimin != 0.0) {
+    s.Zimax = s.Zimax - s.Zimin;
+    s.Zimin = 0.0;
+    log.record(" Shifted Z: Zmin, Zmax= ", s.Zimin, s.Zimax);
+  }
+}
+
+void fill_grid(FieldStore& s, Warnings& warnings) {
+  GroupReader in(table_unit, table_name(s));
+  int axes[3];
+  // Records without coordinates run z fastest, then y, x slowest.
+  if (!loop_axes(s.ireim == 3 ? 321 : s.iord, axes)) return;
+  const int values_per_record = s.ireim == 3 ? 3 : s.ireim == 2 ? 6 : 9;
+  const int first_component = s.ireim == 3 ? 0 : 3;
+  const bool has_coordinates = s.ireim != 3;
+
+  const std::int32_t counts[3] = {s.Nix, s.Niy, s.Niz};
+  const std::int64_t records =
+      static_cast<std::int64_t>(s.Nix) * s.Niy * static_cast<std::int64_t>(s.Niz);
+  double mesh_step[3];
+  for (int a = 0; a < 3; ++a) {
+    mesh_step[a] = counts[a] > 1 ? (s.mesh_hi[a] - s.mesh_lo[a]) / (counts[a] - 1) : 0.0;
+  }
+  bool warned = false;
+
+  int node[3] = {1, 1, 1};
+  double values[9];
+  GroupFault fault;
+  for (std::int64_t r = 1; r <= records; ++r) {
+    if (in.try_read_reals(values, values_per_record, fault) != GroupStatus::complete) {
+      in.raise(fault, values_per_record,
+               "record " + std::to_string(r) + " of the " + std::to_string(records) +
+                   " the input grid needs");
+    }
+    const int i = node[0], j = node[1], k = node[2];
+    s.ExIn(i, j, k) = values[first_component];
+    s.EyIn(i, j, k) = values[first_component + 1];
+    s.EzIn(i, j, k) = values[first_component + 2];
+
+    // The field is placed by record order; a record off the regular mesh means that
+    // order is not what the scan assumed, which the user must learn of.
+    if (has_coordinates && !warned) {
+      for (int a = 0; a < 3 && !warned; ++a) {
+        if (counts[a] < 2) continue;
+        const double expected = s.mesh_lo[a] + (node[a] - 1) * mesh_step[a];
+        const double found = values[a] * s.cscale;
+        if (!(std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[a]))) {
+          char detail[160];
+          std::snprintf(detail, sizeof detail,
+                        "%s = %.9g lies off the regular mesh (node %d at %.9g); the field is "
+                        "placed by record order",
+                        axis_name[a], found, node[a], expected);
+          warnings.warn(located_message(table_unit, in.name(), in.line_number(), detail));
+          warned = true;
+        }
+      }
+    }
+
+    if (++node[axes[0]] > counts[axes[0]]) {
+      node[axes[0]] = 1;
+      if (++node[axes[1]] > counts[axes[1]]) {
+        node[axes[1]] = 1;
+        ++node[axes[2]];
+      }
+    }
+  }
+}
+
+void scale_field(FieldStore& s) {
+  if (s.ifield != 0 && s.ifield != 1) return;
+  for (int k = 1; k <= s.Niz; ++k) {
+    for (int j = 1; j <= s.Niy; ++j) {
+      for (int i = 1; i <= s.Nix; ++i) {
+        if (s.ifield == 0) {
+          s.ExIn(i, j, k) = (s.fscale * s.ExIn(i, j, k)) * 0.01;
+          s.EyIn(i, j, k) = (s.fscale * s.EyIn(i, j, k)) * 0.01;
+          s.EzIn(i, j, k) = (s.fscale * s.EzIn(i, j, k)) * 0.01;
+          s.HxIn(i, j, k) = 0.0;
+          s.HyIn(i, j, k) = 0.0;
+          s.HzIn(i, j, k) = 0.0;
+        } else {
+          s.HxIn(i, j, k) = s.fscale * s.ExIn(i, j, k);
+          s.HyIn(i, j, k) = s.fscale * s.EyIn(i, j, k);
+          s.HzIn(i, j, k) = s.fscale * s.EzIn(i, j, k);
+          s.ExIn(i, j, k) = 0.0;
+          s.EyIn(i, j, k) = 0.0;
+          s.EzIn(i, j, k) = 0.0;
+        }
+      }
+    }
+  }
+}
+
+void centre_z(FieldStore& s, ListWriter& log) {
+  if (s.Zimin != -s.Zimax) {
+    s.Zimax = (s.Zimax - s.Zimin) / 2.0;
+    s.Zimin = -s.Zimax;
+    log.record(" Centered Z: Zimin, Zimax= ", s.Zimin, s.Zimax);
+  }
+}
+
+}  // namespace korvane

@@ -1,0 +1,113 @@
+#include <cmath>
+
+#include "regrid/regrid.h"
+#include "textio/errors.h"
+
+namespace korvane {
+namespace {
+
+// Index of the stencil's centre along one axis: the node nearest to the point (the upper
+// one at a tie), moved inward at the two ends so both neighbours exist. The truncation is
+// done in double so that no index is ever converted from a value out of int's range.
+int centre_index(double offset_from_first, double step, int count) {
+  const double t = std::trunc((offset_from_first - step / 2.0) / step) + 2.0;
+  if (!(t >= 2.0)) return 2;
+  if (t >= static_cast<double>(count)) return count - 1;
+  return static_cast<int>(t);
+}
+
+}  // namespace
+
+void check_interpolation_grid(const FieldStore& s) {
+  if (s.Nix < 3 || s.Niy < 3 || s.Niz < 3) {
+    throw FatalStop(" Input grid needs at least 3 nodes along each axis to interpolate ");
+  }
+  if (!(s.Xi(2) - s.Xi(1) > 0) || !(s.Yi(2) - s.Yi(1) > 0) || !(s.Zi(2) - s.Zi(1) > 0)) {
+    throw FatalStop(" Input grid coordinates must increase along each axis ");
+  }
+}
+
+void interp3d(const FieldStore& s, double xo, double yo, double zo, double fe[3],
+              double fh[3]) {
+  for (int c = 0; c < 3; ++c) fe[c] = 0.0, fh[c] = 0.0;
+  // Inclusive bounds; written so that a coordinate that is not a number is outside.
+  if (!(s.Xi(1) <= xo && xo <= s.Xi(s.Nix))) return;
+  if (!(s.Yi(1) <= yo && yo <= s.Yi(s.Niy))) return;
+  if (!(s.Zi(1) <= zo && zo <= s.Zi(s.Niz))) return;
+
+  const double hx = s.Xi(2) - s.Xi(1);
+  const double hy = s.Yi(2) - s.Yi(1);
+  const double hz = s.Zi(2) - s.Zi(1);
+  const int ic = centre_index(xo - s.Xi(1), hx, s.Nix);
+  const int jc = centre_index(yo - s.Yi(1), hy, s.Niy);
+  const int kc = centre_index(zo - s.Zi(1), hz, s.Niz);
+  const int im = ic - 1, ip = ic + 1;
+  const int jm = jc - 1, jp = jc + 1;
+  const int km = kc - 1, kp = kc + 1;
+
+  const double p = (xo - s.Xi(ic)) / hx;
+  const double q = (yo - s.Yi(jc)) / hy;
+  const double r = (zo - s.Zi(kc)) / hz;
+  const double pp = p * p, qq = q * q, rr = r * r;
+
+  const double w0 = 1.0 - pp - qq - rr;
+  const double wxp = (p + pp) / 2.0, wxm = (pp - p) / 2.0;
+  const double wyp = (q + qq) / 2.0, wym = (qq - q) / 2.0;
+  const double wzp = (r + rr) / 2.0, wzm = (rr - r) / 2.0;
+  const double wxy = p * q / 4.0, wxz = p * r / 4.0, wyz = q * r / 4.0;
+
+  // The 19 nodes as offsets into the arrays, shared by the six components.
+  using F = InputField;
+  const std::size_t c = F::offset(ic, jc, kc);
+  const std::size_t xp = F::offset(ip, jc, kc), xm = F::offset(im, jc, kc);
+  const std::size_t yp = F::offset(ic, jp, kc), ym = F::offset(ic, jm, kc);
+  const std::size_t zp = F::offset(ic, jc, kp), zm = F::offset(ic, jc, km);
+  const std::size_t xpyp = F::offset(ip, jp, kc), xmym = F::offset(im, jm, kc);
+  const std::size_t xmyp = F::offset(im, jp, kc), xpym = F::offset(ip, jm, kc);
+  const std::size_t xpzp = F::offset(ip, jc, kp), xmzm = F::offset(im, jc, km);
+  const std::size_t xmzp = F::offset(im, jc, kp), xpzm = F::offset(ip, jc, km);
+  const std::size_t ypzp = F::offset(ic, jp, kp), ymzm = F::offset(ic, jm, km);
+  const std::size_t ymzp = F::offset(ic, jm, kp), ypzm = F::offset(ic, jp, km);
+
+  // Summed in one fixed order so the result is the same bit for bit everywhere.
+  auto at = [&](const F& f) {
+    const double* v = f.values.data();
+    double sum = w0 * v[c] + wxp * v[xp];
+    sum = sum + wxm * v[xm];
+    sum = sum + wyp * v[yp];
+    sum = sum + wym * v[ym];
+    sum = sum + wzp * v[zp];
+    sum = sum + wzm * v[zm];
+    sum = sum + wxy * (v[xpyp] + v[xmym] - v[xmyp] - v[xpym]);
+    sum = sum + wxz * (v[xpzp] + v[xmzm] - v[xmzp] - v[xpzm]);
+    sum = sum + wyz * (v[ypzp] + v[ymzm] - v[ymzp] - v[ypzm]);
+    return sum;
+  };
+  fe[0] = at(s.ExFull);
+  fe[1] = at(s.EyFull);
+  fe[2] = at(s.EzFull);
+  fh[0] = at(s.HxFull);
+  fh[1] = at(s.HyFull);
+  fh[2] = at(s.HzFull);
+}
+
+void interpolate_field(FieldStore& s) {
+  for (int i = 1; i <= s.Nox; ++i) {
+    for (int j = 1; j <= s.Noy; ++j) {
+      for (int k = 1; k <= s.Noz; ++k) {
+        s.xo = s.xmws(i);
+        s.yo = s.ymws(j);
+        s.zo = s.zmws(k);
+        interp3d(s, s.xo, s.yo, s.zo, s.fe, s.fh);
+        s.ExOut(i, j, k) = s.fe[0];
+        s.EyOut(i, j, k) = s.fe[1];
+        s.EzOut(i, j, k) = s.fe[2];
+        s.HxOut(i, j, k) = s.fh[0];
+        s.HyOut(i, j, k) = s.fh[1];
+        s.HzOut(i, j, k) = s.fh[2];
+      }
+    }
+  }
+}
+
+}  // namespace korvane

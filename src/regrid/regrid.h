@@ -1,0 +1,41 @@
+// Regridding: the node coordinates of the full input grid and of the output grid, the
+// same-grid test, the direct transfer and the 19-point interpolation.
+#pragma once
+
+#include "store/field_store.h"
+#include "textio/list_writer.h"
+
+namespace korvane {
+
+// Lays out Xi, Yi, Zi from the full input grid's bounds and counts and xmws, ymws, zmws
+// from aper, d_elm, ksym_x/y/z and Nox, Noy, Noz (node n at (n - 1) * step + lower bound),
+// and logs the " Full input grid " and " Output grid parameters " blocks. Lengths in metres.
+void setup_output_grid(FieldStore& store, ListWriter& log);
+
+// True when the field can be copied node for node: every bound within 1e-6 (strictly),
+// the same counts and symcode 0, tested in a fixed order.
+bool same_grid(const FieldStore& store);
+
+// Logs the transfer decision; then copies the six full-grid arrays node for node, or
+// checks that the full grid can be interpolated (FatalStop otherwise) and interpolates
+// every output node.
+void transfer_field(FieldStore& store, ListWriter& log);
+
+// Copies ExFull .. HzFull onto ExOut .. HzOut over Nox x Noy x Noz nodes.
+void transfer_direct(FieldStore& store);
+
+// FatalStop unless the full grid has at least 3 nodes and an increasing step on each axis.
+void check_interpolation_grid(const FieldStore& store);
+
+// The field at (xo, yo, zo) by the second-order formula over 19 nodes of the full input
+// grid: the nearest node (moved inward at the ends), its 6 face and 12 edge neighbours.
+// fe and fh receive the electric and magnetic x, y, z components; a point outside the
+// grid along any axis (or not a number) gives zeros. Reads the store only; needs a grid
+// that passed check_interpolation_grid. Does not allocate or throw.
+void interp3d(const FieldStore& store, double xo, double yo, double zo, double fe[3],
+              double fh[3]);
+
+// Interpolates every output node into ExOut .. HzOut, x outermost, z innermost.
+void interpolate_field(FieldStore& store);
+
+}  // namespace korvane

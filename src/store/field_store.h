@@ -1,0 +1,127 @@
+// The field store: every grid, field array, control value and hand-off value of one run.
+//
+// One object, zero at the start, fixed in size (about 102.5 MB of doubles), created once by
+// the driver and handed by reference to each phase. Its capacities are the program's limits
+// on grid size. Field arrays are indexed (i, j, k) from 1 along (x, y, z), i fastest.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace korvane {
+
+inline constexpr int Nixmax = 50;   // input nodes along x (both input grids)
+inline constexpr int Niymax = 50;
+inline constexpr int Nizmax = 402;
+inline constexpr int Noxmax = 25;   // output nodes along x: the largest PELIX grid
+inline constexpr int Noymax = 25;
+inline constexpr int Nozmax = 201;
+
+// A 3D array of doubles with fixed capacity, addressed (i, j, k) from 1, i fastest.
+template <int NX, int NY, int NZ>
+struct Grid3 {
+  static constexpr int nx = NX;
+  static constexpr int ny = NY;
+  static constexpr int nz = NZ;
+  std::array<double, static_cast<std::size_t>(NX) * NY * NZ> values;
+
+  static constexpr std::size_t offset(int i, int j, int k) {
+    return static_cast<std::size_t>(i - 1) +
+           static_cast<std::size_t>(NX) *
+               (static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(NY) * (k - 1));
+  }
+  double& operator()(int i, int j, int k) { return values[offset(i, j, k)]; }
+  double operator()(int i, int j, int k) const { return values[offset(i, j, k)]; }
+};
+
+using InputField = Grid3<Nixmax, Niymax, Nizmax>;
+using OutputField = Grid3<Noxmax, Noymax, Nozmax>;
+
+// A 1D array addressed from 1.
+template <int N>
+struct Axis {
+  std::array<double, N> values;
+  double& operator()(int n) { return values[static_cast<std::size_t>(n - 1)]; }
+  double operator()(int n) const { return values[static_cast<std::size_t>(n - 1)]; }
+};
+
+inline constexpr int name_length = 132;
+
+struct FieldStore {
+  // Field arrays of the exported region, the full input grid and the output grid.
+  InputField ExIn, EyIn, EzIn, HxIn, HyIn, HzIn;
+  InputField ExFull, EyFull, EzFull, HxFull, HyFull, HzFull;
+  OutputField ExOut, EyOut, EzOut, HxOut, HyOut, HzOut;
+
+  // Node coordinates of the full input grid and of the output grid.
+  Axis<Nixmax> Xi;
+  Axis<Niymax> Yi;
+  Axis<Nizmax> Zi;
+  Axis<Noxmax> xmws;
+  Axis<Noymax> ymws;
+  Axis<Nozmax> zmws;
+
+  // Input grid: first the exported region, then the full grid after unfolding.
+  double Ximin, Ximax, Yimin, Yimax, Zimin, Zimax;
+  std::int32_t Nix, Niy, Niz;
+  double dXi, dYi, dZi;  // steps of the exported region as found; logged only
+  std::int32_t iord;
+
+  // Output grid and the steps used to lay out both grids' coordinates.
+  double Xmin, Xmax, Ymin, Ymax, Zmin, Zmax;
+  double dx, dy, dz;
+
+  // Control values. fname is the table's name, blank-padded to 132 characters.
+  std::array<char, name_length> fname;
+  std::int32_t ifield;
+  std::int32_t isym_x, isym_y, isym_z;
+  std::int32_t nfile, ifmt;
+  std::int32_t ksym_x, ksym_y, ksym_z;
+  double d_elm, aper, fscale, cscale;
+  std::int32_t Nox, Noy, Noz;
+
+  // Export table reading.
+  std::int32_t ireim;
+  std::array<char, name_length> line;
+  double xrec, yrec, zrec, xrec1, yrec1, zrec1;
+  double vxre, vyre, vzre, vxim, vyim, vzim;
+  std::int32_t icount, ios;
+  // Bounds of the regular mesh between the first and the last record the scan found,
+  // before any Z shift (table units times cscale): what each record's coordinates are
+  // checked against while the field is loaded.
+  double mesh_lo[3], mesh_hi[3];
+
+  // Symmetry unfolding.
+  std::int32_t symcode;
+  double sgnx, sgny, sgnz;
+  std::int32_t isrc, jsrc, ksrc;
+  std::int32_t Nfx, Nfy, Nfz;
+
+  // Interpolation hand-off.
+  double xo, yo, zo;
+  double fe[3], fh[3];
+
+  // Output.
+  std::array<char, name_length> fname_out;
+  std::int32_t k_s_EH;
+  std::int32_t iend;
+  double mu0;
+};
+
+struct StoreDeleter {
+  void operator()(FieldStore* store) const;
+};
+using StorePtr = std::unique_ptr<FieldStore, StoreDeleter>;
+
+// A new store, every byte zero. Zero pages come from the system on demand, so the parts of
+// the capacity a run never touches cost no memory. Throws std::bad_alloc when the memory is
+// not there.
+StorePtr make_store();
+
+// The table name as the file system is to see it: the record's bytes less trailing blanks.
+std::string table_name(const FieldStore& store);
+
+}  // namespace korvane

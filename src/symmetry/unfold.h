@@ -1,0 +1,24 @@
+// Symmetry unfolding: the exported fraction of a structure mirrored over the planes
+// x = 0, y = 0 and z = 0 onto the full input grid.
+#pragma once
+
+#include "store/field_store.h"
+
+namespace korvane {
+
+// Which components a plane's code makes odd, for the plane normal to `axis` (0 = x,
+// 1 = y, 2 = z): code 1 flips the component along the axis, code 2 the two others.
+bool is_odd(int code, int axis, int component);
+
+// Clears each export code equal to the output's code on its axis, forms
+// symcode = 100 isym_x + 10 isym_y + isym_z and fills ExFull .. HzFull from ExIn .. HzIn:
+// a plain copy for symcode 0; otherwise each unfolded axis of N exported nodes becomes
+// 2N - 1 full nodes (the plane node shared), full node n fed from exported node
+// |n - N| + 1, the mirrored half (n < N) multiplied by -1 for each component odd at that
+// plane. The plane node keeps its exported value. Then the counts of the unfolded axes
+// become 2N - 1 and their lower bounds the negated upper bounds. A symcode that is none
+// of the 27 cases copies nothing. Needs counts that fit the arrays after unfolding (the
+// input grid check guarantees it). Does not allocate or throw; writes no log.
+void unfold_symmetry(FieldStore& store);
+
+}  // namespace korvane

@@ -1,0 +1,265 @@
+#include "textio/group_reader.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "textio/errors.h"
+
+namespace korvane {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
+
+// Finds the values of one group across the records it spans. A comma may follow a value;
+// a comma before the first value, or a second comma with only blanks since the last one,
+// stands for a missing value.
+class Tokenizer {
+ public:
+  enum Result { token, line_end, misplaced_comma };
+
+  Result next(std::string_view line, std::size_t& pos, std::string_view& out) {
+    const std::size_t size = line.size();
+    for (;;) {
+      while (pos < size && is_blank(line[pos])) ++pos;
+      if (pos == size) return line_end;
+      if (line[pos] != ',') break;
+      if (!had_value_ || comma_) return misplaced_comma;
+      comma_ = true;
+      ++pos;
+    }
+    std::size_t start = pos;
+    while (pos < size && !is_separator(line[pos])) ++pos;
+    out = line.substr(start, pos - start);
+    had_value_ = true;
+    comma_ = false;
+    return token;
+  }
+
+ private:
+  bool had_value_ = false;
+  bool comma_ = false;
+};
+
+TokenStatus parse_value(std::string_view token, double& value) { return parse_real(token, value); }
+TokenStatus parse_value(std::string_view token, std::int32_t& value) {
+  return parse_integer(token, value);
+}
+
+// Reads n values from the records that `next_line` hands out, one after another.
+template <class T, class NextLine>
+GroupStatus read_group(NextLine&& next_line, T* values, int n, GroupFault& fault) {
+  Tokenizer tokens;
+  std::string_view line;
+  std::size_t pos = 0;
+  int found = 0;
+  fault.wanted_integer = std::is_integral_v<T>;
+  if (!next_line(line)) {
+    fault.status = GroupStatus::end_of_input;
+    fault.found = 0;
+    return fault.status;
+  }
+  while (found < n) {
+    std::string_view token;
+    switch (tokens.next(line, pos, token)) {
+      case Tokenizer::line_end:
+        if (!next_line(line)) {
+          fault.status = GroupStatus::end_of_input;
+          fault.found = found;
+          return fault.status;
+        }
+        pos = 0;
+        continue;
+      case Tokenizer::misplaced_comma:
+        fault.status = GroupStatus::bad_value;
+        fault.found = found;
+        fault.line = line;
+        fault.column = pos;
+        fault.token = line.substr(pos, 1);
+        fault.token_status = TokenStatus::not_a_number;
+        return fault.status;
+      case Tokenizer::token:
+        break;
+    }
+    TokenStatus status = parse_value(token, values[found]);
+    if (status != TokenStatus::ok) {
+      fault.status = GroupStatus::bad_value;
+      fault.found = found;
+      fault.line = line;
+      fault.column = static_cast<std::size_t>(token.data() - line.data());
+      fault.token = token;
+      fault.token_status = status;
+      return fault.status;
+    }
+    ++found;
+  }
+  fault.status = GroupStatus::complete;
+  fault.found = found;
+  return fault.status;
+}
+
+}  // namespace
+
+TokenStatus parse_real(std::string_view token, double& value) {
+  const std::size_t size = token.size();
+  std::size_t i = 0;
+  const bool plus = size > 0 && token[0] == '+';
+  if (size > 0 && (token[0] == '+' || token[0] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < size && is_digit(token[i])) ++i, ++digits;
+  if (i < size && token[i] == '.') {
+    ++i;
+    while (i < size && is_digit(token[i])) ++i, ++digits;
+  }
+  if (digits == 0) return TokenStatus::not_a_number;
+  std::size_t exponent_letter = size;
+  if (i < size) {
+    char c = token[i];
+    if (c != 'E' && c != 'e' && c != 'D' && c != 'd') return TokenStatus::not_a_number;
+    exponent_letter = i++;
+    if (i < size && (token[i] == '+' || token[i] == '-')) ++i;
+    std::size_t exponent_digits = 0;
+    while (i < size && is_digit(token[i])) ++i, ++exponent_digits;
+    if (exponent_digits == 0 || i != size) return TokenStatus::not_a_number;
+  }
+
+  // from_chars knows neither a leading plus nor the D exponent: hand it a copy then.
+  const bool d_exponent =
+      exponent_letter < size && (token[exponent_letter] == 'D' || token[exponent_letter] == 'd');
+  const char* first = token.data() + (plus ? 1 : 0);
+  const char* last = token.data() + size;
+  char local[128];
+  if (d_exponent && size <= sizeof local) {
+    std::memcpy(local, token.data(), size);
+    local[exponent_letter] = 'e';
+    first = local + (plus ? 1 : 0);
+    last = local + size;
+  }
+  std::string copy;
+  if (d_exponent && size > sizeof local) {
+    copy.assign(token);
+    copy[exponent_letter] = 'e';
+    first = copy.data() + (plus ? 1 : 0);
+    last = copy.data() + copy.size();
+  }
+  auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ec == std::errc() && result.ptr == last) return TokenStatus::ok;
+  if (result.ec != std::errc::result_out_of_range) return TokenStatus::not_a_number;
+
+  // Out of range: an overflow is an error, an underflow reads as the nearest double.
+  std::string text(first, last);
+  errno = 0;
+  double nearest = std::strtod(text.c_str(), nullptr);
+  if (std::isinf(nearest)) return TokenStatus::out_of_range;
+  value = nearest;
+  return TokenStatus::ok;
+}
+
+TokenStatus parse_integer(std::string_view token, std::int32_t& value) {
+  const std::size_t size = token.size();
+  std::size_t i = 0;
+  if (size > 0 && (token[0] == '+' || token[0] == '-')) ++i;
+  if (i == size) return TokenStatus::not_a_number;
+  for (std::size_t k = i; k < size; ++k) {
+    if (!is_digit(token[k])) return TokenStatus::not_a_number;
+  }
+  const char* first = token.data() + (token[0] == '+' ? 1 : 0);
+  auto result = std::from_chars(first, token.data() + size, value);
+  if (result.ec == std::errc::result_out_of_range) return TokenStatus::out_of_range;
+  return TokenStatus::ok;
+}
+
+std::string describe_bad_value(const GroupFault& fault) {
+  if (fault.token == ",") return "a value is missing before this comma";
+  std::string text = "'";
+  text += printable(fault.token.substr(0, 80));
+  if (fault.token.size() > 80) text += "...";
+  text += "'";
+  if (fault.token_status == TokenStatus::out_of_range) {
+    text += fault.wanted_integer ? " is outside the range of a 32-bit integer"
+                                 : " is too large for a double";
+  } else {
+    text += fault.wanted_integer ? " is not an integer" : " is not a real number";
+  }
+  return text;
+}
+
+void GroupReader::raise(const GroupFault& fault, int needed, std::string_view what) const {
+  if (fault.status == GroupStatus::bad_value) {
+    std::string text = describe_bad_value(fault) + " (reading " + std::string(what) + ")";
+    throw IoError(located_message(unit(), name(), fault.line_number, text) + "\n" +
+                  caret_excerpt(fault.line, fault.column));
+  }
+  std::string text = "end of file";
+  if (fault.line_number > 0) text += " after line " + std::to_string(fault.line_number);
+  text += " while reading " + std::string(what);
+  if (needed > 1) {
+    text += " (" + std::to_string(fault.found) + " of " + std::to_string(needed) +
+            " values found)";
+  }
+  throw IoError(located_message(unit(), name(), 0, text));
+}
+
+void GroupReader::skip_record(std::string_view what) {
+  std::string_view line;
+  if (!lines_.next(line)) {
+    GroupFault fault;
+    fault.status = GroupStatus::end_of_input;
+    fault.line_number = lines_.line_number();
+    raise(fault, 0, what);
+  }
+}
+
+std::string_view GroupReader::read_text_record(std::string_view what) {
+  std::string_view line;
+  if (!lines_.next(line)) {
+    GroupFault fault;
+    fault.status = GroupStatus::end_of_input;
+    fault.line_number = lines_.line_number();
+    raise(fault, 0, what);
+  }
+  return line;
+}
+
+bool GroupReader::try_read_text_record(std::string_view& text) { return lines_.next(text); }
+
+GroupStatus GroupReader::try_read_reals(double* values, int n, GroupFault& fault) {
+  auto next_line = [this](std::string_view& line) { return lines_.next(line); };
+  GroupStatus status = read_group(next_line, values, n, fault);
+  fault.line_number = lines_.line_number();
+  return status;
+}
+
+void GroupReader::read_reals(double* values, int n, std::string_view what) {
+  GroupFault fault;
+  if (try_read_reals(values, n, fault) != GroupStatus::complete) raise(fault, n, what);
+}
+
+void GroupReader::read_integers(std::int32_t* values, int n, std::string_view what) {
+  GroupFault fault;
+  auto next_line = [this](std::string_view& line) { return lines_.next(line); };
+  GroupStatus status = read_group(next_line, values, n, fault);
+  fault.line_number = lines_.line_number();
+  if (status != GroupStatus::complete) raise(fault, n, what);
+}
+
+GroupStatus read_reals_from_text(std::string_view text, double* values, int n,
+                                 GroupFault& fault) {
+  bool given = false;
+  auto next_line = [&](std::string_view& line) {
+    if (given) return false;
+    given = true;
+    line = text;
+    return true;
+  };
+  GroupStatus status = read_group(next_line, values, n, fault);
+  fault.line_number = 1;
+  return status;
+}
+
+}  // namespace korvane

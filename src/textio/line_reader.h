@@ -1,0 +1,45 @@
+// Sequential reading of a text file line by line, streamed in large blocks.
+//
+// A line ends at LF; one CR right before the LF (or before the end of the file) is not part
+// of it. Only the block buffer is held, never the whole file; it grows only for a line
+// longer than itself.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+class LineReader {
+ public:
+  // Opens the file; throws IoError naming the unit and the file when it cannot be opened
+  // (missing, a folder, a name holding a NUL byte).
+  LineReader(int unit, std::string name);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, valid until the next call; false at the end of the file.
+  bool next(std::string_view& line);
+
+  // Number of the line last returned, from 1 (0 before the first).
+  long line_number() const { return line_number_; }
+  int unit() const { return unit_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  bool fill();
+
+  int unit_;
+  std::string name_;
+  int fd_ = -1;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool at_end_ = false;
+  long line_number_ = 0;
+};
+
+}  // namespace korvane
