@@ -52,8 +52,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -232,6 +230,8 @@ std::string control_file(const Example& e)
 }
 
 // A field value as the table holds it: 11 significant digits, never -0.
+// A 9-value record stays within 128 characters: korvane judges the layout
+// on the first 132 characters of the first record.
 void append_value(std::string& out, double v)
 {
     char buf[40];
@@ -309,12 +309,18 @@ struct FieldFile {
 
 bool read_bytes(const std::filesystem::path& path, std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* f = std::fopen(path.string().c_str(), "rb");
+    if (f == nullptr) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    char block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, f)) > 0) {
+        bytes.append(block, got);
+    }
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    return ok;
 }
 
 int component_count(int ifield)
@@ -517,7 +523,8 @@ int check(const Example& e, const std::filesystem::path& rundir)
             for (int j = 0; j < ny; ++j) {
                 for (int i = 0; i < nx; ++i) {
                     const Vec3 f = e.field(file.nodes[0][i], file.nodes[1][j], file.nodes[2][k]);
-                    const double want = scale * f[c % 3];
+                    // With ifield 2 the magnetic records (after the electric ones) are zero.
+                    const double want = (e.ifield == 2 && c >= 3) ? 0.0 : scale * f[c % 3];
                     const double got = file.components[c][i + nx * (j + ny * k)];
                     const double dev = std::fabs(got - want) / peak;
                     if (!(dev <= worst)) {   // NaN counts as the worst
