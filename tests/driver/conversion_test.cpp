@@ -1,0 +1,253 @@
+// Whole runs of the real binary in scratch folders: the complete log and field file
+// against expected files, and the ends of a run that stop it or fail.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Control;
+using testing::ScratchDir;
+using testing::read_file;
+using testing::run_korvane;
+using testing::write_file;
+
+const fs::path expected_root = fs::path(KORVANE_SOURCE_DIR) / "tests/driver/expected";
+
+// A quadrupole-like field: Bx = 2y, By = 2x, Bz = x y.
+double quadrupole(double x, double y, double, int c) {
+  return c == 0 ? 2.0 * y : c == 1 ? 2.0 * x : x * y;
+}
+
+// A field with every component different along every axis.
+double asymmetric(double x, double y, double z, int c) {
+  return (c + 1) * (1.0 + 0.5 * x - 0.25 * y + 0.125 * z + x * z) + 0.01 * c * y * y;
+}
+
+struct RunCase {
+  const char* name;
+  Control control;
+  std::string table;
+  std::string field_file;
+};
+
+// Compares a produced file with its expected copy; KORVANE_UPDATE_EXPECTED=1 rewrites the
+// expected copy instead (after a deliberate change, to be reviewed in the diff).
+void expect_same_file(const fs::path& produced, const fs::path& expected) {
+  ASSERT_TRUE(fs::exists(produced)) << produced;
+  if (std::getenv("KORVANE_UPDATE_EXPECTED") != nullptr) {
+    fs::create_directories(expected.parent_path());
+    fs::copy_file(produced, expected, fs::copy_options::overwrite_existing);
+  }
+  EXPECT_TRUE(read_file(produced) == read_file(expected))
+      << produced.filename() << " differs from " << expected;
+}
+
+class WholeRun : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(WholeRun, LogAndFieldFileAsExpected) {
+  const RunCase& c = GetParam();
+  ScratchDir dir;
+  write_file(dir / "korvane.dat", c.control.text());
+  write_file(dir / c.control.table, c.table);
+  testing::ProcessResult result = run_korvane(dir.path());
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  expect_same_file(dir / "korvane.log", expected_root / c.name / "korvane.log");
+  expect_same_file(dir / c.field_file, expected_root / c.name / c.field_file);
+}
+
+RunCase direct_format0() {
+  // The table lies exactly on the output grid: copied node for node.
+  RunCase c{"direct_format0", {}, {}, "eh_EMS.#07"};
+  c.control.ifmt = 0;
+  c.control.counts[0] = 3, c.control.counts[1] = 5, c.control.counts[2] = 4;
+  const double lo[3] = {-1.0, -1.0, -1.0}, step[3] = {1.0, 0.5, 2.0 / 3.0};
+  c.table = testing::make_table(3, 5, 4, lo, step, 213, 6, asymmetric);
+  return c;
+}
+
+RunCase quarter_format1() {
+  // A quarter with planes at x = 0 and y = 0, unfolded and interpolated.
+  RunCase c{"quarter_format1", {}, {}, "eh_EMS.#03"};
+  c.control.ifield = 1;
+  c.control.isym[0] = 2, c.control.isym[1] = 2;
+  c.control.nfile = 3;
+  c.control.ifmt = 1;
+  c.control.d_elm = "0.008";
+  c.control.aper = "0.0035";
+  c.control.fscale = "10000";
+  c.control.cscale = "0.001";
+  c.control.counts[0] = 4, c.control.counts[1] = 5, c.control.counts[2] = 6;
+  const double lo[3] = {0.0, 0.0, -5.0}, step[3] = {1.0, 1.0, 2.0};
+  c.table = testing::make_table(5, 5, 6, lo, step, 321, 9, quadrupole);
+  return c;
+}
+
+RunCase half_z_format2() {
+  // A half in z (plane at z = 0 with code 1), both field sets written, z fastest.
+  RunCase c{"half_z_format2", {}, {}, "eh_EMS.#11"};
+  c.control.ifield = 2;
+  c.control.isym[2] = 1;
+  c.control.nfile = 11;
+  c.control.ifmt = 2;
+  c.control.ksym[0] = 1;
+  c.control.d_elm = "3.0";
+  c.control.aper = "0.75";
+  c.control.counts[0] = 3, c.control.counts[1] = 3, c.control.counts[2] = 5;
+  const double lo[3] = {-1.0, -1.0, 0.0}, step[3] = {0.5, 0.5, 0.5};
+  c.table = testing::make_table(5, 5, 4, lo, step, 132, 6, asymmetric);
+  return c;
+}
+
+RunCase no_coordinates_format1() {
+  // Three values a record: the grid comes from the control values.
+  RunCase c{"no_coordinates_format1", {}, {}, "eh_EMS.#07"};
+  c.control.ifield = 0;
+  c.control.fscale = "3.5";
+  c.control.counts[0] = 3, c.control.counts[1] = 4, c.control.counts[2] = 5;
+  const double lo[3] = {-1.0, -1.0, -1.0}, step[3] = {1.0, 2.0 / 3.0, 0.5};
+  c.table = testing::make_table(3, 4, 5, lo, step, 321, 3, asymmetric);
+  return c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WholeRun,
+                         ::testing::Values(direct_format0(), quarter_format1(),
+                                           half_z_format2(), no_coordinates_format1()),
+                         [](const ::testing::TestParamInfo<RunCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+class RunEnds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    control_.counts[0] = 3, control_.counts[1] = 3, control_.counts[2] = 3;
+    const double lo[3] = {-1.0, -1.0, -1.0}, step[3] = {1.0, 1.0, 1.0};
+    write_file(dir_ / "table.txt", testing::make_table(3, 3, 3, lo, step, 123, 6, asymmetric));
+  }
+  testing::ProcessResult run() {
+    write_file(dir_ / "korvane.dat", control_.text());
+    return run_korvane(dir_.path());
+  }
+  std::string log() { return read_file(dir_ / "korvane.log"); }
+
+  ScratchDir dir_;
+  Control control_;
+};
+
+const std::string start_of_log =
+    "  mu0 =   1.256637061435917E-002 Gs*m/A \r\n  ------------------------------ \r\n";
+
+TEST_F(RunEnds, InvalidFormatStopsAfterTheFileNameRecord) {
+  control_.ifmt = 3;
+  write_file(dir_ / "eh_EMS.#07", "earlier");
+  testing::ProcessResult r = run();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, " Not a valid PELIX 3D field format: use 0, 1 or 2 \n");
+  EXPECT_EQ(r.out, "");
+  const std::string l = log();
+  const std::string last = "  Output field file name = eh_EMS.#07\r\n";
+  ASSERT_GE(l.size(), last.size());
+  EXPECT_EQ(l.substr(l.size() - last.size()), last);
+  EXPECT_EQ(read_file(dir_ / "eh_EMS.#07"), "earlier");
+}
+
+TEST_F(RunEnds, NfileOutsideTwoDigitsWarnsAndWritesAsterisks) {
+  control_.nfile = 100;
+  control_.ifmt = 7;
+  testing::ProcessResult r = run();
+  EXPECT_EQ(r.status, 1);
+  // The warning comes when the name is built, before the format check stops the run.
+  EXPECT_EQ(r.err.rfind("korvane: warning: ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("100"), std::string::npos);
+  EXPECT_NE(r.err.find("\n Not a valid PELIX 3D field format: use 0, 1 or 2 \n"),
+            std::string::npos);
+
+  control_.ifmt = 1;
+  r = run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "eh_EMS.#**"));
+  EXPECT_NE(log().find("  Output field file name = eh_EMS.#**\r\n"), std::string::npos);
+}
+
+TEST_F(RunEnds, OutputGridTooLargeLeavesOnlyTheFirstTwoRecords) {
+  control_.counts[0] = 26;
+  testing::ProcessResult r = run();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, " Output grid larger than max PELIX grid \n");
+  EXPECT_EQ(log(), start_of_log);
+  EXPECT_FALSE(fs::exists(dir_ / "eh_EMS.#07"));
+}
+
+TEST_F(RunEnds, SecondRunRewritesTheLog) {
+  ASSERT_EQ(run().status, 0);
+  write_file(dir_ / "korvane.log", std::string(100000, '@'));
+  ASSERT_EQ(run().status, 0);
+  const std::string l = log();
+  EXPECT_EQ(l.substr(0, start_of_log.size()), start_of_log);
+  EXPECT_EQ(l.find('@'), std::string::npos);
+}
+
+TEST_F(RunEnds, MissingTableIsAnErrorOnUnit2AfterTheFirstRecords) {
+  control_.table = "missing.txt";
+  testing::ProcessResult r = run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("korvane: unit 2, file 'missing.txt'", 0), 0u) << r.err;
+  EXPECT_EQ(log(), start_of_log);
+}
+
+TEST_F(RunEnds, FieldFileThatCannotBeReplacedKeepsNothingHalfWritten) {
+  fs::create_directory(dir_ / "eh_EMS.#07");
+  testing::ProcessResult r = run();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("korvane: unit 7, file 'eh_EMS.#07'", 0), 0u) << r.err;
+  EXPECT_TRUE(fs::is_directory(dir_ / "eh_EMS.#07"));
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+  }
+}
+
+TEST_F(RunEnds, WriteFailureMidFileLeavesTheEarlierFileUnchanged) {
+  control_.counts[0] = 25, control_.counts[1] = 25, control_.counts[2] = 201;
+  control_.ifmt = 1;
+  const std::string earlier(5000, 'e');
+  write_file(dir_ / "eh_EMS.#07", earlier);
+  write_file(dir_ / "korvane.dat", control_.text());
+  // A file-size limit of 512 KiB: the log fits, the 9 MB field file does not.
+  const std::string command = "cd '" + dir_.path().string() + "' && ulimit -f 1024 && '" +
+                              KORVANE_BINARY "' 2>err.txt; echo $? >status.txt";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(read_file(dir_ / "status.txt"), "2\n");
+  EXPECT_EQ(read_file(dir_ / "err.txt").rfind("korvane: unit 7, file 'eh_EMS.#07'", 0), 0u)
+      << read_file(dir_ / "err.txt");
+  EXPECT_EQ(read_file(dir_ / "eh_EMS.#07"), earlier);
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+  }
+}
+
+TEST(CommandLine, HelpVersionAndUnknownArguments) {
+  ScratchDir dir;
+  testing::ProcessResult help = run_korvane(dir.path(), "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("korvane.dat"), std::string::npos);
+  testing::ProcessResult version = run_korvane(dir.path(), "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("korvane ", 0), 0u);
+  testing::ProcessResult other = run_korvane(dir.path(), "--frobnicate");
+  EXPECT_EQ(other.status, 2);
+  EXPECT_EQ(other.err.rfind("korvane: ", 0), 0u);
+  EXPECT_EQ(other.err.find('\n'), other.err.size() - 1);
+  // Refused before any file is touched: not even the log is written.
+  EXPECT_FALSE(fs::exists(dir / "korvane.log"));
+}
+
+}  // namespace
+}  // namespace korvane
