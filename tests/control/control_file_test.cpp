@@ -227,7 +227,7 @@ TEST(ControlChecks, SymmetryCodes) {
   }
   Control fine;
   fine.isym[0] = 2, fine.isym[1] = 1, fine.ksym[2] = 2;
-  fine.ifield = 5;  // not an error (issue 2)
+  fine.ifield = 5;  // a field kind outside 0..2 is not an error
   EXPECT_EQ(check(fine), "pass");
 }
 

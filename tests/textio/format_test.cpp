@@ -26,7 +26,7 @@ std::string integer(std::int32_t v) {
   return std::string(field, integer_width);
 }
 
-// An independent rendering of 1PG24.15E3 as Part 1.3 and issue 2 describe, built from
+// An independent rendering of 1PG24.15E3 as the log and text field files use it, built from
 // the digits of printf("%.14e") (the value rounded to 15 significant digits, which decides
 // the form and gives the fixed form's digits) and printf("%.15e") (the exponent form's 16).
 std::string reference(double v) {
@@ -128,7 +128,7 @@ TEST(FormatReal, TiesRoundToEven) {
 
 // gfortran 12 writes these as 1.00000000000000, 10.0000000000000, 100000000000000.: it
 // picks the fixed layout from a threshold computed in floating point. Rounded to 15
-// significant digits each stays below the power of ten, as the spec and issue 2 require.
+// significant digits each stays below the power of ten, which decides the fixed layout here.
 TEST(FormatReal, JustBelowPowersOfTenRoundedCorrectly) {
   EXPECT_EQ(real(0.99999999999999944), "  0.999999999999999     ");
   EXPECT_EQ(real(9.9999999999999947), "   9.99999999999999     ");

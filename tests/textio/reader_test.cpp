@@ -190,7 +190,7 @@ using Reals = std::vector<double>;
 
 TEST(GroupReader, ContinuationAndTheRestOfTheRecordIgnored) {
   GroupFile f("1,2\n3 word 4\n5 6 7 comment\n\n  8\n");
-  EXPECT_EQ(f.ints(3), (Ints{1, 2, 3}));  // Part 1.3's example: the word is ignored
+  EXPECT_EQ(f.ints(3), (Ints{1, 2, 3}));  // the word after the group's last value is ignored
   EXPECT_EQ(f.ints(2), (Ints{5, 6}));     // starts on the next record, not after 3
   EXPECT_EQ(f.ints(1), (Ints{8}));        // empty records are passed over
   EXPECT_EQ(f.reader->line_number(), 5);
