@@ -98,7 +98,9 @@ INSTANTIATE_TEST_SUITE_P(AllSix, LoopOrder,
                          ::testing::Values(OrderCase{123, 6}, OrderCase{132, 9},
                                            OrderCase{213, 6}, OrderCase{231, 9},
                                            OrderCase{312, 6}, OrderCase{321, 9}),
-                         [](const auto& info) { return "Order" + std::to_string(info.param.iord); });
+                         [](const auto& info) {
+                           return "Order" + std::to_string(info.param.iord);
+                         });
 
 TEST_F(TableFixture, CscaleTurnsMillimetresIntoMetres) {
   const double lo[3] = {0, 0, 0}, step[3] = {2, 1, 1};

@@ -70,7 +70,9 @@ class InterpFixture : public ::testing::Test {
     FieldStore& s = *store;
     for (int k = 1; k <= s.Niz; ++k) {
       for (int j = 1; j <= s.Niy; ++j) {
-        for (int i = 1; i <= s.Nix; ++i) (*full_array(s, a))(i, j, k) = f(s.Xi(i), s.Yi(j), s.Zi(k));
+        for (int i = 1; i <= s.Nix; ++i) {
+          (*full_array(s, a))(i, j, k) = f(s.Xi(i), s.Yi(j), s.Zi(k));
+        }
       }
     }
   }
@@ -172,7 +174,8 @@ TEST_F(InterpFixture, ProductOfAllThreeMissesTheCornerTerm) {
     const double p = (x - s.Xi(ic)) / 0.5, q = (y - s.Yi(jc)) / 0.5, r = (z - s.Zi(kc)) / 1;
     double out[6];
     at(x, y, z, out);
-    ASSERT_NEAR(out[0], x * y * z - p * q * r * 0.5 * 0.5 * 1, 1e-12) << x << " " << y << " " << z;
+    ASSERT_NEAR(out[0], x * y * z - p * q * r * 0.5 * 0.5 * 1, 1e-12) << x << " " << y << " "
+                                                                      << z;
   }
 }
 

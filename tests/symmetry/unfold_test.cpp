@@ -127,15 +127,6 @@ TEST_F(UnfoldFixture, NormalComponentOddAtAPlaneOfCodeOne) {
   EXPECT_EQ(store->ExFull(5, 1, 1), store->ExIn(2, 1, 1));
 }
 
-TEST_F(UnfoldFixture, ParallelComponentsOddAtAPlaneOfCodeTwo) {
-  export_region(4, 2, 2);
-  store->isym_x = 2;
-  unfold_symmetry(*store);
-  EXPECT_EQ(store->ExFull(2, 1, 1), store->ExIn(3, 1, 1));
-  EXPECT_EQ(store->EyFull(2, 1, 1), -store->EyIn(3, 1, 1));
-  EXPECT_EQ(store->EzFull(2, 1, 1), -store->EzIn(3, 1, 1));
-}
-
 TEST_F(UnfoldFixture, ComponentOddAtTwoPlanesKeepsItsSignInTheDoublyMirroredQuadrant) {
   export_region(3, 3, 1);
   store->isym_x = 1, store->isym_y = 2;  // case 120: x components carry sgnx * sgny
@@ -174,15 +165,6 @@ TEST_F(UnfoldFixture, SingleNodeAxisStaysOneNodeWithBoundsMirrored) {
   EXPECT_EQ(store->Nix, 1);
   EXPECT_EQ(store->Ximin, -0.7);
   EXPECT_EQ(store->ExFull(1, 2, 2), store->ExIn(1, 2, 2));
-}
-
-TEST_F(UnfoldFixture, LargestUnfoldedAxisFillsTheArrays) {
-  export_region(25, 1, 1);
-  store->isym_x = 1;
-  unfold_symmetry(*store);
-  EXPECT_EQ(store->Nix, 49);
-  EXPECT_EQ(store->ExFull(49, 1, 1), store->ExIn(25, 1, 1));
-  EXPECT_EQ(store->ExFull(1, 1, 1), -store->ExIn(25, 1, 1));
 }
 
 }  // namespace
