@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "import/table_import.h"
 #include "textio/group_reader.h"
@@ -80,7 +81,12 @@ void fill_grid(FieldStore& s, Warnings& warnings) {
                         "%s = %.9g lies off the regular mesh (node %d at %.9g); the field is "
                         "placed by record order",
                         axis_name[a], found, node[a], expected);
-          warnings.warn(located_message(table_unit, in.name(), in.line_number(), detail));
+          // The warning channel puts its own "korvane: warning: " before the text.
+          std::string text =
+              located_message(table_unit, in.name(), in.line_number(), detail);
+          constexpr std::string_view program_prefix = "korvane: ";
+          if (text.starts_with(program_prefix)) text.erase(0, program_prefix.size());
+          warnings.warn(text);
           warned = true;
         }
       }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -108,6 +109,12 @@ std::string make_table(int nx, int ny, int nz, const double lo[3], const double 
     }
   }
   return text;
+}
+
+void set_table_name(FieldStore& store, const std::string& path) {
+  if (path.size() > store.fname.size()) std::abort();
+  store.fname.fill(' ');
+  std::memcpy(store.fname.data(), path.data(), path.size());
 }
 
 }  // namespace korvane::testing

@@ -77,4 +77,7 @@ std::string make_table(int nx, int ny, int nz, const double lo[3], const double 
                        int iord, int columns,
                        double (*field)(double x, double y, double z, int component));
 
+// Names `path` as the store's export table (fname, blank-padded to 132 characters).
+void set_table_name(FieldStore& store, const std::string& path);
+
 }  // namespace korvane::testing
