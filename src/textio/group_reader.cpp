@@ -278,15 +278,7 @@ void GroupReader::raise(const GroupFault& fault, int needed, std::string_view wh
   throw IoError(located_message(unit(), name(), 0, text));
 }
 
-void GroupReader::skip_record(std::string_view what) {
-  std::string_view line;
-  if (!lines_.next(line)) {
-    GroupFault fault;
-    fault.status = GroupStatus::end_of_input;
-    fault.line_number = lines_.line_number();
-    raise(fault, 0, what);
-  }
-}
+void GroupReader::skip_record(std::string_view what) { read_text_record(what); }
 
 std::string_view GroupReader::read_text_record(std::string_view what) {
   std::string_view line;
