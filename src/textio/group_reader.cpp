@@ -32,24 +32,32 @@ bool is_separator(char c) { return byte_classes[static_cast<unsigned char>(c)] !
 // stands for a missing value.
 class Tokenizer {
  public:
-  enum Result { token, line_end, misplaced_comma };
+  enum Result { value, line_end, misplaced_comma };
 
-  Result next(std::string_view line, std::size_t& pos, std::string_view& out) {
+  // Moves pos to the start of the next value on the line.
+  Result next(std::string_view line, std::size_t& pos) {
     const std::size_t size = line.size();
     for (;;) {
       while (pos < size && is_blank(line[pos])) ++pos;
       if (pos == size) return line_end;
-      if (line[pos] != ',') break;
+      if (line[pos] != ',') return value;
       if (!had_value_ || comma_) return misplaced_comma;
       comma_ = true;
       ++pos;
     }
-    std::size_t start = pos;
-    while (pos < size && !is_separator(line[pos])) ++pos;
-    out = line.substr(start, pos - start);
+  }
+
+  // The value starting at pos runs to the next separator; pos moves past it.
+  std::string_view take(std::string_view line, std::size_t& pos) {
+    const std::size_t start = pos;
+    while (pos < line.size() && !is_separator(line[pos])) ++pos;
+    took_value();
+    return line.substr(start, pos - start);
+  }
+
+  void took_value() {
     had_value_ = true;
     comma_ = false;
-    return token;
   }
 
  private:
@@ -57,73 +65,15 @@ class Tokenizer {
   bool comma_ = false;
 };
 
-TokenStatus parse_value(std::string_view token, double& value) { return parse_real(token, value); }
-TokenStatus parse_value(std::string_view token, std::int32_t& value) {
-  return parse_integer(token, value);
-}
-
-// Reads n values from the records that `next_line` hands out, one after another.
-template <class T, class NextLine>
-GroupStatus read_group(NextLine&& next_line, T* values, int n, GroupFault& fault) {
-  Tokenizer tokens;
-  std::string_view line;
-  std::size_t pos = 0;
-  int found = 0;
-  fault.wanted_integer = std::is_integral_v<T>;
-  if (!next_line(line)) {
-    fault.status = GroupStatus::end_of_input;
-    fault.found = 0;
-    return fault.status;
-  }
-  while (found < n) {
-    std::string_view token;
-    switch (tokens.next(line, pos, token)) {
-      case Tokenizer::line_end:
-        if (!next_line(line)) {
-          fault.status = GroupStatus::end_of_input;
-          fault.found = found;
-          return fault.status;
-        }
-        pos = 0;
-        continue;
-      case Tokenizer::misplaced_comma:
-        fault.status = GroupStatus::bad_value;
-        fault.found = found;
-        fault.line = line;
-        fault.column = pos;
-        fault.token = line.substr(pos, 1);
-        fault.token_status = TokenStatus::not_a_number;
-        return fault.status;
-      case Tokenizer::token:
-        break;
-    }
-    TokenStatus status = parse_value(token, values[found]);
-    if (status != TokenStatus::ok) {
-      fault.status = GroupStatus::bad_value;
-      fault.found = found;
-      fault.line = line;
-      fault.column = static_cast<std::size_t>(token.data() - line.data());
-      fault.token = token;
-      fault.token_status = status;
-      return fault.status;
-    }
-    ++found;
-  }
-  fault.status = GroupStatus::complete;
-  fault.found = found;
-  return fault.status;
-}
-
 // Clinger's fast path for the usual token: a decimal of at most 19 significant digits
 // whose value is w * 10^e with w < 2^53 and |e| <= 22 is rounded correctly by a single
 // multiplication or division of two exactly representable doubles. Takes the whole token
-// or nothing; whatever it declines goes to the full parser, which also reports errors.
-bool parse_short_decimal(std::string_view token, double& value) {
+// Parses the number that starts at p and returns where it stops, or nullptr when it
+// declines; whatever it declines goes to the full parser, which also reports errors.
+const char* parse_short_decimal(const char* p, const char* const end, double& value) {
   static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const char* p = token.data();
-  const char* const end = p + token.size();
   bool negative = false;
   if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
   std::uint64_t w = 0;
@@ -149,37 +99,107 @@ bool parse_short_decimal(std::string_view token, double& value) {
     exponent -= static_cast<int>(p - fraction_start);
     any_digit = any_digit || p != fraction_start;
   }
-  if (significant > 19) return false;
-  if (!any_digit) return false;
-  if (p != end) {
-    if (*p != 'E' && *p != 'e' && *p != 'D' && *p != 'd') return false;
+  if (significant > 19) return nullptr;
+  if (!any_digit) return nullptr;
+  if (p != end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
     ++p;
     bool negative_exponent = false;
     if (p != end && (*p == '-' || *p == '+')) negative_exponent = *p++ == '-';
-    if (p == end || end - p > 4) return false;
+    const char* const exponent_start = p;
     int e = 0;
-    for (; p != end; ++p) {
-      if (!is_digit(*p)) return false;
+    for (; p != end && is_digit(*p); ++p) {
+      if (p - exponent_start == 4) return nullptr;
       e = e * 10 + (*p - '0');
     }
+    if (p == exponent_start) return nullptr;
     exponent += negative_exponent ? -e : e;
   }
   if (w == 0) {
     value = negative ? -0.0 : 0.0;
-    return true;
+    return p;
   }
-  if (w > (std::uint64_t{1} << 53) || exponent < -22 || exponent > 22) return false;
+  if (w > (std::uint64_t{1} << 53) || exponent < -22 || exponent > 22) return nullptr;
   const double magnitude = exponent >= 0 ? static_cast<double>(w) * powers[exponent]
                                          : static_cast<double>(w) / powers[-exponent];
   value = negative ? -magnitude : magnitude;
-  return true;
+  return p;
 }
+
+TokenStatus parse_value(std::string_view token, double& value) { return parse_real(token, value); }
+TokenStatus parse_value(std::string_view token, std::int32_t& value) {
+  return parse_integer(token, value);
+}
+
+// Reads n values from the records that `next_line` hands out, one after another.
+template <class T, class NextLine>
+GroupStatus read_group(NextLine&& next_line, T* values, int n, GroupFault& fault) {
+  Tokenizer tokens;
+  std::string_view line;
+  std::size_t pos = 0;
+  int found = 0;
+  fault.wanted_integer = std::is_integral_v<T>;
+  if (!next_line(line)) {
+    fault.status = GroupStatus::end_of_input;
+    fault.found = 0;
+    return fault.status;
+  }
+  while (found < n) {
+    switch (tokens.next(line, pos)) {
+      case Tokenizer::line_end:
+        if (!next_line(line)) {
+          fault.status = GroupStatus::end_of_input;
+          fault.found = found;
+          return fault.status;
+        }
+        pos = 0;
+        continue;
+      case Tokenizer::misplaced_comma:
+        fault.status = GroupStatus::bad_value;
+        fault.found = found;
+        fault.line = line;
+        fault.column = pos;
+        fault.token = line.substr(pos, 1);
+        fault.token_status = TokenStatus::not_a_number;
+        return fault.status;
+      case Tokenizer::value:
+        break;
+    }
+    if constexpr (std::is_same_v<T, double>) {
+      // The usual real is parsed where it stands, in the same pass that finds its end.
+      const char* const end = line.data() + line.size();
+      const char* stop = parse_short_decimal(line.data() + pos, end, values[found]);
+      if (stop != nullptr && (stop == end || is_separator(*stop))) {
+        pos = static_cast<std::size_t>(stop - line.data());
+        tokens.took_value();
+        ++found;
+        continue;
+      }
+    }
+    const std::string_view token = tokens.take(line, pos);
+    TokenStatus status = parse_value(token, values[found]);
+    if (status != TokenStatus::ok) {
+      fault.status = GroupStatus::bad_value;
+      fault.found = found;
+      fault.line = line;
+      fault.column = static_cast<std::size_t>(token.data() - line.data());
+      fault.token = token;
+      fault.token_status = status;
+      return fault.status;
+    }
+    ++found;
+  }
+  fault.status = GroupStatus::complete;
+  fault.found = found;
+  return fault.status;
+}
+
 
 }  // namespace
 
 TokenStatus parse_real(std::string_view token, double& value) {
   const std::size_t size = token.size();
-  if (parse_short_decimal(token, value)) return TokenStatus::ok;
+  const char* const token_end = token.data() + size;
+  if (parse_short_decimal(token.data(), token_end, value) == token_end) return TokenStatus::ok;
   std::size_t i = 0;
   const bool plus = size > 0 && token[0] == '+';
   if (size > 0 && (token[0] == '+' || token[0] == '-')) ++i;
