@@ -46,7 +46,7 @@ void open_document(Svg& svg, int width, int height, const std::string& title) {
 
 std::string tick_label(double value, double spacing) {
   if (std::fabs(value) < spacing * 1e-9) return "0";
-  return number(value, 4);
+  return number(value, 6);
 }
 
 // The name of a file as a title shows it: printable, one line.
@@ -128,6 +128,7 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
     }
   }
   if (!(vhi >= vlo)) vlo = -1.0, vhi = 1.0;  // nothing finite to show
+  const bool all_zero = vlo == 0.0 && vhi == 0.0;
   if (vhi == vlo) {
     const double pad = vhi == 0.0 ? 1.0 : std::fabs(vhi) * 0.1;
     vlo -= pad, vhi += pad;
@@ -163,6 +164,7 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   svg.text(22, top + ph / 2, set.title + " (units of the file)", "middle",
            (" transform=\"rotate(-90 22 " + number(top + ph / 2, 6) + ")\"").c_str());
 
+  if (all_zero) svg.text(left + pw / 2, top + ph / 4, "all three components are zero along this line");
   for (int c = 0; c < 3; ++c) {
     // A value that is not finite breaks the line.
     std::string points;
