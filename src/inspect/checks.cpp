@@ -47,6 +47,7 @@ Divergence divergence(const FieldStore& s, const FieldSet& set) {
     }
   }
   d.computed = true;
+  d.at[0] = d.at[1] = d.at[2] = 2;
   for (int k = 2; k < s.Noz; ++k) {
     const double hz = s.zmws(k + 1) - s.zmws(k - 1);
     for (int j = 2; j < s.Noy; ++j) {
@@ -123,6 +124,10 @@ std::string check_report(const InspectedFile& file) {
     const Divergence d = divergence(s, set);
     if (!d.computed) {
       out += "  " + set.letter + ": not computed: " + d.reason + "\n";
+      continue;
+    }
+    if (d.field_max == 0.0) {
+      out += "  " + set.letter + ": zero at every node\n";
       continue;
     }
     out += "  " + set.letter + ": relative " + number(d.relative, 3) + "; max |div " +

@@ -22,7 +22,7 @@ struct Divergence {
   bool computed = false;
   std::string reason;        // why not, when not computed
   double largest = 0.0;      // largest |div F| over the interior nodes (field units / m)
-  int at[3] = {0, 0, 0};     // its node
+  int at[3] = {0, 0, 0};     // its node (the first interior node when all are zero)
   double field_max = 0.0;    // largest |F| over all nodes
   double step = 0.0;         // the smallest of the three steps
   double relative = 0.0;     // largest * step / field_max (0 for a zero field)
