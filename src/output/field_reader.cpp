@@ -106,6 +106,7 @@ class RecordReader {
     const long n = record - 6;
     if (format_ == 2) {
       if (store_.Noy < 1 || store_.Noz < 1) return "node record";
+      if (n >= static_cast<long>(output_nodes(store_))) return "after the last node";
       const long per_i = static_cast<long>(store_.Noy) * store_.Noz;
       return "node (" + std::to_string(n / per_i + 1) + ", " +
              std::to_string(n % per_i / store_.Noz + 1) + ", " +
@@ -388,9 +389,8 @@ class TextReader : public RecordReader {
       if (format_ == 1) {
         fail(lines_[line_].number, "text follows the end marker");
       }
-      fail(lines_[line_].number,
-           "the file goes on after the last of the Nox*Noy*Noz = " +
-               std::to_string(output_nodes(store_)) + " node records");
+      fail(lines_[line_].number, "the file goes on after the Nox*Noy*Noz = " +
+                                     std::to_string(output_nodes(store_)) + " node records");
     }
   }
 

@@ -249,8 +249,9 @@ TEST_F(Faults, Format2WrongNodeCount) {
   const std::string f2 = written(*store, 2);
   long record = 0;
   // One node line too many, and one too few.
-  EXPECT_NE(error(f2 + "   1.0 2.0 3.0\r\n", &record).find("goes on after the last"),
-            std::string::npos);
+  EXPECT_EQ(error(f2 + "   1.0 2.0 3.0\r\n", &record),
+            "file 'eh_EMS.#07', record 18, line 18: after the last node: the file goes on "
+            "after the Nox*Noy*Noz = 12 node records");
   EXPECT_EQ(record, 18);
   const std::string short_file = f2.substr(0, f2.rfind("\r\n", f2.size() - 3) + 2);
   EXPECT_EQ(error(short_file, &record),
