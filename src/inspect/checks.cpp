@@ -12,8 +12,7 @@ double magnitude_max(const FieldStore& s, const FieldSet& set) {
   for (int k = 1; k <= s.Noz; ++k) {
     for (int j = 1; j <= s.Noy; ++j) {
       for (int i = 1; i <= s.Nox; ++i) {
-        const double x = (*set.c[0])(i, j, k), y = (*set.c[1])(i, j, k),
-                     z = (*set.c[2])(i, j, k);
+        const double x = (*set.c[0])(i, j, k), y = (*set.c[1])(i, j, k), z = (*set.c[2])(i, j, k);
         const double m = std::sqrt(x * x + y * y + z * z);
         if (std::isfinite(m)) largest = std::max(largest, m);
       }
@@ -118,8 +117,9 @@ std::string check_report(const InspectedFile& file) {
   const std::vector<FieldSet> sets = field_sets(s, file.info.sets);
   std::string out = "\nchecks\n";
   if (sets.empty()) return out + "  no field components to check\n";
-  out += "  divergence by central differences over the interior nodes,\n"
-         "  relative = max |div| * smallest step / max |field|\n";
+  out +=
+      "  divergence by central differences over the interior nodes,\n"
+      "  relative = max |div| * smallest step / max |field|\n";
   for (const FieldSet& set : sets) {
     const Divergence d = divergence(s, set);
     if (!d.computed) {
@@ -130,10 +130,9 @@ std::string check_report(const InspectedFile& file) {
       out += "  " + set.letter + ": zero at every node\n";
       continue;
     }
-    out += "  " + set.letter + ": relative " + number(d.relative, 3) + "; max |div " +
-           set.letter + "| = " + number(d.largest, 7) + " per m at " + node_text(s, d.at) +
-           "; max |" + set.letter + "| = " + number(d.field_max, 7) + ", step " +
-           number(d.step, 7) + " m\n";
+    out += "  " + set.letter + ": relative " + number(d.relative, 3) + "; max |div " + set.letter +
+           "| = " + number(d.largest, 7) + " per m at " + node_text(s, d.at) + "; max |" +
+           set.letter + "| = " + number(d.field_max, 7) + ", step " + number(d.step, 7) + " m\n";
   }
 
   static const char* const axis_names[3] = {"x", "y", "z"};
@@ -141,8 +140,9 @@ std::string check_report(const InspectedFile& file) {
   for (const FieldSet& set : sets) {
     for (const PlaneCheck& check : plane_checks(s, set)) {
       if (!any_plane) {
-        out += "  symmetry planes: odd components on the plane (node 1), relative to max "
-               "|field|\n";
+        out +=
+            "  symmetry planes: odd components on the plane (node 1), relative to max "
+            "|field|\n";
         any_plane = true;
       }
       const std::string axis = axis_names[check.axis];

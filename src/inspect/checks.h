@@ -20,28 +20,28 @@ namespace korvane::inspect {
 
 struct Divergence {
   bool computed = false;
-  std::string reason;        // why not, when not computed
-  double largest = 0.0;      // largest |div F| over the interior nodes (field units / m)
-  int at[3] = {0, 0, 0};     // its node (the first interior node when all are zero)
-  double field_max = 0.0;    // largest |F| over all nodes
-  double step = 0.0;         // the smallest of the three steps
-  double relative = 0.0;     // largest * step / field_max (0 for a zero field)
+  std::string reason;      // why not, when not computed
+  double largest = 0.0;    // largest |div F| over the interior nodes (field units / m)
+  int at[3] = {0, 0, 0};   // its node (the first interior node when all are zero)
+  double field_max = 0.0;  // largest |F| over all nodes
+  double step = 0.0;       // the smallest of the three steps
+  double relative = 0.0;   // largest * step / field_max (0 for a zero field)
 };
 
 Divergence divergence(const FieldStore& store, const FieldSet& set);
 
 struct PlaneComponent {
-  std::string name;          // "Ex"
-  double largest = 0.0;      // largest |value| on the plane
+  std::string name;      // "Ex"
+  double largest = 0.0;  // largest |value| on the plane
   int at[3] = {0, 0, 0};
-  double relative = 0.0;     // over the largest |F| of the set
+  double relative = 0.0;  // over the largest |F| of the set
 };
 
 struct PlaneCheck {
-  int axis = 0;              // 0 x, 1 y, 2 z
+  int axis = 0;  // 0 x, 1 y, 2 z
   int code = 0;
-  bool known_code = true;    // 1 or 2
-  double first_node = 0.0;   // coordinate of node 1 along the axis: 0 on the plane
+  bool known_code = true;   // 1 or 2
+  double first_node = 0.0;  // coordinate of node 1 along the axis: 0 on the plane
   std::vector<PlaneComponent> odd;
 };
 

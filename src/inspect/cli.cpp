@@ -50,7 +50,8 @@ class OutputError : public std::runtime_error {
 // A file written through stdio's buffer; every failure is an OutputError naming it.
 class OutputFile : public ByteSink {
  public:
-  explicit OutputFile(const std::string& name) : name_(name), file_(std::fopen(name.c_str(), "wb")) {
+  explicit OutputFile(const std::string& name)
+      : name_(name), file_(std::fopen(name.c_str(), "wb")) {
     if (file_ == nullptr) fail("cannot create");
   }
   ~OutputFile() override {
@@ -104,7 +105,8 @@ Options parse(const std::vector<std::string>& args) {
       o.csv = value("--csv");
     } else if (a == "--field") {
       const std::string f = value("--field");
-      if (f != "E" && f != "H") throw UsageError("--field takes E or H, not '" + printable(f) + "'");
+      if (f != "E" && f != "H")
+        throw UsageError("--field takes E or H, not '" + printable(f) + "'");
       o.field_given = true;
       o.triple = f == "E" ? TripleSet::electric : TripleSet::magnetic;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -149,8 +151,9 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     StorePtr store = make_store();
     InspectedFile file{o.file, read_field_file(o.file, *store, o.triple), *store};
     if (o.field_given && (file.info.format == 2 || file.info.components != 3)) {
-      err += "korvane-inspect: warning: --field names the three component records of a "
-             "format 0 or 1 file; this file says what it holds, --field is ignored\n";
+      err +=
+          "korvane-inspect: warning: --field names the three component records of a "
+          "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
     out += summary_report(file);
     if (o.check) out += check_report(file);

@@ -98,7 +98,8 @@ std::string summary_report(const InspectedFile& file) {
   for (const FieldSet& set : present) {
     for (int c = 0; c < 3; ++c) {
       const ComponentStats st = component_stats(s, *set.c[c]);
-      std::snprintf(line, sizeof line, "  %-4s %15.7e %15.7e %15.7e   %.7e at (%d, %d, %d), (%s, %s, %s)\n",
+      std::snprintf(line, sizeof line,
+                    "  %-4s %15.7e %15.7e %15.7e   %.7e at (%d, %d, %d), (%s, %s, %s)\n",
                     set.component(c).c_str(), st.min, st.max, st.rms, st.largest, st.at[0],
                     st.at[1], st.at[2], number(s.xmws(st.at[0])).c_str(),
                     number(s.ymws(st.at[1])).c_str(), number(s.zmws(st.at[2])).c_str());

@@ -12,7 +12,7 @@ struct ComponentStats {
   double min = 0.0;
   double max = 0.0;
   double rms = 0.0;
-  double largest = 0.0;  // the value of largest magnitude, with its sign
+  double largest = 0.0;   // the value of largest magnitude, with its sign
   int at[3] = {1, 1, 1};  // its node (i, j, k)
   long non_finite = 0;    // NaN and infinite values, left out of everything above
 };

@@ -104,7 +104,11 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
   const double raw = (hi - lo) / target;
   const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
   const double norm = raw / magnitude;
-  const double spacing = (norm < 1.5 ? 1.0 : norm < 3.0 ? 2.0 : norm < 7.0 ? 5.0 : 10.0) * magnitude;
+  const double spacing = (norm < 1.5   ? 1.0
+                          : norm < 3.0 ? 2.0
+                          : norm < 7.0 ? 5.0
+                                       : 10.0) *
+                         magnitude;
   for (double n = std::ceil(lo / spacing - 1e-9); n * spacing <= hi + spacing * 1e-9; n += 1.0) {
     ticks.push_back(n * spacing);
   }
@@ -140,7 +144,8 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   auto py = [&](double v) { return top + ph - (v - vlo) / (vhi - vlo) * ph; };
 
   const std::string where = "x = " + number(s.xmws(i0), 4) + " m, y = " + number(s.ymws(j0), 4) +
-                            " m (node i = " + std::to_string(i0) + ", j = " + std::to_string(j0) + ")";
+                            " m (node i = " + std::to_string(i0) + ", j = " + std::to_string(j0) +
+                            ")";
   const std::string title = set.title + " along z at " + where + " - " + shown_name(file);
   Svg svg;
   open_document(svg, width, height, title);
@@ -151,26 +156,36 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   const double zspacing = zticks.size() > 1 ? zticks[1] - zticks[0] : 1.0;
   const double vspacing = vticks.size() > 1 ? vticks[1] - vticks[0] : 1.0;
   svg.add("<g stroke=\"#dddddd\" stroke-width=\"1\">\n");
-  for (double t : zticks) svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", px(t), top, px(t), top + ph);
-  for (double t : vticks) svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", left, py(t), left + pw, py(t));
+  for (double t : zticks)
+    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", px(t), top, px(t),
+            top + ph);
+  for (double t : vticks)
+    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", left, py(t), left + pw,
+            py(t));
   svg.add("</g>\n");
   if (vlo < 0.0 && vhi > 0.0) {
-    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#888888\"/>\n", left, py(0.0), left + pw, py(0.0));
+    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#888888\"/>\n", left,
+            py(0.0), left + pw, py(0.0));
   }
-  svg.add("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"black\"/>\n", left, top, pw, ph);
+  svg.add(
+      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
+      "stroke=\"black\"/>\n",
+      left, top, pw, ph);
   for (double t : zticks) svg.text(px(t), top + ph + 16, tick_label(t, zspacing));
   for (double t : vticks) svg.text(left - 6, py(t) + 4, tick_label(t, vspacing), "end");
   svg.text(left + pw / 2, height - 16, "z (m)");
   svg.text(22, top + ph / 2, set.title + " (units of the file)", "middle",
            (" transform=\"rotate(-90 22 " + number(top + ph / 2, 6) + ")\"").c_str());
 
-  if (all_zero) svg.text(left + pw / 2, top + ph / 4, "all three components are zero along this line");
+  if (all_zero)
+    svg.text(left + pw / 2, top + ph / 4, "all three components are zero along this line");
   for (int c = 0; c < 3; ++c) {
     // A value that is not finite breaks the line.
     std::string points;
     auto flush = [&] {
       if (!points.empty()) {
-        svg.add("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"", component_colours[c]);
+        svg.add("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"",
+                component_colours[c]);
         svg.raw(points);
         svg.raw("\"/>\n");
       }
@@ -183,7 +198,8 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
         continue;
       }
       char point[64];
-      std::snprintf(point, sizeof point, "%s%.2f,%.2f", points.empty() ? "" : " ", px(s.zmws(k)), py(v));
+      std::snprintf(point, sizeof point, "%s%.2f,%.2f", points.empty() ? "" : " ", px(s.zmws(k)),
+                    py(v));
       points += point;
     }
     flush();
@@ -191,13 +207,16 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
       svg.add("<g fill=\"%s\">\n", component_colours[c]);
       for (int k = 1; k <= s.Noz; ++k) {
         const double v = (*set.c[c])(i0, j0, k);
-        if (std::isfinite(v)) svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", px(s.zmws(k)), py(v));
+        if (std::isfinite(v))
+          svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", px(s.zmws(k)), py(v));
       }
       svg.add("</g>\n");
     }
     const double ly = top + 14 + 20 * c;
-    svg.add("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"/>\n",
-            left + pw + 14, ly, left + pw + 40, ly, component_colours[c]);
+    svg.add(
+        "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
+        "stroke-width=\"2\"/>\n",
+        left + pw + 14, ly, left + pw + 40, ly, component_colours[c]);
     svg.text(left + pw + 46, ly + 4, set.component(c), "start");
   }
   svg.add("</svg>\n");
@@ -211,7 +230,8 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
   constexpr double cell_w = left + pw + right, cell_h = top + ph + bottom, head = 34;
   const int width = static_cast<int>(3 * cell_w);
   const int height = static_cast<int>(head + 2 * cell_h);
-  const std::string title = set.title + " on the x-z and y-z planes through the axis - " + shown_name(file);
+  const std::string title =
+      set.title + " on the x-z and y-z planes through the axis - " + shown_name(file);
 
   Svg svg;
   open_document(svg, width, height, title);
@@ -260,14 +280,17 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
         }
       }
       svg.add("</g>\n");
-      svg.add("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"black\"/>\n",
-              x0, y0, pw, ph);
+      svg.add(
+          "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
+          "stroke=\"black\"/>\n",
+          x0, y0, pw, ph);
       // Axes: z along the bottom, the transverse axis up the left side.
       const std::vector<double> zticks = nice_ticks(s.zmws(1), s.zmws(s.Noz), 4);
       const double zspacing = zticks.size() > 1 ? zticks[1] - zticks[0] : 1.0;
       for (double t : zticks) {
         const double x = x0 + (t - zspan_lo) / zspan * pw;
-        svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n", x, y0 + ph, x, y0 + ph + 4);
+        svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n", x,
+                y0 + ph, x, y0 + ph + 4);
         svg.text(x, y0 + ph + 16, tick_label(t, zspacing));
       }
       svg.text(x0 + pw / 2, y0 + ph + 32, "z (m)");
@@ -275,16 +298,20 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
       const double aspacing = aticks.size() > 1 ? aticks[1] - aticks[0] : 1.0;
       for (double t : aticks) {
         const double y = y0 + ph - (t - aspan_lo) / aspan * ph;
-        svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n", x0 - 4, y, x0, y);
+        svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n",
+                x0 - 4, y, x0, y);
         svg.text(x0 - 6, y + 4, tick_label(t, aspacing), "end");
       }
       const double label_x = x0 - 52, label_y = y0 + ph / 2;
       svg.text(label_x, label_y, std::string(across) + " (m)", "middle",
-               (" transform=\"rotate(-90 " + number(label_x, 6) + " " + number(label_y, 6) + ")\"").c_str());
+               (" transform=\"rotate(-90 " + number(label_x, 6) + " " + number(label_y, 6) + ")\"")
+                   .c_str());
       // Colour scale.
       const double bar_y = y0 + ph + 44;
-      svg.add("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"10\" fill=\"url(#diverging)\" stroke=\"#444444\"/>\n",
-              x0, bar_y, pw);
+      svg.add(
+          "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"10\" fill=\"url(#diverging)\" "
+          "stroke=\"#444444\"/>\n",
+          x0, bar_y, pw);
       if (limit > 0.0) {
         svg.text(x0, bar_y + 24, number(-limit, 4), "start");
         svg.text(x0 + pw / 2, bar_y + 24, "0");

@@ -51,9 +51,7 @@ class RecordReader {
   [[noreturn]] void fail_at(long record, long line, const std::string& what) const {
     throw FieldFileError(file_, record, line, name_of(record) + ": " + what);
   }
-  [[noreturn]] void fail(long line, const std::string& what) const {
-    fail_at(record_, line, what);
-  }
+  [[noreturn]] void fail(long line, const std::string& what) const { fail_at(record_, line, what); }
 
   void check_k_s_EH(long line) const {
     if (store_.k_s_EH != 0 && store_.k_s_EH != 1) {
@@ -100,8 +98,7 @@ class RecordReader {
       const char* a = axis_names[record - 3];
       if (format_ != 2) return std::string(a) + " node coordinates";
       const char upper = static_cast<char>(a[0] - 'a' + 'A');
-      return std::string(a) + " bounds and count (" + upper + "min, " + upper + "max, No" + a +
-             ")";
+      return std::string(a) + " bounds and count (" + upper + "min, " + upper + "max, No" + a + ")";
     }
     const long n = record - 6;
     if (format_ == 2) {
@@ -137,8 +134,7 @@ class RecordReader {
 // Format 0: records framed by 4-byte little-endian length words.
 class BinaryReader : public RecordReader {
  public:
-  BinaryReader(std::string_view bytes, std::string_view file, TripleSet triple,
-               FieldStore& store)
+  BinaryReader(std::string_view bytes, std::string_view file, TripleSet triple, FieldStore& store)
       : RecordReader(file, 0, triple, store), bytes_(bytes) {}
 
   void begin(std::size_t reals, std::size_t integers) {
@@ -150,8 +146,8 @@ class BinaryReader : public RecordReader {
       if (integers > 0) {
         items += (reals > 0 ? " and " : "") + count_of(integers, "integer", "integers");
       }
-      fail(0, "holds " + count_of(length_, "byte", "bytes") + ", not the " +
-                  std::to_string(want) + " of " + items);
+      fail(0, "holds " + count_of(length_, "byte", "bytes") + ", not the " + std::to_string(want) +
+                  " of " + items);
     }
   }
 
@@ -212,9 +208,9 @@ class BinaryReader : public RecordReader {
     if (found != expected && !(found == 0 && s.k_s_EH == 0)) {
       fail_at(record_ + 1, 0,
               count_of(static_cast<std::size_t>(found), "record", "records") + " of " +
-                  std::to_string(want / 8) + " doubles (Nox*Noy*Noz) follow the node "
-                  "coordinates; with k_s_EH = " + std::to_string(s.k_s_EH) +
-                  " there are " + std::to_string(expected));
+                  std::to_string(want / 8) + " doubles (Nox*Noy*Noz) follow the node " +
+                  "coordinates; with k_s_EH = " + std::to_string(s.k_s_EH) + " there are " +
+                  std::to_string(expected));
     }
     return take_components(found, arrays);
   }
@@ -225,8 +221,7 @@ class BinaryReader : public RecordReader {
     }
     if (pos_ != bytes_.size()) {
       ++record_;
-      fail(0, count_of(bytes_.size() - pos_, "byte follows", "bytes follow") +
-                  " the end marker");
+      fail(0, count_of(bytes_.size() - pos_, "byte follows", "bytes follow") + " the end marker");
     }
   }
 
@@ -253,8 +248,8 @@ class BinaryReader : public RecordReader {
     return value;
   }
   std::uint64_t word64(std::size_t at) const {
-    return static_cast<std::uint64_t>(word32(at)) |
-           static_cast<std::uint64_t>(word32(at + 4)) << 32;
+    const std::uint64_t high = word32(at + 4);
+    return high << 32 | word32(at);
   }
 
   std::string_view bytes_;
@@ -357,8 +352,8 @@ class TextReader : public RecordReader {
   void count(std::int32_t& value, int capacity) {
     integer(value);
     if (value < 1 || value > capacity) {
-      fail(lines_[line_].number, "the node count " + std::to_string(value) +
-                                     " is outside 1.." + std::to_string(capacity));
+      fail(lines_[line_].number, "the node count " + std::to_string(value) + " is outside 1.." +
+                                     std::to_string(capacity));
     }
   }
 
@@ -426,9 +421,9 @@ class TextReader : public RecordReader {
 
   [[noreturn]] void bad_token(std::string_view token, const char* what) const {
     const std::string_view text = lines_[line_].text;
-    fail(lines_[line_].number, "'" + printable(token.substr(0, 40)) + "' " + what + "\n" +
-                                   caret_excerpt(text, static_cast<std::size_t>(
-                                                           token.data() - text.data())));
+    fail(lines_[line_].number,
+         "'" + printable(token.substr(0, 40)) + "' " + what + "\n" +
+             caret_excerpt(text, static_cast<std::size_t>(token.data() - text.data())));
   }
 
   // Format 1 gives no node counts; they follow from the shape of the file (see the
@@ -506,15 +501,14 @@ class TextReader : public RecordReader {
     }
     fail_at(6, lines_[z_line].number,
             std::to_string(rest) + " values follow the node coordinates of the " + grid +
-                " grid: not " + std::to_string(expected) + " records of " +
-                std::to_string(nodes) + " values each starting on a new line (k_s_EH = " +
-                std::to_string(store_.k_s_EH) + ")");
+                " grid: not " + std::to_string(expected) + " records of " + std::to_string(nodes) +
+                " values each starting on a new line (k_s_EH = " + std::to_string(store_.k_s_EH) +
+                ")");
   }
 
   // The node count of a coordinate record of strictly increasing values that ends at the
   // line end after which the next value is no larger; `line` moves past it.
-  std::int32_t increasing_run(std::size_t& line, std::size_t data_end, long record,
-                              int capacity) {
+  std::int32_t increasing_run(std::size_t& line, std::size_t data_end, long record, int capacity) {
     std::size_t count = 0;
     double last = -std::numeric_limits<double>::infinity();
     for (; line < data_end; ++line) {
@@ -522,8 +516,8 @@ class TextReader : public RecordReader {
       for (std::string_view token : tokens) {
         double value = 0;
         if (!read_real(token, value)) {
-          fail_at(record, lines_[line].number, "'" + printable(token.substr(0, 40)) +
-                                                   "' is not a real number");
+          fail_at(record, lines_[line].number,
+                  "'" + printable(token.substr(0, 40)) + "' is not a real number");
         }
         if (!(value > last)) {
           fail_at(record, lines_[line].number,
@@ -634,8 +628,7 @@ void lay_out(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
 
 }  // namespace
 
-FieldFileError::FieldFileError(std::string_view file, long record, long line,
-                               std::string_view what)
+FieldFileError::FieldFileError(std::string_view file, long record, long line, std::string_view what)
     : std::runtime_error(located(file, record, line, what)), record_(record), line_(line) {}
 
 const char* describe(FieldSets sets) {
@@ -659,8 +652,8 @@ FieldFileInfo read_field_bytes(std::string_view bytes, std::string_view name, Fi
   clear_output(s);
   FieldFileInfo info;
   if (bytes.empty()) throw FieldFileError(name, 1, 0, "the file is empty");
-  if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == header_length &&
-      bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0) {
+  if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == header_length && bytes[1] == 0 &&
+      bytes[2] == 0 && bytes[3] == 0) {
     BinaryReader reader(bytes, name, triple, s);
     walk_format0_1(reader, s);
     reader.finish();
@@ -712,7 +705,7 @@ FieldFileInfo read_field_file(const std::string& name, FieldStore& store, Triple
   auto fail = [&](const std::string& what) { throw FieldFileError(name, 0, 0, what); };
   if (name.find('\0') != std::string::npos) fail("a file name cannot hold a NUL byte");
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
-                                                      &std::fclose);
+                                                       &std::fclose);
   if (!file) fail(std::string("cannot open: ") + std::strerror(errno));
   std::string bytes;
   char block[1 << 16];

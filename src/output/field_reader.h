@@ -31,11 +31,11 @@ enum class FieldSets { none, electric, magnetic, electric_or_magnetic, both };
 enum class TripleSet { unknown, electric, magnetic };
 
 struct FieldFileInfo {
-  int format = -1;                  // 0, 1 or 2
+  int format = -1;  // 0, 1 or 2
   FieldSets sets = FieldSets::none;
-  int components = 0;               // component arrays in the file: 0, 3 or 6
-  long records = 0;                 // records read
-  bool has_lengths = false;         // d_elm and aper are in the file (formats 0 and 1)
+  int components = 0;        // component arrays in the file: 0, 3 or 6
+  long records = 0;          // records read
+  bool has_lengths = false;  // d_elm and aper are in the file (formats 0 and 1)
 };
 
 // "file 'NAME', record N, line L: what" (", line L" in text files only; no record when the

@@ -29,11 +29,10 @@ double quadrupole(double x, double y, double, int component) {
 // output counts, and reads the field file back.
 class ConvertedQuadrupole : public ::testing::Test {
  protected:
-  FieldFileInfo convert(const int isym[3], const int ksym[3], const int counts[3],
-                        int ifmt = 1) {
+  FieldFileInfo convert(const int isym[3], const int ksym[3], const int counts[3], int ifmt = 1) {
     const double lo[3] = {0.0, 0.0, -0.05}, step[3] = {0.005, 0.005, 0.01};
-    korvane::testing::write_file(dir / "table.txt",
-                                 korvane::testing::make_table(5, 5, 11, lo, step, 321, 9, quadrupole));
+    korvane::testing::write_file(
+        dir / "table.txt", korvane::testing::make_table(5, 5, 11, lo, step, 321, 9, quadrupole));
     Control control;
     control.ifield = 1;
     control.ifmt = ifmt;

@@ -1,7 +1,5 @@
 // The SVG pictures are well-formed XML with labelled axes; the VTK and CSV exports hold
 // the grid and every value.
-#include "inspect/svg.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "inspect/export.h"
+#include "inspect/svg.h"
 #include "support/test_support.h"
 
 namespace korvane::inspect {
@@ -148,7 +147,8 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
     korvane::testing::write_file(dir / "p.svg", *svg);
     const std::string command =
         "python3 -c 'import sys, xml.etree.ElementTree as E; "
-        "r = E.parse(sys.argv[1]).getroot(); sys.exit(r.tag != \"{http://www.w3.org/2000/svg}svg\")' '" +
+        "r = E.parse(sys.argv[1]).getroot(); sys.exit(r.tag != "
+        "\"{http://www.w3.org/2000/svg}svg\")' '" +
         (dir / "p.svg").string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
   }

@@ -35,7 +35,8 @@ void fill_store(FieldStore& s, int ifield, int nx, int ny, int nz, const int ksy
   for (OutputField* a : {&s.ExOut, &s.EyOut, &s.EzOut, &s.HxOut, &s.HyOut, &s.HzOut}) {
     for (int k = 1; k <= nz; ++k) {
       for (int j = 1; j <= ny; ++j) {
-        for (int i = 1; i <= nx; ++i) (*a)(i, j, k) = mantissa(random) * std::pow(10.0, exponent(random));
+        for (int i = 1; i <= nx; ++i)
+          (*a)(i, j, k) = mantissa(random) * std::pow(10.0, exponent(random));
       }
     }
   }
@@ -214,8 +215,7 @@ TEST_F(Faults, Format0CutShortOrMisframed) {
   // A closing length word that disagrees with the opening one.
   std::string misframed = f0;
   misframed[24] = 21;
-  EXPECT_NE(error(misframed, &record).find("closing length word is 21, not 20"),
-            std::string::npos);
+  EXPECT_NE(error(misframed, &record).find("closing length word is 21, not 20"), std::string::npos);
 }
 
 TEST_F(Faults, Format0ComponentCountMustMatchKsEH) {
@@ -236,7 +236,8 @@ TEST_F(Faults, Format1CutShortOrWithoutEndMarker) {
             "file 'eh_EMS.#07', record 9, line 17: end marker: the file ends where this "
             "record is due");
   // Cut after the first line of the second component record (and its end marker lost).
-  EXPECT_NE(error(f1.substr(0, after_line(f1, 10)), &record).find("the file ends after 3 of the 12 values"),
+  EXPECT_NE(error(f1.substr(0, after_line(f1, 10)), &record)
+                .find("the file ends after 3 of the 12 values"),
             std::string::npos);
   EXPECT_EQ(record, 7);
   // A value that is not a number.
@@ -260,8 +261,7 @@ TEST_F(Faults, Format2WrongNodeCount) {
   // A node line with a fourth value.
   std::string extra = f2;
   extra.insert(after_line(f2, 6) - 2, " 4.0");
-  EXPECT_NE(error(extra, &record).find("more values than the 3 of this record"),
-            std::string::npos);
+  EXPECT_NE(error(extra, &record).find("more values than the 3 of this record"), std::string::npos);
   EXPECT_EQ(record, 6);
   // A count beyond the largest grid.
   std::string big = f2;
@@ -272,8 +272,7 @@ TEST_F(Faults, Format2WrongNodeCount) {
 TEST_F(Faults, NotAFieldFile) {
   EXPECT_EQ(error(""), "file 'eh_EMS.#07', record 1: the file is empty");
   EXPECT_NE(error("hello field\n").find("not a field file"), std::string::npos);
-  EXPECT_NE(error(std::string("\x14\0\0\0\1\2", 6)).find("announces 20 bytes"),
-            std::string::npos);
+  EXPECT_NE(error(std::string("\x14\0\0\0\1\2", 6)).find("announces 20 bytes"), std::string::npos);
   StorePtr target = make_store();
   EXPECT_THROW(read_field_file("/nonexistent/eh_EMS.#07", *target), FieldFileError);
 }
