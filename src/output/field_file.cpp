@@ -10,22 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output/field_records.h"
+
 namespace korvane {
 namespace {
-
-// The component arrays a file carries, by ifield: electric, magnetic, or both.
-int component_arrays(const FieldStore& s, const OutputField* arrays[6]) {
-  const OutputField* electric[3] = {&s.ExOut, &s.EyOut, &s.EzOut};
-  const OutputField* magnetic[3] = {&s.HxOut, &s.HyOut, &s.HzOut};
-  int n = 0;
-  if (s.ifield == 0 || s.ifield == 2) {
-    for (const OutputField* a : electric) arrays[n++] = a;
-  }
-  if (s.ifield == 1 || s.ifield == 2) {
-    for (const OutputField* a : magnetic) arrays[n++] = a;
-  }
-  return n;
-}
 
 // Unformatted sequential records: each record's data framed by its byte count, as a
 // 4-byte little-endian integer, before and after. Values are little-endian too.
@@ -33,14 +21,22 @@ class RecordFile {
  public:
   explicit RecordFile(ByteSink& sink) : sink_(sink) {}
 
-  void begin(std::size_t bytes) { put32(static_cast<std::uint32_t>(bytes)), length_ = bytes; }
+  void begin(std::size_t reals, std::size_t integers) {
+    length_ = 8 * reals + 4 * integers;
+    put32(static_cast<std::uint32_t>(length_));
+  }
+  void begin_axis(std::int32_t count, int) { begin(static_cast<std::size_t>(count), 0); }
   void end() { put32(static_cast<std::uint32_t>(length_)); }
+  void count(std::int32_t value, int) { integer(value); }
   void integer(std::int32_t value) { put32(static_cast<std::uint32_t>(value)); }
   void real(double value) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     char bytes[8];
     for (int b = 0; b < 8; ++b) bytes[b] = static_cast<char>(bits >> (8 * b));
     sink_.write(bytes, 8);
+  }
+  int component_arrays(const FieldStore& s, const OutputField* arrays[6]) const {
+    return arrays_for_ifield(s.ifield, s, arrays);
   }
 
  private:
@@ -53,19 +49,24 @@ class RecordFile {
   std::size_t length_ = 0;
 };
 
-template <int N>
-void coordinates0(RecordFile& file, const Axis<N>& axis, std::int32_t count) {
-  file.begin(8 * static_cast<std::size_t>(count));
-  for (int n = 1; n <= count; ++n) file.real(axis(n));
-  file.end();
-}
+// Text records: each record one list-directed write.
+class TextRecords {
+ public:
+  explicit TextRecords(ByteSink& sink) : out_(sink) {}
 
-template <int N>
-void coordinates1(ListWriter& out, const Axis<N>& axis, std::int32_t count) {
-  out.begin_record();
-  for (int n = 1; n <= count; ++n) out.real(axis(n));
-  out.end_record();
-}
+  void begin(std::size_t, std::size_t) { out_.begin_record(); }
+  void begin_axis(std::int32_t, int) { out_.begin_record(); }
+  void end() { out_.end_record(); }
+  void count(std::int32_t value, int) { out_.integer(value); }
+  void integer(std::int32_t value) { out_.integer(value); }
+  void real(double value) { out_.real(value); }
+  int component_arrays(const FieldStore& s, const OutputField* arrays[6]) const {
+    return arrays_for_ifield(s.ifield, s, arrays);
+  }
+
+ private:
+  ListWriter out_;
+};
 
 // The name of the temporary a file is written under before it takes its final name.
 std::string temporary_pattern(const std::string& final_name) {
@@ -87,76 +88,17 @@ std::string cnum2(std::int32_t n) {
 
 void write_format0(const FieldStore& s, ByteSink& sink) {
   RecordFile file(sink);
-  file.begin(20);
-  file.real(s.d_elm);
-  file.real(s.aper);
-  file.integer(s.k_s_EH);
-  file.end();
-  file.begin(12);
-  file.integer(s.ksym_x);
-  file.integer(s.ksym_y);
-  file.integer(s.ksym_z);
-  file.end();
-  coordinates0(file, s.xmws, s.Nox);
-  coordinates0(file, s.ymws, s.Noy);
-  coordinates0(file, s.zmws, s.Noz);
-  const OutputField* arrays[6];
-  const int count = component_arrays(s, arrays);
-  const std::size_t nodes = static_cast<std::size_t>(s.Nox) * s.Noy * s.Noz;
-  for (int a = 0; a < count; ++a) {
-    file.begin(8 * nodes);
-    for (int k = 1; k <= s.Noz; ++k) {
-      for (int j = 1; j <= s.Noy; ++j) {
-        for (int i = 1; i <= s.Nox; ++i) file.real((*arrays[a])(i, j, k));
-      }
-    }
-    file.end();
-  }
-  file.begin(4);
-  file.integer(s.iend);
-  file.end();
+  walk_format0_1(file, s);
 }
 
 void write_format1(const FieldStore& s, ByteSink& sink) {
-  ListWriter out(sink);
-  out.record(s.d_elm, s.aper, s.k_s_EH);
-  out.record(s.ksym_x, s.ksym_y, s.ksym_z);
-  coordinates1(out, s.xmws, s.Nox);
-  coordinates1(out, s.ymws, s.Noy);
-  coordinates1(out, s.zmws, s.Noz);
-  const OutputField* arrays[6];
-  const int count = component_arrays(s, arrays);
-  for (int a = 0; a < count; ++a) {
-    out.begin_record();
-    for (int k = 1; k <= s.Noz; ++k) {
-      for (int j = 1; j <= s.Noy; ++j) {
-        for (int i = 1; i <= s.Nox; ++i) out.real((*arrays[a])(i, j, k));
-      }
-    }
-    out.end_record();
-  }
-  out.record(s.iend);
+  TextRecords text(sink);
+  walk_format0_1(text, s);
 }
 
 void write_format2(const FieldStore& s, ByteSink& sink) {
-  ListWriter out(sink);
-  out.record(s.ifield);
-  out.record(s.ksym_x, s.ksym_y, s.ksym_z);
-  out.record(s.Xmin, s.Xmax, s.Nox);
-  out.record(s.Ymin, s.Ymax, s.Noy);
-  out.record(s.Zmin, s.Zmax, s.Noz);
-  const OutputField* arrays[6];
-  const int count = component_arrays(s, arrays);
-  if (count == 0) return;
-  for (int i = 1; i <= s.Nox; ++i) {
-    for (int j = 1; j <= s.Noy; ++j) {
-      for (int k = 1; k <= s.Noz; ++k) {
-        out.begin_record();
-        for (int a = 0; a < count; ++a) out.real((*arrays[a])(i, j, k));
-        out.end_record();
-      }
-    }
-  }
+  TextRecords text(sink);
+  walk_format2(text, s);
 }
 
 void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings) {
