@@ -46,6 +46,9 @@ RunOutcome run_conversion(FieldStore& store, Warnings& warnings) {
   FileSink log_file(log_unit, log_file_name);
   try {
     log_file.open_truncate();
+    // Each record reaches the file as it is written: a log that cannot be written stops
+    // the run there, before the field file replaces an earlier one.
+    log_file.write_through_lines();
     ListWriter log(log_file);
     try {
       run_phases(store, log, warnings);

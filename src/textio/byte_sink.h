@@ -39,6 +39,9 @@ class FileSink : public ByteSink {
 
   void write(const char* data, std::size_t size) override;
   using ByteSink::write;
+  // Writes every line out as soon as it ends, so a file that cannot take it is found out
+  // at once, not when the file is closed.
+  void write_through_lines() { write_through_lines_ = true; }
   // Writes out the buffer; the file stays open.
   void flush();
   // Flushes and closes; a failure of either throws.
@@ -54,6 +57,7 @@ class FileSink : public ByteSink {
   int fd_ = -1;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  bool write_through_lines_ = false;
 };
 
 }  // namespace korvane

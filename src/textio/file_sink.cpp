@@ -57,6 +57,7 @@ void FileSink::write(const char* data, std::size_t size) {
   }
   std::memcpy(buffer_.data() + used_, data, size);
   used_ += size;
+  if (write_through_lines_ && size > 0 && data[size - 1] == '\n') flush();
 }
 
 void FileSink::flush() {
