@@ -18,28 +18,23 @@ void read_control_file(FieldStore& s, const char* path) {
   s.fname.fill(' ');
   std::memcpy(s.fname.data(), name.data(), kept);
 
+  // A group of three integers, one for each axis.
+  auto read_axes = [&in](std::int32_t& x, std::int32_t& y, std::int32_t& z,
+                         std::string_view what) {
+    std::int32_t values[3];
+    in.read_integers(values, 3, what);
+    x = values[0], y = values[1], z = values[2];
+  };
   in.read_integers(&s.ifield, 1, "ifield");
-  std::int32_t isym[3];
-  in.read_integers(isym, 3, "isym_x, isym_y, isym_z");
-  s.isym_x = isym[0];
-  s.isym_y = isym[1];
-  s.isym_z = isym[2];
+  read_axes(s.isym_x, s.isym_y, s.isym_z, "isym_x, isym_y, isym_z");
   in.read_integers(&s.nfile, 1, "nfile");
   in.read_integers(&s.ifmt, 1, "ifmt");
-  std::int32_t ksym[3];
-  in.read_integers(ksym, 3, "ksym_x, ksym_y, ksym_z");
-  s.ksym_x = ksym[0];
-  s.ksym_y = ksym[1];
-  s.ksym_z = ksym[2];
+  read_axes(s.ksym_x, s.ksym_y, s.ksym_z, "ksym_x, ksym_y, ksym_z");
   in.read_reals(&s.d_elm, 1, "d_elm");
   in.read_reals(&s.aper, 1, "aper");
   in.read_reals(&s.fscale, 1, "fscale");
   in.read_reals(&s.cscale, 1, "cscale");
-  std::int32_t counts[3];
-  in.read_integers(counts, 3, "Nox, Noy, Noz");
-  s.Nox = counts[0];
-  s.Noy = counts[1];
-  s.Noz = counts[2];
+  read_axes(s.Nox, s.Noy, s.Noz, "Nox, Noy, Noz");
 }
 
 void check_control_values(const FieldStore& s) {
