@@ -1,5 +1,6 @@
 // korvane: converts an exported 3D field table into a PELIX 3D field file, driven by
 // "korvane.dat" in the working directory.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
                  argv[1]);
     return 2;
   }
+  // Past a file-size limit a write must fail as an error the run reports and cleans up
+  // after (no temporary left, the log kept), not end the process as SIGXFSZ would.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     StandardErrorWarnings warnings;
     korvane::StorePtr store = korvane::make_store();
