@@ -114,5 +114,31 @@ TEST(OutputFault, FinalNameIsFolderKeepsFolderAndLeavesNoTemporary) {
   expect_log_ends_at_file_name(dir);
 }
 
+// The log's records are held in memory and written out only when the run ends, so a log
+// that cannot be written is found out after the field file has replaced the earlier one:
+// the run fails with status 2, yet the earlier file is gone. Here the limit (one block:
+// 512 bytes, or 1 kB where sh counts in kB) is below the log's first records and above the
+// whole field file (format 0 on 2 x 2 x 2 nodes, 348 bytes).
+TEST(OutputFault, LogWriteFailureStillReplacesFieldFile) {
+  ScratchDir dir;
+  Control control;
+  control.ifmt = 0;
+  control.counts[0] = 2, control.counts[1] = 2, control.counts[2] = 2;
+  write_file(dir / "korvane.dat", control.text());
+  const double lo[3] = {-1.0, -1.0, -1.0}, step[3] = {1.0, 1.0, 1.0};
+  write_file(dir / "table.txt",
+             make_table(3, 3, 3, lo, step, 123, 9,
+                        [](double x, double y, double z, int c) { return x + y * z + c; }));
+  write_file(dir / "eh_EMS.#07", earlier_field_file);
+
+  const ProcessResult run = run_korvane_after(dir, "ulimit -f 1");
+
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(run.err.rfind("korvane: unit 8, file 'korvane.log'", 0), 0u) << run.err;
+  EXPECT_TRUE(read_file(dir / "eh_EMS.#07") == earlier_field_file)
+      << "a run that failed replaced the earlier field file";
+  expect_nothing_left_behind(dir);
+}
+
 }  // namespace
 }  // namespace korvane::testing
