@@ -100,6 +100,9 @@ std::vector<CorpusCase> corpus_cases() {
        {unit1 + ", line 4:"}, nullptr},
       {"ControlVeryLongTitle", "valid.dat", "valid_3x3x3.tab", very_long_title, 0, {}, nullptr},
       {"ControlCrLf", "crlf.dat", "valid_3x3x3.tab", nullptr, 0, {}, nullptr},
+      // Old Mac line ends: the whole file is one record.
+      {"ControlCrOnlyLineEnds", "cr_only.dat", "valid_3x3x3.tab", nullptr, 2,
+       {unit1, "end of file"}, nullptr},
       {"ControlMissing", nullptr, "valid_3x3x3.tab", nullptr, 2, {unit1, "cannot open"}, nullptr},
       {"ControlIsFolder", nullptr, "valid_3x3x3.tab", control_is_folder, 2,
        {unit1, "cannot open"}, nullptr},
@@ -154,6 +157,9 @@ std::vector<CorpusCase> corpus_cases() {
        {" Input grid larger than max input grid "}, grid_block},
       {"TableVeryLongFirstRecord", "valid.dat", "valid_3x3x3.tab", very_long_first_record, 0,
        {}, probe_record},
+      // The CR between two values shows in the message: the user sees why.
+      {"TableCrOnlyLineEnds", "valid.dat", "cr_only.tab", nullptr, 2,
+       {unit2 + ", line 1:", "\\x0D"}, nullptr},
       {"TableCrLfAndCommas", "valid.dat", "crlf_commas.tab", nullptr, 0, {}, probe_record},
       {"TableEmptyFirstRecord", "valid.dat", "empty_first_record.tab", nullptr, 0, {},
        " Reading real fields only (no coordinates) ..."},
