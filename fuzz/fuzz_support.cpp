@@ -61,8 +61,10 @@ void reset_store() {
 }
 
 const fs::path& scratch() {
-  static const fs::path path = make_scratch();
-  return path;
+  // Never destroyed: the exit handler that removes the folder runs after the destructors
+  // of statics made before it was registered, and must still find the path.
+  static const fs::path* const path = new fs::path(make_scratch());
+  return *path;
 }
 
 void clear_scratch() {

@@ -64,13 +64,40 @@ Result run_once(std::string_view control, std::string_view table) {
   return result;
 }
 
+// The field file of a complete run has exactly the shape its control values give: the
+// record lengths of format 0, or text lines of at most 80 characters, each starting with a
+// blank and ending in CR LF.
+void check_field_file(const FieldStore& s, const std::string& bytes) {
+  if (s.ifmt == 0) {
+    const std::size_t nodes = static_cast<std::size_t>(s.Nox) * s.Noy * s.Noz;
+    const std::size_t arrays = s.ifield == 2 ? 6 : (s.ifield == 0 || s.ifield == 1) ? 3 : 0;
+    const std::size_t expected = (20 + 8) + (12 + 8) + (8 * static_cast<std::size_t>(s.Nox) + 8) +
+                                 (8 * static_cast<std::size_t>(s.Noy) + 8) +
+                                 (8 * static_cast<std::size_t>(s.Noz) + 8) +
+                                 arrays * (8 * nodes + 8) + (4 + 8);
+    require(bytes.size() == expected, "a format 0 file of the wrong length");
+    return;
+  }
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", start);
+    require(end != std::string::npos, "a text field file line without CR LF");
+    require(end - start <= 80 && bytes[start] == ' ', "a text field file line out of form");
+    start = end + 2;
+  }
+  require(!bytes.empty(), "an empty text field file");
+}
+
 void check(const Result& r) {
   const RunOutcome& o = r.outcome;
   require(o.status == 0 || o.status == 1 || o.status == 2, "a status outside 0, 1, 2");
   require(r.log.rfind("  mu0 = ", 0) == 0, "the log does not start with the mu0 record");
+  const bool summary = r.log.find(" d_elm, aper, k_s_EH= ") != std::string::npos;
+  require(summary == (o.status == 0), "the summary is logged exactly when the run completes");
   if (o.status == 0) {
     require(o.message.empty(), "a normal end with an error text");
     require(r.field_files.size() == 1, "a normal end without exactly one field file");
+    check_field_file(fuzz::store(), r.field_files.front().second);
   } else {
     require(r.field_files.empty(), "a failed run left a field file");
   }
