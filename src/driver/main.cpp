@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
                  argv[1]);
     return 2;
   }
-  // A file-size limit must end in a write error that the run reports and cleans up
-  // after, not in a kill that leaves a temporary file behind.
+  // Past a file-size limit a write must fail as an error the run reports and cleans up
+  // after (no temporary left, the log kept), not end the process as SIGXFSZ would.
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     StandardErrorWarnings warnings;
