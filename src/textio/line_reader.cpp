@@ -13,6 +13,7 @@
 namespace korvane {
 namespace {
 constexpr std::size_t block_size = 1 << 20;
+constexpr std::size_t max_line_length = std::size_t{1} << 28;
 }
 
 LineReader::LineReader(int unit, std::string name) : unit_(unit), name_(std::move(name)) {
@@ -41,7 +42,15 @@ bool LineReader::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  if (end_ == buffer_.size()) {
+    // A line that fills the buffer makes it grow, up to a limit no text record of a field
+    // map comes near; past it the file is not a text of records (/dev/zero, say).
+    if (buffer_.size() >= max_line_length) {
+      throw IoError(located_message(unit_, name_, line_number_ + 1,
+                                    "a line longer than 256 MiB: not a text file of records"));
+    }
+    buffer_.resize(buffer_.size() * 2);
+  }
   for (;;) {
     ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
     if (n < 0 && errno == EINTR) continue;

@@ -357,3 +357,22 @@ TEST(ReadRealsFromText, EndOfInputIsReportedNotThrown) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(LineReaderLimit, EndlessLineIsAnErrorNotAnExhaustedMemory) {
+  LineReader lines(2, "/dev/zero");
+  std::string_view line;
+  try {
+    lines.next(line);
+    FAIL() << "a line without end was accepted";
+  } catch (const IoError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("korvane: unit 2, file '/dev/zero', line 1: ", 0),
+              0u)
+        << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace korvane
