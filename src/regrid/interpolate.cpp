@@ -27,27 +27,36 @@ void check_interpolation_grid(const FieldStore& s) {
   }
 }
 
-void interp3d(const FieldStore& s, double xo, double yo, double zo, double fe[3],
-              double fh[3]) {
-  for (int c = 0; c < 3; ++c) fe[c] = 0.0, fh[c] = 0.0;
-  // Inclusive bounds; written so that a coordinate that is not a number is outside.
-  if (!(s.Xi(1) <= xo && xo <= s.Xi(s.Nix))) return;
-  if (!(s.Yi(1) <= yo && yo <= s.Yi(s.Niy))) return;
-  if (!(s.Zi(1) <= zo && zo <= s.Zi(s.Niz))) return;
+namespace {
 
-  const double hx = s.Xi(2) - s.Xi(1);
-  const double hy = s.Yi(2) - s.Yi(1);
-  const double hz = s.Zi(2) - s.Zi(1);
-  const int ic = centre_index(xo - s.Xi(1), hx, s.Nix);
-  const int jc = centre_index(yo - s.Yi(1), hy, s.Niy);
-  const int kc = centre_index(zo - s.Zi(1), hz, s.Niz);
+// Where a coordinate falls along one axis of the full input grid: whether it lies within
+// the grid (bounds inclusive; a coordinate that is not a number does not), the stencil's
+// centre node and the offset from it in units of the step.
+struct AxisPlace {
+  bool inside = false;
+  int centre = 0;
+  double offset = 0.0;
+};
+
+template <int N>
+AxisPlace place_on_axis(const Axis<N>& nodes, int count, double o) {
+  AxisPlace place;
+  if (!(nodes(1) <= o && o <= nodes(count))) return place;
+  const double h = nodes(2) - nodes(1);
+  place.inside = true;
+  place.centre = centre_index(o - nodes(1), h, count);
+  place.offset = (o - nodes(place.centre)) / h;
+  return place;
+}
+
+// The 19-node sum for the six arrays at one point, with weights from the offsets p, q, r.
+void blend(const FieldStore& s, const AxisPlace& x, const AxisPlace& y, const AxisPlace& z,
+           double fe[3], double fh[3]) {
+  const int ic = x.centre, jc = y.centre, kc = z.centre;
   const int im = ic - 1, ip = ic + 1;
   const int jm = jc - 1, jp = jc + 1;
   const int km = kc - 1, kp = kc + 1;
-
-  const double p = (xo - s.Xi(ic)) / hx;
-  const double q = (yo - s.Yi(jc)) / hy;
-  const double r = (zo - s.Zi(kc)) / hz;
+  const double p = x.offset, q = y.offset, r = z.offset;
   const double pp = p * p, qq = q * q, rr = r * r;
 
   const double w0 = 1.0 - pp - qq - rr;
@@ -91,14 +100,41 @@ void interp3d(const FieldStore& s, double xo, double yo, double zo, double fe[3]
   fh[2] = at(s.HzFull);
 }
 
+}  // namespace
+
+void interp3d(const FieldStore& s, double xo, double yo, double zo, double fe[3],
+              double fh[3]) {
+  for (int c = 0; c < 3; ++c) fe[c] = 0.0, fh[c] = 0.0;
+  const AxisPlace x = place_on_axis(s.Xi, s.Nix, xo);
+  if (!x.inside) return;
+  const AxisPlace y = place_on_axis(s.Yi, s.Niy, yo);
+  if (!y.inside) return;
+  const AxisPlace z = place_on_axis(s.Zi, s.Niz, zo);
+  if (!z.inside) return;
+  blend(s, x, y, z, fe, fh);
+}
+
 void interpolate_field(FieldStore& s) {
-  for (int i = 1; i <= s.Nox; ++i) {
+  // Each output coordinate falls at the same place of its axis for every node that shares
+  // it, so the places are found once per axis; the sums are those of interp3d.
+  AxisPlace along_x[Noxmax], along_y[Noymax], along_z[Nozmax];
+  for (int i = 1; i <= s.Nox; ++i) along_x[i - 1] = place_on_axis(s.Xi, s.Nix, s.xmws(i));
+  for (int j = 1; j <= s.Noy; ++j) along_y[j - 1] = place_on_axis(s.Yi, s.Niy, s.ymws(j));
+  for (int k = 1; k <= s.Noz; ++k) along_z[k - 1] = place_on_axis(s.Zi, s.Niz, s.zmws(k));
+  // Every node's values depend on its own coordinates alone, so the nodes may be visited
+  // in any order: z outermost keeps the three input planes a stencil reads in the cache
+  // for a whole output plane. The last node visited is (Nox, Noy, Noz) either way.
+  for (int k = 1; k <= s.Noz; ++k) {
     for (int j = 1; j <= s.Noy; ++j) {
-      for (int k = 1; k <= s.Noz; ++k) {
+      for (int i = 1; i <= s.Nox; ++i) {
         s.xo = s.xmws(i);
         s.yo = s.ymws(j);
         s.zo = s.zmws(k);
-        interp3d(s, s.xo, s.yo, s.zo, s.fe, s.fh);
+        const AxisPlace& x = along_x[i - 1];
+        const AxisPlace& y = along_y[j - 1];
+        const AxisPlace& z = along_z[k - 1];
+        for (int c = 0; c < 3; ++c) s.fe[c] = 0.0, s.fh[c] = 0.0;
+        if (x.inside && y.inside && z.inside) blend(s, x, y, z, s.fe, s.fh);
         s.ExOut(i, j, k) = s.fe[0];
         s.EyOut(i, j, k) = s.fe[1];
         s.EzOut(i, j, k) = s.fe[2];
