@@ -1,9 +1,11 @@
 #include "textio/line_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -14,7 +16,12 @@ namespace korvane {
 namespace {
 constexpr std::size_t block_size = 1 << 20;
 constexpr std::size_t max_line_length = std::size_t{1} << 28;
+constexpr std::size_t map_window_size = std::size_t{16} << 20;
+
+const char* strip_cr(const char* first, const char* last) {
+  return last > first && last[-1] == '\r' ? last - 1 : last;
 }
+}  // namespace
 
 LineReader::LineReader(int unit, std::string name) : unit_(unit), name_(std::move(name)) {
   auto fail = [&](const std::string& what) {
@@ -28,11 +35,74 @@ LineReader::LineReader(int unit, std::string name) : unit_(unit), name_(std::mov
     ::close(std::exchange(fd_, -1));
     fail(std::string("cannot open: ") + std::strerror(EISDIR));
   }
-  buffer_.resize(block_size);
+  // A regular file of known size is mapped window by window; anything else (a pipe, a
+  // device, a file the system reports as empty) is read in blocks.
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    mapped_ = true;
+    file_size_ = static_cast<unsigned long long>(info.st_size);
+    window_ = map_window_size;
+  } else {
+    buffer_.resize(block_size);
+  }
 }
 
 LineReader::~LineReader() {
+  if (map_ != nullptr) ::munmap(const_cast<char*>(map_), map_length_);
   if (fd_ >= 0) ::close(fd_);
+}
+
+void LineReader::map_window(unsigned long long offset) {
+  if (map_ != nullptr) ::munmap(const_cast<char*>(map_), map_length_);
+  map_ = nullptr;
+  const unsigned long long page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
+  map_offset_ = offset / page * page;
+  map_length_ =
+      static_cast<std::size_t>(std::min<unsigned long long>(window_, file_size_ - map_offset_));
+  void* mapping =
+      ::mmap(nullptr, map_length_, PROT_READ, MAP_PRIVATE, fd_, static_cast<off_t>(map_offset_));
+  if (mapping == MAP_FAILED) {
+    throw IoError(located_message(unit_, name_, line_number_ + 1,
+                                  std::string("cannot read: ") + std::strerror(errno)));
+  }
+  ::madvise(mapping, map_length_, MADV_SEQUENTIAL);
+  map_ = static_cast<const char*>(mapping);
+}
+
+bool LineReader::next_mapped(std::string_view& line) {
+  if (position_ >= file_size_) return false;
+  for (;;) {
+    if (map_ == nullptr || position_ < map_offset_ || position_ >= map_offset_ + map_length_) {
+      map_window(position_);
+    }
+    const char* first = map_ + (position_ - map_offset_);
+    const char* window_end = map_ + map_length_;
+    const void* lf = std::memchr(first, '\n', static_cast<std::size_t>(window_end - first));
+    if (lf != nullptr) {
+      const char* last = static_cast<const char*>(lf);
+      line = std::string_view(first, static_cast<std::size_t>(strip_cr(first, last) - first));
+      position_ += static_cast<unsigned long long>(last - first) + 1;
+      ++line_number_;
+      return true;
+    }
+    if (map_offset_ + map_length_ >= file_size_) {
+      // The last line of a file without a final line feed.
+      line = std::string_view(first, static_cast<std::size_t>(strip_cr(first, window_end) - first));
+      position_ = file_size_;
+      ++line_number_;
+      return true;
+    }
+    // The line goes on past the window: map again from its start, with a larger window
+    // when it already started the window.
+    const unsigned long long page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
+    if (position_ / page * page == map_offset_) {
+      if (window_ >= max_line_length) {
+        throw IoError(located_message(unit_, name_, line_number_ + 1,
+                                      "a line longer than 256 MiB: not a text file of records"));
+      }
+      window_ *= 2;
+    }
+    map_window(position_);
+  }
 }
 
 bool LineReader::fill() {
@@ -68,6 +138,7 @@ bool LineReader::fill() {
 }
 
 bool LineReader::next(std::string_view& line) {
+  if (mapped_) return next_mapped(line);
   std::size_t searched = begin_;
   for (;;) {
     const char* base = buffer_.data();

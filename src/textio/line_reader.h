@@ -1,8 +1,9 @@
 // Sequential reading of a text file line by line, streamed in large blocks.
 //
 // A line ends at LF; one CR right before the LF (or before the end of the file) is not part
-// of it. Only the block buffer is held, never the whole file; it grows only for a line
-// longer than itself.
+// of it. A regular file is read through a window of it mapped into memory (no copy of its
+// bytes), other files through a block buffer; either way only a window or a block is held,
+// never the whole file, and it grows only for a line longer than itself (up to 256 MiB).
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,8 @@ class LineReader {
 
  private:
   bool fill();
+  bool next_mapped(std::string_view& line);
+  void map_window(unsigned long long offset);
 
   int unit_;
   std::string name_;
@@ -40,6 +43,15 @@ class LineReader {
   std::size_t end_ = 0;
   bool at_end_ = false;
   long line_number_ = 0;
+
+  // The mapped window of a regular file: bytes [map_offset_, map_offset_ + map_length_).
+  bool mapped_ = false;
+  unsigned long long file_size_ = 0;
+  unsigned long long position_ = 0;  // offset of the next unread byte
+  const char* map_ = nullptr;
+  unsigned long long map_offset_ = 0;
+  std::size_t map_length_ = 0;
+  std::size_t window_ = 0;
 };
 
 }  // namespace korvane

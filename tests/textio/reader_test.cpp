@@ -376,3 +376,39 @@ TEST(LineReaderLimit, EndlessLineIsAnErrorNotAnExhaustedMemory) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Regular files are read through a window mapped in 16 MiB pieces: lines that cross a
+// window's end, a line longer than a window, and a last line without a line feed must come
+// out whole, exactly as written.
+TEST(MappedWindows, LinesAcrossAndLongerThanAWindowComeOutWhole) {
+  testing::ScratchDir dir;
+  std::string text;
+  std::vector<std::string> expected;
+  for (int n = 0; text.size() < (std::size_t{18} << 20); ++n) {
+    std::string line = std::to_string(n) + std::string(static_cast<std::size_t>(n % 997), 'a');
+    expected.push_back(line);
+    text += line + (n % 3 == 0 ? "\r\n" : "\n");
+  }
+  expected.push_back(std::string((std::size_t{20} << 20) + 5, 'b'));
+  text += expected.back() + "\n";
+  expected.push_back("last line without a line feed");
+  text += expected.back() + "\r";
+  testing::write_file(dir / "windows.txt", text);
+
+  LineReader lines(2, (dir / "windows.txt").string());
+  std::string_view line;
+  std::size_t n = 0;
+  while (lines.next(line)) {
+    ASSERT_LT(n, expected.size());
+    ASSERT_TRUE(line == expected[n]) << "line " << n + 1;
+    ++n;
+  }
+  EXPECT_EQ(n, expected.size());
+  EXPECT_EQ(lines.line_number(), static_cast<long>(expected.size()));
+}
+
+}  // namespace
+}  // namespace korvane
