@@ -118,9 +118,19 @@ RunCase no_coordinates_format1() {
   return c;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WholeRun,
-                         ::testing::Values(direct_format0(), quarter_format1(),
-                                           half_z_format2(), no_coordinates_format1()),
+// The same conversions written in the other formats: both paths in every format.
+RunCase in_format(RunCase c, const char* name, int ifmt) {
+  c.name = name;
+  c.control.ifmt = ifmt;
+  return c;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WholeRun,
+    ::testing::Values(direct_format0(), in_format(direct_format0(), "direct_format1", 1),
+                      in_format(direct_format0(), "direct_format2", 2), quarter_format1(),
+                      in_format(quarter_format1(), "quarter_format0", 0), half_z_format2(),
+                      no_coordinates_format1()),
                          [](const ::testing::TestParamInfo<RunCase>& info) {
                            return std::string(info.param.name);
                          });
