@@ -15,11 +15,11 @@ const char* const component_colours[3] = {"#1f77b4", "#d62728", "#2ca02c"};
 // Appends printf-style text; the pictures are built from many small pieces.
 class Svg {
  public:
-  template <class... Args>
-  void add(const char* format, Args... args) {
+  template <class First, class... Rest>
+  void add(const char* format, First first, Rest... rest) {
     char piece[512];
-    const int n = std::snprintf(piece, sizeof piece, format, args...);
-    text_.append(piece, static_cast<std::size_t>(std::min<int>(n, sizeof piece - 1)));
+    const int n = std::snprintf(piece, sizeof piece, format, first, rest...);
+    if (n > 0) text_.append(piece, static_cast<std::size_t>(std::min<int>(n, sizeof piece - 1)));
   }
   void raw(std::string_view text) { text_ += text; }
   void text(double x, double y, const std::string& content, const char* anchor = "middle",
@@ -35,7 +35,7 @@ class Svg {
 };
 
 void open_document(Svg& svg, int width, int height, const std::string& title) {
-  svg.add("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  svg.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
   svg.add(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
       "viewBox=\"0 0 %d %d\" font-family=\"sans-serif\" font-size=\"12\">\n",
@@ -155,14 +155,14 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   const std::vector<double> vticks = nice_ticks(vlo, vhi, 6);
   const double zspacing = zticks.size() > 1 ? zticks[1] - zticks[0] : 1.0;
   const double vspacing = vticks.size() > 1 ? vticks[1] - vticks[0] : 1.0;
-  svg.add("<g stroke=\"#dddddd\" stroke-width=\"1\">\n");
+  svg.raw("<g stroke=\"#dddddd\" stroke-width=\"1\">\n");
   for (double t : zticks)
     svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", px(t), top, px(t),
             top + ph);
   for (double t : vticks)
     svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\"/>\n", left, py(t), left + pw,
             py(t));
-  svg.add("</g>\n");
+  svg.raw("</g>\n");
   if (vlo < 0.0 && vhi > 0.0) {
     svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#888888\"/>\n", left,
             py(0.0), left + pw, py(0.0));
@@ -210,7 +210,7 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
         if (std::isfinite(v))
           svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", px(s.zmws(k)), py(v));
       }
-      svg.add("</g>\n");
+      svg.raw("</g>\n");
     }
     const double ly = top + 14 + 20 * c;
     svg.add(
@@ -219,7 +219,7 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
         left + pw + 14, ly, left + pw + 40, ly, component_colours[c]);
     svg.text(left + pw + 46, ly + 4, set.component(c), "start");
   }
-  svg.add("</svg>\n");
+  svg.raw("</svg>\n");
   return svg.take();
 }
 
@@ -269,7 +269,7 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
         }
       }
       svg.text(x0 + pw / 2, y0 - 10, set.component(c) + ", " + plane);
-      svg.add("<g shape-rendering=\"crispEdges\">\n");
+      svg.raw("<g shape-rendering=\"crispEdges\">\n");
       const double w = pw / s.Noz, h = ph / n_across;
       for (int k = 1; k <= s.Noz; ++k) {
         for (int a = 1; a <= n_across; ++a) {
@@ -279,7 +279,7 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
                   x0 + (k - 1) * w, y0 + ph - a * h, w, h, diverging(t).c_str());
         }
       }
-      svg.add("</g>\n");
+      svg.raw("</g>\n");
       svg.add(
           "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
           "stroke=\"black\"/>\n",
@@ -321,7 +321,7 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
       }
     }
   }
-  svg.add("</svg>\n");
+  svg.raw("</svg>\n");
   return svg.take();
 }
 
