@@ -58,6 +58,26 @@ void axis(Codec& c, AxisT& nodes, Count& count, int capacity) {
   c.end();
 }
 
+// The output symmetry codes, one integer each.
+template <class Codec, class Store>
+void symmetry(Codec& c, Store& s) {
+  c.begin(0, 3);
+  c.integer(s.ksym_x);
+  c.integer(s.ksym_y);
+  c.integer(s.ksym_z);
+  c.end();
+}
+
+// One axis's bounds and node count (format 2).
+template <class Codec, class Real, class Count>
+void bounds(Codec& c, Real& lower, Real& upper, Count& count, int capacity) {
+  c.begin(2, 1);
+  c.real(lower);
+  c.real(upper);
+  c.count(count, capacity);
+  c.end();
+}
+
 }  // namespace records
 
 // Formats 0 and 1: d_elm, aper, k_s_EH; the symmetry codes; the node coordinates along x,
@@ -69,11 +89,7 @@ void walk_format0_1(Codec& c, Store& s) {
   c.real(s.aper);
   c.integer(s.k_s_EH);
   c.end();
-  c.begin(0, 3);
-  c.integer(s.ksym_x);
-  c.integer(s.ksym_y);
-  c.integer(s.ksym_z);
-  c.end();
+  records::symmetry(c, s);
   records::axis(c, s.xmws, s.Nox, Noxmax);
   records::axis(c, s.ymws, s.Noy, Noymax);
   records::axis(c, s.zmws, s.Noz, Nozmax);
@@ -101,26 +117,10 @@ void walk_format2(Codec& c, Store& s) {
   c.begin(0, 1);
   c.integer(s.ifield);
   c.end();
-  c.begin(0, 3);
-  c.integer(s.ksym_x);
-  c.integer(s.ksym_y);
-  c.integer(s.ksym_z);
-  c.end();
-  c.begin(2, 1);
-  c.real(s.Xmin);
-  c.real(s.Xmax);
-  c.count(s.Nox, Noxmax);
-  c.end();
-  c.begin(2, 1);
-  c.real(s.Ymin);
-  c.real(s.Ymax);
-  c.count(s.Noy, Noymax);
-  c.end();
-  c.begin(2, 1);
-  c.real(s.Zmin);
-  c.real(s.Zmax);
-  c.count(s.Noz, Nozmax);
-  c.end();
+  records::symmetry(c, s);
+  records::bounds(c, s.Xmin, s.Xmax, s.Nox, Noxmax);
+  records::bounds(c, s.Ymin, s.Ymax, s.Noy, Noymax);
+  records::bounds(c, s.Zmin, s.Zmax, s.Noz, Nozmax);
   component_array_t<Store>* arrays[6];
   const int count = c.component_arrays(s, arrays);
   if (count == 0) return;
