@@ -20,11 +20,29 @@ std::string printable(std::string_view bytes) {
   return out;
 }
 
-std::string located_message(int unit, std::string_view file, long line, std::string_view what) {
-  std::string text = "korvane: unit " + std::to_string(unit) + ", file '" + printable(file) + "'";
+std::string TextPlace::message(std::string_view what) const {
+  std::string text;
+  if (!program.empty()) {
+    text += program;
+    text += ": ";
+  }
+  if (unit != 0) text += "unit " + std::to_string(unit) + ", ";
+  text += "file '" + printable(file) + "'";
   if (line > 0) text += ", line " + std::to_string(line);
   text += ": ";
   text += what;
+  return text;
+}
+
+std::string located_message(int unit, std::string_view file, long line, std::string_view what) {
+  return TextPlace{"korvane", unit, file, line}.message(what);
+}
+
+std::string quoted_token(std::string_view token) {
+  std::string text(1, '\'');
+  text += printable(token.substr(0, max_token_shown));
+  if (token.size() > max_token_shown) text += "...";
+  text += '\'';
   return text;
 }
 

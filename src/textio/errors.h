@@ -31,9 +31,25 @@ class Warnings {
   virtual void warn(const std::string& text) = 0;
 };
 
+// Where in a file a message points. Every located message of every tool is formatted here.
+struct TextPlace {
+  std::string_view program = "korvane";  // the speaker's prefix; empty for none
+  int unit = 0;                           // the numbered unit, or 0 for a file without one
+  std::string_view file;
+  long line = 0;                          // 0 when no one line is at fault
+
+  // "PROGRAM: unit U, file 'NAME', line L: what", leaving out the parts that are absent.
+  // Bytes of the name that are not printable are shown as \xNN so the message stays one line.
+  std::string message(std::string_view what) const;
+};
+
 // "korvane: unit U, file 'NAME'" (and ", line L" when line > 0), then ": " and what.
-// Bytes of the name that are not printable are shown as \xNN so the message stays one line.
 std::string located_message(int unit, std::string_view file, long line, std::string_view what);
+
+// A token as messages quote it: between single quotes, unprintable bytes as \xNN, cut at
+// max_token_shown characters with "..." after the cut.
+inline constexpr std::size_t max_token_shown = 80;
+std::string quoted_token(std::string_view token);
 
 // The offending line indented by four blanks and a caret under column `column` (from 0),
 // each on its own line, ready to follow a located message. A long line is shown as a

@@ -10,60 +10,12 @@
 #include <type_traits>
 
 #include "textio/errors.h"
+#include "textio/token_scanner.h"
 
 namespace korvane {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Byte classes of the tokenizer: 1 a blank (space or tab), 2 a comma, 0 anything else.
-constexpr std::array<unsigned char, 256> byte_classes = [] {
-  std::array<unsigned char, 256> classes{};
-  classes[static_cast<unsigned char>(' ')] = 1;
-  classes[static_cast<unsigned char>('\t')] = 1;
-  classes[static_cast<unsigned char>(',')] = 2;
-  return classes;
-}();
-bool is_blank(char c) { return byte_classes[static_cast<unsigned char>(c)] == 1; }
-bool is_separator(char c) { return byte_classes[static_cast<unsigned char>(c)] != 0; }
-
-// Finds the values of one group across the records it spans. A comma may follow a value;
-// a comma before the first value, or a second comma with only blanks since the last one,
-// stands for a missing value.
-class Tokenizer {
- public:
-  enum Result { value, line_end, misplaced_comma };
-
-  // Moves pos to the start of the next value on the line.
-  Result next(std::string_view line, std::size_t& pos) {
-    const std::size_t size = line.size();
-    for (;;) {
-      while (pos < size && is_blank(line[pos])) ++pos;
-      if (pos == size) return line_end;
-      if (line[pos] != ',') return value;
-      if (!had_value_ || comma_) return misplaced_comma;
-      comma_ = true;
-      ++pos;
-    }
-  }
-
-  // The value starting at pos runs to the next separator; pos moves past it.
-  std::string_view take(std::string_view line, std::size_t& pos) {
-    const std::size_t start = pos;
-    while (pos < line.size() && !is_separator(line[pos])) ++pos;
-    took_value();
-    return line.substr(start, pos - start);
-  }
-
-  void took_value() {
-    had_value_ = true;
-    comma_ = false;
-  }
-
- private:
-  bool had_value_ = false;
-  bool comma_ = false;
-};
 
 // Clinger's fast path for the usual token: a decimal of at most 19 significant digits
 // whose value is w * 10^e with w < 2^53 and |e| <= 22 is rounded correctly by a single
@@ -133,9 +85,11 @@ TokenStatus parse_value(std::string_view token, std::int32_t& value) {
 // Reads n values from the records that `next_line` hands out, one after another.
 template <class T, class NextLine>
 GroupStatus read_group(NextLine&& next_line, T* values, int n, GroupFault& fault) {
-  Tokenizer tokens;
+  // A comma may follow a value; a comma before the first value, or a second comma with only
+  // blanks since the last one, stands for a missing value.
+  bool had_value = false;
+  bool after_comma = false;
   std::string_view line;
-  std::size_t pos = 0;
   int found = 0;
   fault.wanted_integer = std::is_integral_v<T>;
   if (!next_line(line)) {
@@ -143,39 +97,45 @@ GroupStatus read_group(NextLine&& next_line, T* values, int n, GroupFault& fault
     fault.found = 0;
     return fault.status;
   }
+  TokenScanner scan(line);
   while (found < n) {
-    switch (tokens.next(line, pos)) {
-      case Tokenizer::line_end:
+    switch (scan.next()) {
+      case TokenScanner::Piece::line_end:
         if (!next_line(line)) {
           fault.status = GroupStatus::end_of_input;
           fault.found = found;
           return fault.status;
         }
-        pos = 0;
+        scan = TokenScanner(line);
         continue;
-      case Tokenizer::misplaced_comma:
+      case TokenScanner::Piece::comma:
+        if (had_value && !after_comma) {
+          after_comma = true;
+          continue;
+        }
         fault.status = GroupStatus::bad_value;
         fault.found = found;
         fault.line = line;
-        fault.column = pos;
-        fault.token = line.substr(pos, 1);
+        fault.column = scan.comma_column();
+        fault.token = line.substr(fault.column, 1);
         fault.token_status = TokenStatus::not_a_number;
         return fault.status;
-      case Tokenizer::value:
+      case TokenScanner::Piece::token:
         break;
     }
+    had_value = true;
+    after_comma = false;
     if constexpr (std::is_same_v<T, double>) {
       // The usual real is parsed where it stands, in the same pass that finds its end.
       const char* const end = line.data() + line.size();
-      const char* stop = parse_short_decimal(line.data() + pos, end, values[found]);
+      const char* stop = parse_short_decimal(line.data() + scan.position(), end, values[found]);
       if (stop != nullptr && (stop == end || is_separator(*stop))) {
-        pos = static_cast<std::size_t>(stop - line.data());
-        tokens.took_value();
+        scan.skip_to(static_cast<std::size_t>(stop - line.data()));
         ++found;
         continue;
       }
     }
-    const std::string_view token = tokens.take(line, pos);
+    const std::string_view token = scan.take();
     TokenStatus status = parse_value(token, values[found]);
     if (status != TokenStatus::ok) {
       fault.status = GroupStatus::bad_value;
@@ -269,10 +229,7 @@ TokenStatus parse_integer(std::string_view token, std::int32_t& value) {
 
 std::string describe_bad_value(const GroupFault& fault) {
   if (fault.token == ",") return "a value is missing before this comma";
-  std::string text = "'";
-  text += printable(fault.token.substr(0, 80));
-  if (fault.token.size() > 80) text += "...";
-  text += "'";
+  std::string text = quoted_token(fault.token);
   if (fault.token_status == TokenStatus::out_of_range) {
     text += fault.wanted_integer ? " is outside the range of a 32-bit integer"
                                  : " is too large for a double";
