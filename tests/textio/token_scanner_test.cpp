@@ -21,7 +21,7 @@ std::string pieces(std::string_view line) {
         out += "[,]";
         break;
       case TokenScanner::Piece::token:
-        out += "[" + std::string(scan.take()) + "]";
+        out.append("[").append(scan.take()).append("]");
         break;
     }
   }
@@ -49,7 +49,8 @@ TEST(TokenScanner, HandsOutTokensAndEachComma) {
 TEST(TextPlace, LeavesOutWhatIsAbsentAndCutsLongTokens) {
   EXPECT_EQ((TextPlace{"korvane", 7, "eh", 3}.message("x")), "korvane: unit 7, file 'eh', line 3: x");
   EXPECT_EQ((TextPlace{"", 0, "a\nb", 0}.message("y")), "file 'a\\x0Ab': y");
-  EXPECT_EQ(quoted_token(std::string(81, 'z')), "'" + std::string(80, 'z') + "...'");
+  const std::string expected = std::string("'").append(80, 'z').append("...'");
+  EXPECT_EQ(quoted_token(std::string(81, 'z')), expected);
 }
 
 }  // namespace
