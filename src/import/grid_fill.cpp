@@ -128,6 +128,10 @@ void scale_field(FieldStore& s) {
 }
 
 void centre_z(FieldStore& s, ListWriter& log) {
+  // A z half that the output keeps lies where the output grid expects it, from z = 0 (the
+  // output's lower bound is 0 when ksym_z is not 0); centring it would move the field by
+  // half its length.
+  if (s.z_half_kept != 0) return;
   if (s.Zimin != -s.Zimax) {
     s.Zimax = (s.Zimax - s.Zimin) / 2.0;
     s.Zimin = -s.Zimax;

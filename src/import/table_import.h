@@ -46,7 +46,9 @@ void fill_grid(FieldStore& store, Warnings& warnings);
 // (times fscale, electric set cleared), anything else unchanged.
 void scale_field(FieldStore& store);
 
-// Centres the Z range on 0 when it is not symmetric (logs " Centered Z: Zimin, Zimax= ").
+// Centres the Z range on 0 when it is not symmetric (logs " Centered Z: Zimin, Zimax= "),
+// except for a z half that the output keeps (z_half_kept, set by the unfolding): that half
+// stays from z = 0 up, where the output grid starts.
 void centre_z(FieldStore& store, ListWriter& log);
 
 }  // namespace korvane

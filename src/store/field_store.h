@@ -94,8 +94,10 @@ struct FieldStore {
   // checked against while the field is loaded.
   double mesh_lo[3], mesh_hi[3];
 
-  // Symmetry unfolding.
+  // Symmetry unfolding. z_half_kept is 1 when the table is a z half that the output keeps
+  // (isym_z as read, not 0 and equal to ksym_z): that half stays where it is, from z = 0.
   std::int32_t symcode;
+  std::int32_t z_half_kept;
   double sgnx, sgny, sgnz;
   std::int32_t isrc, jsrc, ksrc;
   std::int32_t Nfx, Nfy, Nfz;

@@ -17,6 +17,8 @@ bool is_odd(int code, int axis, int component) {
 }
 
 void unfold_symmetry(FieldStore& s) {
+  // Judged on the codes as read: a kept plane's code is cleared just below.
+  s.z_half_kept = s.isym_z != 0 && s.isym_z == s.ksym_z ? 1 : 0;
   if (s.isym_x == s.ksym_x) s.isym_x = 0;
   if (s.isym_y == s.ksym_y) s.isym_y = 0;
   if (s.isym_z == s.ksym_z) s.isym_z = 0;

@@ -10,7 +10,8 @@ namespace korvane {
 // 1 = y, 2 = z): code 1 flips the component along the axis, code 2 the two others.
 bool is_odd(int code, int axis, int component);
 
-// Clears each export code equal to the output's code on its axis, forms
+// Records whether the table is a z half the output keeps (z_half_kept, judged on the codes
+// as read), then clears each export code equal to the output's code on its axis, forms
 // symcode = 100 isym_x + 10 isym_y + isym_z and fills ExFull .. HzFull from ExIn .. HzIn:
 // a plain copy for symcode 0; otherwise each unfolded axis of N exported nodes becomes
 // 2N - 1 full nodes (the plane node shared), full node n fed from exported node

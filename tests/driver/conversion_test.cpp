@@ -107,6 +107,38 @@ RunCase half_z_format2() {
   return c;
 }
 
+// A half z >= 0 with code 2 that the output keeps (isym_z = ksym_z = 2): it stays from z = 0
+// up, where the output grid starts, and is not centred.
+double kept_half(double x, double y, double z, int c) {
+  return c == 0 ? z * (1.0 + x) : c == 1 ? z * (2.0 - y) : 1.0 + x * y + z * z;
+}
+
+RunCase kept_z_direct_format1() {
+  // The output nodes are the table's nodes: copied node for node.
+  RunCase c{"kept_z_direct_format1", {}, {}, "eh_EMS.#07"};
+  c.control.isym[2] = 2, c.control.ksym[2] = 2;
+  c.control.d_elm = "2.0";
+  c.control.counts[0] = 3, c.control.counts[1] = 3, c.control.counts[2] = 3;
+  const double lo[3] = {-1.0, -1.0, 0.0}, step[3] = {1.0, 1.0, 0.5};
+  c.table = testing::make_table(3, 3, 3, lo, step, 321, 9, kept_half);
+  return c;
+}
+
+RunCase kept_z_interpolated_format1() {
+  // The same half exported from z = 5 (shifted to 0), interpolated onto finer nodes.
+  RunCase c{"kept_z_interpolated_format1", {}, {}, "eh_EMS.#08"};
+  c.control.isym[2] = 2, c.control.ksym[2] = 2;
+  c.control.nfile = 8;
+  c.control.d_elm = "2.0";
+  c.control.counts[0] = 3, c.control.counts[1] = 3, c.control.counts[2] = 5;
+  const double lo[3] = {-1.0, -1.0, 5.0}, step[3] = {1.0, 1.0, 0.5};
+  c.table = testing::make_table(3, 3, 3, lo, step, 123, 6,
+                                [](double x, double y, double z, int comp) {
+                                  return kept_half(x, y, z - 5.0, comp);
+                                });
+  return c;
+}
+
 RunCase no_coordinates_format1() {
   // Three values a record: the grid comes from the control values.
   RunCase c{"no_coordinates_format1", {}, {}, "eh_EMS.#07"};
@@ -130,7 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(direct_format0(), in_format(direct_format0(), "direct_format1", 1),
                       in_format(direct_format0(), "direct_format2", 2), quarter_format1(),
                       in_format(quarter_format1(), "quarter_format0", 0), half_z_format2(),
-                      no_coordinates_format1()),
+                      no_coordinates_format1(), kept_z_direct_format1(),
+                      kept_z_interpolated_format1()),
                          [](const ::testing::TestParamInfo<RunCase>& info) {
                            return std::string(info.param.name);
                          });

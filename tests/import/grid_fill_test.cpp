@@ -242,6 +242,38 @@ TEST_F(FillFixture, ZFromZeroUnfoldedIsNeitherShiftedNorCentred) {
   EXPECT_EQ(sink.text, "");
 }
 
+// Where the z range lands after shift, unfolding and centring, by the codes as read: a z
+// half the output keeps stays from 0 up, every other table is centred on 0.
+TEST(CentreZ, KeptZHalfStaysFromZeroEveryOtherRangeIsCentred) {
+  const struct {
+    int isym_z, ksym_z;
+    double zmin, zmax;
+    bool centred_record;
+  } cases[] = {
+      {0, 0, -1.0, 1.0, true},   // a full table
+      {0, 2, -1.0, 1.0, true},   // a full table, the output keeping a plane
+      {2, 1, -2.0, 2.0, false},  // a half unfolded with code 2
+      {1, 0, -2.0, 2.0, false},  // a half unfolded with code 1
+      {2, 2, 0.0, 2.0, false},   // a half kept
+      {1, 1, 0.0, 2.0, false},
+  };
+  for (const auto& c : cases) {
+    StorePtr store = make_store();
+    StringSink sink;
+    ListWriter log(sink);
+    store->Nix = store->Niy = 1, store->Niz = 3;
+    store->Zimin = 5.0, store->Zimax = 7.0;
+    store->isym_z = c.isym_z, store->ksym_z = c.ksym_z;
+    shift_z(*store, log);
+    unfold_symmetry(*store);
+    centre_z(*store, log);
+    EXPECT_EQ(store->Zimin, c.zmin) << c.isym_z << c.ksym_z;
+    EXPECT_EQ(store->Zimax, c.zmax) << c.isym_z << c.ksym_z;
+    EXPECT_EQ(sink.text.find("Centered") != std::string::npos, c.centred_record)
+        << c.isym_z << c.ksym_z;
+  }
+}
+
 TEST_F(FillFixture, SingleZNodeIsNeitherShiftedNorCentred) {
   shift_z(*store, log);
   centre_z(*store, log);
