@@ -62,7 +62,25 @@ struct MeshAxis {
   double origin = 0.0;
 };
 
-MeshAxis mesh_axis(const FieldStore& s, int axis) {
+// A mesh is regular: node n at origin + n * spacing. Nodes that are not (a file edited by
+// hand, say) would come out misplaced without a word, so they are refused.
+void check_even(const FieldStore& s, int axis, const std::string& where) {
+  const int count = node_count(s, axis);
+  if (count < 1) throw std::runtime_error(where + ": no nodes along " + "xyz"[axis]);
+  const double first = node(s, axis, 1), d = step(s, axis);
+  const double tolerance = 1e-9 * std::fabs(node(s, axis, count) - first);
+  for (int n = 1; n <= count; ++n) {
+    const double off = std::fabs(node(s, axis, n) - (first + (n - 1) * d));
+    if (!(off <= tolerance)) {
+      throw std::runtime_error(where + ": the " + "xyz"[axis] + " nodes are not evenly spaced (node " +
+                               std::to_string(n) + " at " + inspect::number(node(s, axis, n), 17) +
+                               " m), which a regular mesh cannot hold");
+    }
+  }
+}
+
+MeshAxis mesh_axis(const FieldStore& s, int axis, const std::string& where) {
+  check_even(s, axis, where);
   const int stored = node_count(s, axis);
   const int code = axis == 0 ? s.ksym_x : axis == 1 ? s.ksym_y : s.ksym_z;
   MeshAxis m;
@@ -155,6 +173,9 @@ bool openpmd_built() { return false; }
 #endif
 
 const char* const openpmd_usage =
+#if !KORVANE_HDF5
+    "  (not available: this korvane-inspect was built without HDF5)\n"
+#endif
     "  --openpmd OUT.h5  write the map as an openPMD BeamPhysics field mesh in HDF5, unfolded\n"
     "                  over the symmetry planes the file declares; a format 0 or 1 file of\n"
     "                  three components needs --field\n"
@@ -165,11 +186,7 @@ const char* const openpmd_usage =
     "  --e-unit U      the unit of the file's E: V/m, V/cm, kV/m or MV/m (default V/cm;\n"
     "                  required for a file of both sets, whose values are unscaled)\n"
     "  --b-unit U      the unit of the file's H, taken as the flux density B: T, mT or G\n"
-    "                  (default G)\n"
-#if !KORVANE_HDF5
-    "                  (not available: this korvane-inspect was built without HDF5)\n"
-#endif
-    ;
+    "                  (default G)\n";
 
 bool is_openpmd_option(const std::string& option) {
   for (const char* o : {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit"}) {
@@ -231,7 +248,8 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   // Only ifield 2 writes both sets, and it leaves the table's values unscaled.
   const bool unscaled = file.info.sets == FieldSets::both;
 
-  const MeshAxis axes[3] = {mesh_axis(s, 0), mesh_axis(s, 1), mesh_axis(s, 2)};
+  const MeshAxis axes[3] = {mesh_axis(s, 0, where), mesh_axis(s, 1, where),
+                            mesh_axis(s, 2, where)};
   FieldMesh mesh;
   std::string units, report;
   for (const FieldSet& set : field_sets(s, file.info.sets)) {

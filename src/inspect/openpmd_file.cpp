@@ -44,6 +44,12 @@ class Id {
   Close close_;
 };
 
+// The values lie x fastest: dimensions (z, y, x) as HDF5 states them, (x, y, z) in Fortran's
+// reading. Bmad writes its own maps this way, with the labels reversed and this order
+// attribute, and FieldMesh takes "F" to mean "transpose to x, y, z"; gridSize and the
+// other per-axis attributes are in x, y, z order.
+constexpr const char* grid_data_order = "F";
+
 class Writer {
  public:
   explicit Writer(const std::string& shown) : shown_(shown) {}
@@ -113,6 +119,7 @@ class Writer {
             H5Dclose, "create a dataset", shown_);
     check(H5Dwrite(data, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, c.values.data()),
           "write a dataset");
+    string(data, "gridDataOrder", grid_data_order);
     real(data, "unitSI", c.unit_si);
     reals(data, "unitDimension", c.unit_dimension);
   }
@@ -153,6 +160,7 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
   Id group = w.group(file, field_group);
   w.string(group, "gridGeometry", "rectangular");
   w.strings(group, "axisLabels", {"z", "y", "x"});
+  w.string(group, "gridDataOrder", grid_data_order);
   w.integers(group, "gridSize", mesh.size);
   w.reals(group, "gridSpacing", mesh.spacing);
   w.reals(group, "gridOriginOffset", mesh.origin);

@@ -45,6 +45,7 @@ struct Case {
   double z_origin;
   const char* anchor;
   int harmonic;
+  bool uneven = false;  // x node 2 moved off the regular layout
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.title; }
@@ -72,6 +73,7 @@ class OpenPmd : public ::testing::TestWithParam<Case> {
     s.Ymin = ylo, s.Ymax = ylo + (ny - 1) * dy;
     s.Zmin = -d_elm / 2, s.Zmax = d_elm / 2;
     for (int i = 1; i <= nx; ++i) s.xmws(i) = xlo + (i - 1) * dx;
+    if (c.uneven) s.xmws(2) += 0.2 * dx;
     for (int j = 1; j <= ny; ++j) s.ymws(j) = ylo + (j - 1) * dy;
     for (int k = 1; k <= nz; ++k) s.zmws(k) = -d_elm / 2 + (k - 1) * dz;
     OutputField* e[3] = {&s.ExOut, &s.EyOut, &s.EzOut};
@@ -142,6 +144,7 @@ TEST_P(OpenPmd, ReadBackByH5py) {
            "attr / externalFieldPath fixed-string(nullterm) /ExternalFieldPath/\n",
            g + "gridGeometry fixed-string(nullterm) rectangular\n",
            g + "axisLabels fixed-string(nullterm)[3] z y x\n",
+           g + "gridDataOrder fixed-string(nullterm) F\n",
            g + "gridSize int32[3] " + std::to_string(mx) + " " + std::to_string(my) + " 5\n",
            g + "gridLowerBound int32[3] 0 0 0\n",
            g + "eleAnchorPt fixed-string(nullterm) " + c.anchor + "\n",
@@ -188,6 +191,9 @@ TEST_P(OpenPmd, ReadBackByH5py) {
                 std::string::npos)
           << text;
       EXPECT_EQ(value_after(text, "attr " + component + " unitSI float64 "), r.si);
+      EXPECT_NE(text.find("attr " + component + " gridDataOrder fixed-string(nullterm) F\n"),
+                std::string::npos);
+      EXPECT_NE(text.find("fortran-order " + component + " agrees\n"), std::string::npos);
       EXPECT_NE(text.find("attr " + component + " unitDimension float64[7] " + r.dimension),
                 std::string::npos);
       for (const std::string& n : nodes) {
@@ -243,6 +249,8 @@ TEST_F(OpenPmd, RefusalsLeaveTheOutputAlone) {
        "--frequency takes a frequency in Hz above 0"},
       {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0}, {"--field", "E", "--e-unit", "V"},
        "--e-unit takes V/m, V/cm, kV/m or MV/m, not 'V'"},
+      {{"", 0, 0, false, false, {}, 0, 0, 0, "", 0, true}, {"--field", "E"},
+       "the x nodes are not evenly spaced (node 2 at 0.002"},
   };
   for (const auto& row : rows) {
     korvane::testing::write_file(h5, "old");
