@@ -186,10 +186,13 @@ const char* const openpmd_usage =
     "  --e-unit U      the unit of the file's E: V/m, V/cm, kV/m or MV/m (default V/cm;\n"
     "                  required for a file of both sets, whose values are unscaled)\n"
     "  --b-unit U      the unit of the file's H, taken as the flux density B: T, mT or G\n"
-    "                  (default G)\n";
+    "                  (default G)\n"
+    "  --value-type double|complex  each value as a double (default) or as a complex\n"
+    "                  number with imaginary part 0, the form Bmad reads\n";
 
 bool is_openpmd_option(const std::string& option) {
-  for (const char* o : {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit"}) {
+  for (const char* o : {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit",
+                        "--value-type"}) {
     if (option == o) return true;
   }
   return false;
@@ -232,6 +235,11 @@ void set_openpmd_option(const std::string& option, const std::string& value, Ope
                                   shown + "'");
     }
     o.b_unit = value;
+  } else if (option == "--value-type") {
+    if (value != "double" && value != "complex") {
+      throw std::invalid_argument("--value-type takes double or complex, not '" + shown + "'");
+    }
+    o.complex_values = value == "complex";
   }
   if (option != "--openpmd" && o.first_setting.empty()) o.first_setting = option;
 }
@@ -300,6 +308,7 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   if (o.anchor == Anchor::beginning) mesh.origin[2] += d_elm / 2.0;
   if (o.anchor == Anchor::end) mesh.origin[2] -= d_elm / 2.0;
   mesh.anchor = o.anchor == Anchor::beginning ? "beginning" : o.anchor == Anchor::end ? "end" : "center";
+  mesh.complex_values = o.complex_values;
   mesh.harmonic = o.frequency > 0.0 ? 1 : 0;
   mesh.fundamental_frequency = o.frequency;
   const std::string base = std::filesystem::path(file.name).filename().string();
@@ -311,7 +320,8 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   write_in_place_of(mesh, o.output);
   return "wrote " + o.output + ": openPMD field mesh, " + std::to_string(mesh.size[0]) + " x " +
          std::to_string(mesh.size[1]) + " x " + std::to_string(mesh.size[2]) +
-         " nodes, stored (z, y, x)\n" + report +
+         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" +
+         report +
          (unfolded.empty() ? "" : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
 }
 

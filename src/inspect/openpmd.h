@@ -30,6 +30,7 @@ struct OpenPmdOptions {
   double frequency = 0.0;          // Hz; 0 means a static field
   std::string name;                // empty: the field file's name
   std::string e_unit, b_unit;      // empty: V/cm and G
+  bool complex_values = false;     // components as complex numbers (imaginary part 0)
   std::string first_setting;       // the first option given other than --openpmd
 };
 

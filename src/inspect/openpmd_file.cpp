@@ -109,15 +109,25 @@ class Writer {
               "create a group", shown_);
   }
 
-  void dataset(hid_t parent, const MeshComponent& c, const std::array<int, 3>& size) const {
+  void dataset(hid_t parent, const MeshComponent& c, const std::array<int, 3>& size,
+               bool complex_values) const {
     // Stored as the values lie in memory: z slowest, x fastest.
     const hsize_t dims[3] = {static_cast<hsize_t>(size[2]), static_cast<hsize_t>(size[1]),
                              static_cast<hsize_t>(size[0])};
     Id space(H5Screate_simple(3, dims, nullptr), H5Sclose, "make a dataspace", shown_);
-    Id data(H5Dcreate2(parent, c.axis.c_str(), H5T_IEEE_F64LE, space, H5P_DEFAULT, H5P_DEFAULT,
+    const Id file_type = complex_values ? complex_type(H5T_IEEE_F64LE) : copy(H5T_IEEE_F64LE);
+    const Id memory_type =
+        complex_values ? complex_type(H5T_NATIVE_DOUBLE) : copy(H5T_NATIVE_DOUBLE);
+    std::vector<double> pairs;
+    if (complex_values) {
+      pairs.assign(2 * c.values.size(), 0.0);
+      for (std::size_t n = 0; n < c.values.size(); ++n) pairs[2 * n] = c.values[n];
+    }
+    Id data(H5Dcreate2(parent, c.axis.c_str(), file_type, space, H5P_DEFAULT, H5P_DEFAULT,
                        H5P_DEFAULT),
             H5Dclose, "create a dataset", shown_);
-    check(H5Dwrite(data, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, c.values.data()),
+    check(H5Dwrite(data, memory_type, H5S_ALL, H5S_ALL, H5P_DEFAULT,
+                   complex_values ? pairs.data() : c.values.data()),
           "write a dataset");
     string(data, "gridDataOrder", grid_data_order);
     real(data, "unitSI", c.unit_si);
@@ -125,6 +135,16 @@ class Writer {
   }
 
  private:
+  // The real part "r" and the imaginary part "i", one double each, in that order.
+  Id complex_type(hid_t part) const {
+    Id type(H5Tcreate(H5T_COMPOUND, 2 * sizeof(double)), H5Tclose, "make a complex type",
+            shown_);
+    check(H5Tinsert(type, "r", 0, part), "make a complex type");
+    check(H5Tinsert(type, "i", sizeof(double), part), "make a complex type");
+    return type;
+  }
+  Id copy(hid_t type) const { return Id(H5Tcopy(type), H5Tclose, "copy a type", shown_); }
+
   void check(herr_t status, const char* step) const {
     if (status < 0) Id::fail(step, shown_);
   }
@@ -179,7 +199,7 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
     w.reals(record, "unitDimension", c.unit_dimension);
     for (std::size_t m = n; m < mesh.components.size() && mesh.components[m].record == c.record;
          ++m) {
-      w.dataset(record, mesh.components[m], mesh.size);
+      w.dataset(record, mesh.components[m], mesh.size, mesh.complex_values);
     }
   }
   group.close("close a group", shown_name);

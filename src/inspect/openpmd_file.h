@@ -26,6 +26,9 @@ struct FieldMesh {
   double fundamental_frequency = 0.0;
   std::string name;
   std::string comment;        // the units taken and where the map comes from
+  // Each value as a complex number with imaginary part 0 (an HDF5 compound of doubles "r"
+  // and "i"): Bmad reads field components only in that form, h5py reads it as complex.
+  bool complex_values = false;
   std::vector<MeshComponent> components;
 };
 
@@ -34,7 +37,8 @@ inline constexpr const char* field_group = "/ExternalFieldPath/";
 
 // Writes `mesh` to a new file `file_name` (which must not be the final name: the caller
 // renames it). Strings are fixed-length, null-terminated ASCII; datasets are 3D doubles of
-// dimensions (z, y, x), labelled so by axisLabels. Throws std::runtime_error naming
+// dimensions (z, y, x), labelled so by axisLabels; doubles, or compounds of two doubles
+// with `complex_values`. Throws std::runtime_error naming
 // `shown_name` and the failing step.
 void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
                       const std::string& shown_name);

@@ -51,7 +51,9 @@ def main():
                 print("fortran-order %s %s" % (path, "agrees" if same else "differs"))
             for node in sys.argv[2:]:
                 i, j, k = (int(n) for n in node.split(","))
-                print("at %s %s %.17g" % (path, node, xyz[i, j, k] * obj.attrs["unitSI"]))
+                print("at %s %s %.17g" % (path, node, xyz[i, j, k].real * obj.attrs["unitSI"]))
+            if np.iscomplexobj(xyz):
+                print("imaginary %s %s" % (path, "zero" if not np.any(xyz.imag) else "not zero"))
 
 
 main()

@@ -46,6 +46,7 @@ struct Case {
   const char* anchor;
   int harmonic;
   bool uneven = false;  // x node 2 moved off the regular layout
+  bool complex_values = false;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.title; }
@@ -186,10 +187,13 @@ TEST_P(OpenPmd, ReadBackByH5py) {
               std::string::npos);
     for (int a = 0; a < 3; ++a) {
       const std::string component = path + "/" + "xyz"[a];
-      EXPECT_NE(text.find("dataset " + component + " float64 [5, " + std::to_string(my) + ", " +
+      const std::string type = c.complex_values ? " complex128 [5, " : " float64 [5, ";
+      EXPECT_NE(text.find("dataset " + component + type + std::to_string(my) + ", " +
                           std::to_string(mx) + "]\n"),
                 std::string::npos)
           << text;
+      EXPECT_EQ(text.find("imaginary " + component + " zero\n") != std::string::npos,
+                c.complex_values);
       EXPECT_EQ(value_after(text, "attr " + component + " unitSI float64 "), r.si);
       EXPECT_NE(text.find("attr " + component + " gridDataOrder fixed-string(nullterm) F\n"),
                 std::string::npos);
@@ -220,8 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
              100.0, 0.0, 0.0, "beginning", 0},
         Case{"Format1MagneticUnfolded", 1, 1, false, true,
              {"--field", "H", "--b-unit", "T", "--anchor", "end"}, 0.0, 1.0, -0.2, "end", 0},
-        Case{"Format1MagneticInGauss", 1, 1, false, false, {"--field", "H"}, 0.0, 1e-4, -0.1,
-             "center", 0},
+        Case{"Format1MagneticInGaussComplex", 1, 1, false, false,
+             {"--field", "H", "--value-type", "complex"}, 0.0, 1e-4, -0.1, "center", 0, false,
+             true},
         Case{"Format2BothSetsRf", 2, 2, false, false,
              {"--e-unit", "MV/m", "--b-unit", "mT", "--frequency", "1.3e9", "--name", "gap",
               "--anchor", "beginning"},
