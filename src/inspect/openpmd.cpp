@@ -72,8 +72,9 @@ void check_even(const FieldStore& s, int axis, const std::string& where) {
   for (int n = 1; n <= count; ++n) {
     const double off = std::fabs(node(s, axis, n) - (first + (n - 1) * d));
     if (!(off <= tolerance)) {
-      throw std::runtime_error(where + ": the " + "xyz"[axis] + " nodes are not evenly spaced (node " +
-                               std::to_string(n) + " at " + inspect::number(node(s, axis, n), 17) +
+      throw std::runtime_error(where + ": the " + "xyz"[axis] +
+                               " nodes are not evenly spaced (node " + std::to_string(n) + " at " +
+                               inspect::number(node(s, axis, n), 17) +
                                " m), which a regular mesh cannot hold");
     }
   }
@@ -155,8 +156,8 @@ void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
 #endif
     ::chmod(temporary.c_str(), creation_mode());
     if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-      throw std::runtime_error("cannot replace '" + printable(output) + "': " +
-                               std::strerror(errno));
+      throw std::runtime_error("cannot replace '" + printable(output) +
+                               "': " + std::strerror(errno));
     }
   } catch (...) {
     ::unlink(temporary.c_str());
@@ -191,8 +192,8 @@ const char* const openpmd_usage =
     "                  number with imaginary part 0, the form Bmad reads\n";
 
 bool is_openpmd_option(const std::string& option) {
-  for (const char* o : {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit",
-                        "--value-type"}) {
+  for (const char* o :
+       {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit", "--value-type"}) {
     if (option == o) return true;
   }
   return false;
@@ -200,7 +201,8 @@ bool is_openpmd_option(const std::string& option) {
 
 void set_openpmd_option(const std::string& option, const std::string& value, OpenPmdOptions& o) {
   if (!openpmd_built()) {
-    throw std::invalid_argument(option + ": this korvane-inspect was built without HDF5 and "
+    throw std::invalid_argument(option +
+                                ": this korvane-inspect was built without HDF5 and "
                                 "cannot write openPMD files");
   }
   const std::string shown = printable(value);
@@ -208,10 +210,14 @@ void set_openpmd_option(const std::string& option, const std::string& value, Ope
     if (value.empty()) throw std::invalid_argument("--openpmd needs a file name");
     o.output = value;
   } else if (option == "--anchor") {
-    if (value == "beginning") o.anchor = Anchor::beginning;
-    else if (value == "center") o.anchor = Anchor::center;
-    else if (value == "end") o.anchor = Anchor::end;
-    else throw std::invalid_argument("--anchor takes beginning, center or end, not '" + shown + "'");
+    if (value == "beginning")
+      o.anchor = Anchor::beginning;
+    else if (value == "center")
+      o.anchor = Anchor::center;
+    else if (value == "end")
+      o.anchor = Anchor::end;
+    else
+      throw std::invalid_argument("--anchor takes beginning, center or end, not '" + shown + "'");
   } else if (option == "--frequency") {
     double f = 0.0;
     const char* end = value.data() + value.size();
@@ -256,8 +262,7 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   // Only ifield 2 writes both sets, and it leaves the table's values unscaled.
   const bool unscaled = file.info.sets == FieldSets::both;
 
-  const MeshAxis axes[3] = {mesh_axis(s, 0, where), mesh_axis(s, 1, where),
-                            mesh_axis(s, 2, where)};
+  const MeshAxis axes[3] = {mesh_axis(s, 0, where), mesh_axis(s, 1, where), mesh_axis(s, 2, where)};
   FieldMesh mesh;
   std::string units, report;
   for (const FieldSet& set : field_sets(s, file.info.sets)) {
@@ -275,17 +280,18 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
           (electric ? "--e-unit " + unit_names(electric_units)
                     : "--b-unit " + unit_names(magnetic_units)));
     }
-    const Unit* unit = electric ? find_unit(electric_units, given.empty() ? default_electric_unit : given)
-                                : find_unit(magnetic_units, given.empty() ? default_magnetic_unit : given);
+    const Unit* unit =
+        electric ? find_unit(electric_units, given.empty() ? default_electric_unit : given)
+                 : find_unit(magnetic_units, given.empty() ? default_magnetic_unit : given);
     const std::string taken = electric ? std::string("E in ") + unit->name
                                        : std::string("H as the flux density B in ") + unit->name;
     units += (units.empty() ? "" : ", ") + taken;
     report += "  " + record + "  the file's " + taken + " (unitSI " + number(unit->si) + ")" +
               (given.empty() ? ", the converter's unit" : "") + "\n";
     for (int c = 0; c < 3; ++c) {
-      mesh.components.push_back(MeshComponent{
-          record, std::string(1, "xyz"[c]), unit->si,
-          electric ? electric_dimension : magnetic_dimension, mesh_values(*set.c[c], c, axes)});
+      mesh.components.push_back(MeshComponent{record, std::string(1, "xyz"[c]), unit->si,
+                                              electric ? electric_dimension : magnetic_dimension,
+                                              mesh_values(*set.c[c], c, axes)});
     }
   }
   if (mesh.components.empty()) {
@@ -307,7 +313,9 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   const double d_elm = file.info.has_lengths ? s.d_elm : 2.0 * s.Zmax;
   if (o.anchor == Anchor::beginning) mesh.origin[2] += d_elm / 2.0;
   if (o.anchor == Anchor::end) mesh.origin[2] -= d_elm / 2.0;
-  mesh.anchor = o.anchor == Anchor::beginning ? "beginning" : o.anchor == Anchor::end ? "end" : "center";
+  mesh.anchor = o.anchor == Anchor::beginning ? "beginning"
+                : o.anchor == Anchor::end     ? "end"
+                                              : "center";
   mesh.complex_values = o.complex_values;
   mesh.harmonic = o.frequency > 0.0 ? 1 : 0;
   mesh.fundamental_frequency = o.frequency;
@@ -320,9 +328,9 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   write_in_place_of(mesh, o.output);
   return "wrote " + o.output + ": openPMD field mesh, " + std::to_string(mesh.size[0]) + " x " +
          std::to_string(mesh.size[1]) + " x " + std::to_string(mesh.size[2]) +
-         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" +
-         report +
-         (unfolded.empty() ? "" : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
+         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" + report +
+         (unfolded.empty() ? ""
+                           : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
 }
 
 }  // namespace korvane::inspect

@@ -16,8 +16,7 @@ namespace {
 class Id {
  public:
   using Close = herr_t (*)(hid_t);
-  Id(hid_t id, Close close, const char* step, const std::string& file)
-      : id_(id), close_(close) {
+  Id(hid_t id, Close close, const char* step, const std::string& file) : id_(id), close_(close) {
     if (id_ < 0) fail(step, file);
   }
   ~Id() {
@@ -123,9 +122,9 @@ class Writer {
       pairs.assign(2 * c.values.size(), 0.0);
       for (std::size_t n = 0; n < c.values.size(); ++n) pairs[2 * n] = c.values[n];
     }
-    Id data(H5Dcreate2(parent, c.axis.c_str(), file_type, space, H5P_DEFAULT, H5P_DEFAULT,
-                       H5P_DEFAULT),
-            H5Dclose, "create a dataset", shown_);
+    Id data(
+        H5Dcreate2(parent, c.axis.c_str(), file_type, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+        H5Dclose, "create a dataset", shown_);
     check(H5Dwrite(data, memory_type, H5S_ALL, H5S_ALL, H5P_DEFAULT,
                    complex_values ? pairs.data() : c.values.data()),
           "write a dataset");
@@ -137,8 +136,7 @@ class Writer {
  private:
   // The real part "r" and the imaginary part "i", one double each, in that order.
   Id complex_type(hid_t part) const {
-    Id type(H5Tcreate(H5T_COMPOUND, 2 * sizeof(double)), H5Tclose, "make a complex type",
-            shown_);
+    Id type(H5Tcreate(H5T_COMPOUND, 2 * sizeof(double)), H5Tclose, "make a complex type", shown_);
     check(H5Tinsert(type, "r", 0, part), "make a complex type");
     check(H5Tinsert(type, "i", sizeof(double), part), "make a complex type");
     return type;

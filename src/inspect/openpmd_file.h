@@ -19,13 +19,13 @@ struct MeshComponent {
 };
 
 struct FieldMesh {
-  std::array<int, 3> size{};  // nodes along x, y, z
+  std::array<int, 3> size{};                  // nodes along x, y, z
   std::array<double, 3> spacing{}, origin{};  // m, x y z order; origin = the first node
-  std::string anchor;         // "beginning", "center" or "end"
-  int harmonic = 0;           // 0 static, 1 with fundamental_frequency in Hz
+  std::string anchor;                         // "beginning", "center" or "end"
+  int harmonic = 0;                           // 0 static, 1 with fundamental_frequency in Hz
   double fundamental_frequency = 0.0;
   std::string name;
-  std::string comment;        // the units taken and where the map comes from
+  std::string comment;  // the units taken and where the map comes from
   // Each value as a complex number with imaginary part 0 (an HDF5 compound of doubles "r"
   // and "i"): Bmad reads field components only in that form, h5py reads it as complex.
   bool complex_values = false;

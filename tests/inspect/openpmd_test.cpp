@@ -37,9 +37,9 @@ constexpr double dx = 0.01, dy = 0.005, dz = 0.05, d_elm = 0.2;
 struct Case {
   const char* title;
   int format;
-  int ifield;     // 2 writes E and H = -3 E, or H = 0 with h_zero
+  int ifield;  // 2 writes E and H = -3 E, or H = 0 with h_zero
   bool h_zero;
-  bool planes;    // ksym_x = 1, ksym_y = 2: the file holds x >= 0, y >= 0
+  bool planes;  // ksym_x = 1, ksym_y = 2: the file holds x >= 0, y >= 0
   std::vector<std::string> options;
   double e_si, b_si;  // expected unitSI of each record; 0: no such record
   double z_origin;
@@ -101,21 +101,28 @@ class OpenPmd : public ::testing::TestWithParam<Case> {
 
   // The dump of h5py, one line per attribute, dataset and node value.
   std::string dump(const std::string& h5, const std::string& nodes) {
-    const std::string command = std::string("'") + KORVANE_H5PY_PYTHON + "' '" KORVANE_SOURCE_DIR
-                                "/tests/inspect/openpmd_dump.py' '" + h5 + "' " + nodes +
-                                " >'" + (dir / "dump.txt").string() + "' 2>&1";
+    const std::string command = std::string("'") + KORVANE_H5PY_PYTHON +
+                                "' '" KORVANE_SOURCE_DIR "/tests/inspect/openpmd_dump.py' '" + h5 +
+                                "' " + nodes + " >'" + (dir / "dump.txt").string() + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << read_file(dir / "dump.txt");
     return read_file(dir / "dump.txt");
   }
 
-  // The number after `prefix` on its line of the dump.
-  static double value_after(const std::string& text, const std::string& prefix) {
+  // The `count` numbers after `prefix` on its line of the dump (NaN when it is missing).
+  static std::vector<double> numbers_after(const std::string& text, const std::string& prefix,
+                                           int count = 1) {
+    std::vector<double> numbers(static_cast<std::size_t>(count), NAN);
     const std::size_t at = text.find(prefix);
     if (at == std::string::npos) {
       ADD_FAILURE() << "no '" << prefix << "' in\n" << text;
-      return NAN;
+      return numbers;
     }
-    return std::strtod(text.c_str() + at + prefix.size(), nullptr);
+    std::istringstream line(text.substr(at + prefix.size()));
+    for (double& n : numbers) line >> n;
+    return numbers;
+  }
+  static double value_after(const std::string& text, const std::string& prefix) {
+    return numbers_after(text, prefix)[0];
   }
 
   ScratchDir dir;
@@ -132,7 +139,8 @@ TEST_P(OpenPmd, ReadBackByH5py) {
 
   const int mx = c.planes ? 2 * nx - 1 : nx, my = c.planes ? 2 * ny - 1 : ny;
   const std::string last = std::to_string(mx - 1) + "," + std::to_string(my - 1) + ",4";
-  const std::vector<std::string> nodes{"0,0,0", last, "1,2,3", "0," + std::to_string(my - 1) + ",1"};
+  const std::vector<std::string> nodes{"0,0,0", last, "1,2,3",
+                                       "0," + std::to_string(my - 1) + ",1"};
   std::string node_args;
   for (const std::string& n : nodes) node_args += n + " ";
   const std::string text = dump(h5, node_args);
@@ -158,19 +166,13 @@ TEST_P(OpenPmd, ReadBackByH5py) {
     EXPECT_EQ(value_after(text, g + "fundamentalFrequency float64 "), 1.3e9);
   }
   EXPECT_NE(text.find(g + "name fixed-string(nullterm) "), std::string::npos);
-  const std::string origin = g + "gridOriginOffset float64[3] ";
-  const std::string spacing = g + "gridSpacing float64[3] ";
-  EXPECT_NEAR(value_after(text, origin), x0(c), 1e-15);
-  EXPECT_NEAR(value_after(text, spacing), dx, 1e-15);
-  std::istringstream grid(text.substr(text.find(origin) + origin.size()));
-  double o[3], d[3];
-  grid >> o[0] >> o[1] >> o[2];
-  std::istringstream steps(text.substr(text.find(spacing) + spacing.size()));
-  steps >> d[0] >> d[1] >> d[2];
-  EXPECT_NEAR(o[1], y0(c), 1e-15);
-  EXPECT_NEAR(o[2], c.z_origin, 1e-15);
-  EXPECT_NEAR(d[1], dy, 1e-15);
-  EXPECT_NEAR(d[2], dz, 1e-15);
+  const std::vector<double> origin = numbers_after(text, g + "gridOriginOffset float64[3] ", 3);
+  const std::vector<double> spacing = numbers_after(text, g + "gridSpacing float64[3] ", 3);
+  const double first[3] = {x0(c), y0(c), c.z_origin}, step[3] = {dx, dy, dz};
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_NEAR(origin[a], first[a], 1e-15) << "xyz"[a];
+    EXPECT_NEAR(spacing[a], step[a], 1e-15) << "xyz"[a];
+  }
 
   const struct {
     const char* record;
@@ -217,6 +219,7 @@ TEST_P(OpenPmd, ReadBackByH5py) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Formats, OpenPmd,
     ::testing::Values(
@@ -234,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Format0BothSetsMagneticZero", 0, 2, true, true, {"--e-unit", "kV/m"}, 1e3, 0.0,
              -0.1, "center", 0}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.title); });
+// clang-format on
 
 // Each refusal: status 2, a message that says what is missing, and the old output intact
 // with no temporary file beside it.
@@ -246,15 +250,20 @@ TEST_F(OpenPmd, RefusalsLeaveTheOutputAlone) {
   } rows[] = {
       {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0}, {}, "needs --field E or --field H"},
       {{"", 2, 2, true, false, {}, 0, 0, 0, "", 0}, {}, "needs the unit of its E, --e-unit"},
-      {{"", 2, 2, false, false, {}, 0, 0, 0, "", 0}, {"--e-unit", "V/m"},
+      {{"", 2, 2, false, false, {}, 0, 0, 0, "", 0},
+       {"--e-unit", "V/m"},
        "needs the unit of its H, --b-unit T, mT or G"},
-      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0}, {"--field", "E", "--anchor", "middle"},
+      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0},
+       {"--field", "E", "--anchor", "middle"},
        "--anchor takes beginning, center or end, not 'middle' (see --help)"},
-      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0}, {"--field", "E", "--frequency", "-5"},
+      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0},
+       {"--field", "E", "--frequency", "-5"},
        "--frequency takes a frequency in Hz above 0"},
-      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0}, {"--field", "E", "--e-unit", "V"},
+      {{"", 1, 0, false, false, {}, 0, 0, 0, "", 0},
+       {"--field", "E", "--e-unit", "V"},
        "--e-unit takes V/m, V/cm, kV/m or MV/m, not 'V'"},
-      {{"", 0, 0, false, false, {}, 0, 0, 0, "", 0, true}, {"--field", "E"},
+      {{"", 0, 0, false, false, {}, 0, 0, 0, "", 0, true},
+       {"--field", "E"},
        "the x nodes are not evenly spaced (node 2 at 0.002"},
   };
   for (const auto& row : rows) {
