@@ -170,11 +170,12 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
   w.string(file, "dataType", "openPMD");
   w.string(file, "openPMD", "2.0.0");
   w.string(file, "openPMDextension", "BeamPhysics");
-  w.string(file, "externalFieldPath", field_group);
+  w.string(file, "externalFieldPath", external_field_path);
   w.string(file, "software", "korvane-inspect");
   w.string(file, "softwareVersion", KORVANE_VERSION);
   w.string(file, "comment", mesh.comment);
 
+  const Id parent = w.group(file, field_parent);
   Id group = w.group(file, field_group);
   w.string(group, "gridGeometry", "rectangular");
   w.strings(group, "axisLabels", {"z", "y", "x"});

@@ -32,8 +32,12 @@ struct FieldMesh {
   std::vector<MeshComponent> components;
 };
 
-// The group holding the mesh, named by the root's externalFieldPath.
-inline constexpr const char* field_group = "/ExternalFieldPath/";
+// The root's externalFieldPath and the one mesh it names. "%T" stands for each subgroup of
+// /ExternalFieldPath/ (here the one named 1): the form FieldMesh writes and reads, and the
+// one Bmad's reader accepts; it takes a path without "%T" for a failed read.
+inline constexpr const char* external_field_path = "/ExternalFieldPath/%T/";
+inline constexpr const char* field_parent = "/ExternalFieldPath";
+inline constexpr const char* field_group = "/ExternalFieldPath/1";
 
 // Writes `mesh` to a new file `file_name` (which must not be the final name: the caller
 // renames it). Strings are fixed-length, null-terminated ASCII; datasets are 3D doubles of

@@ -38,7 +38,12 @@ def main():
                 print("dataset %s %s %s" % (path, obj.dtype.name, list(obj.shape)))
             for name in sorted(obj.attrs):
                 print("attr %s %s %s %s" % (path, name, kind(obj.attrs, name), show(obj.attrs[name])))
-        group = f[f.attrs["externalFieldPath"].decode()]
+        # The one mesh: "%T" stands for each subgroup, and there must be one.
+        path = f.attrs["externalFieldPath"].decode()
+        if "%T" in path:
+            (name,) = f[path.split("%T")[0]].keys()
+            path = path.split("%T")[0] + name
+        group = f[path]
         labels = [label.decode() for label in group.attrs["axisLabels"]]
         order = [labels.index(axis) for axis in "xyz"]
         for path, obj in objects:

@@ -145,12 +145,12 @@ TEST_P(OpenPmd, ReadBackByH5py) {
   for (const std::string& n : nodes) node_args += n + " ";
   const std::string text = dump(h5, node_args);
 
-  const std::string g = "attr /ExternalFieldPath ";
+  const std::string g = "attr /ExternalFieldPath/1 ";
   for (const std::string& line : std::vector<std::string>{
            "attr / dataType fixed-string(nullterm) openPMD\n",
            "attr / openPMD fixed-string(nullterm) 2.0.0\n",
            "attr / openPMDextension fixed-string(nullterm) BeamPhysics\n",
-           "attr / externalFieldPath fixed-string(nullterm) /ExternalFieldPath/\n",
+           "attr / externalFieldPath fixed-string(nullterm) /ExternalFieldPath/%T/\n",
            g + "gridGeometry fixed-string(nullterm) rectangular\n",
            g + "axisLabels fixed-string(nullterm)[3] z y x\n",
            g + "gridDataOrder fixed-string(nullterm) F\n",
@@ -182,7 +182,7 @@ TEST_P(OpenPmd, ReadBackByH5py) {
   } records[] = {{"electricField", c.e_si, 1.0, "1 1 -3 -1 0 0 0"},
                  {"magneticField", c.b_si, c.ifield == 2 ? -3.0 : 1.0, "0 1 -2 -1 0 0 0"}};
   for (const auto& r : records) {
-    const std::string path = std::string("/ExternalFieldPath/") + r.record;
+    const std::string path = std::string("/ExternalFieldPath/1/") + r.record;
     EXPECT_EQ(text.find(path) != std::string::npos, r.si != 0.0) << r.record << "\n" << text;
     if (r.si == 0.0) continue;
     EXPECT_NE(text.find("attr " + path + " unitDimension float64[7] " + r.dimension + "\n"),
