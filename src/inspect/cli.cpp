@@ -8,6 +8,7 @@
 
 #include "inspect/checks.h"
 #include "inspect/export.h"
+#include "inspect/openpmd.h"
 #include "inspect/summary.h"
 #include "inspect/svg.h"
 #include "output/field_reader.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr const char* usage =
     "usage: korvane-inspect FILE [--check] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
-    "                       [--field E|H]\n"
+    "                       [--field E|H] [--openpmd OUT.h5 ...]\n"
     "       korvane-inspect --help | --version\n"
     "\n"
     "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
@@ -85,6 +86,7 @@ struct Options {
   std::string svg, vtk, csv;
   bool field_given = false;
   TripleSet triple = TripleSet::unknown;
+  OpenPmdOptions openpmd;
 };
 
 Options parse(const std::vector<std::string>& args) {
@@ -109,6 +111,14 @@ Options parse(const std::vector<std::string>& args) {
         throw UsageError("--field takes E or H, not '" + printable(f) + "'");
       o.field_given = true;
       o.triple = f == "E" ? TripleSet::electric : TripleSet::magnetic;
+    } else if (is_openpmd_option(a)) {
+      // --openpmd and its settings: see openpmd.h.
+      const std::string v = value(a.c_str());
+      try {
+        set_openpmd_option(a, v, o.openpmd);
+      } catch (const std::invalid_argument& e) {
+        throw UsageError(e.what());
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       throw UsageError("unknown option '" + printable(a) + "'");
     } else if (o.file.empty()) {
@@ -119,7 +129,10 @@ Options parse(const std::vector<std::string>& args) {
     }
   }
   if (o.file.empty()) throw UsageError("no field file named");
-  for (const std::string* name : {&o.svg, &o.vtk, &o.csv}) {
+  if (o.openpmd.output.empty() && !o.openpmd.first_setting.empty()) {
+    throw UsageError(o.openpmd.first_setting + " applies to --openpmd only");
+  }
+  for (const std::string* name : {&o.svg, &o.vtk, &o.csv, &o.openpmd.output}) {
     if (!name->empty() && *name == o.file) {
       throw UsageError("'" + printable(*name) + "' is the field file itself");
     }
@@ -140,6 +153,7 @@ void write_file(const std::string& name, std::string& out, Write&& write) {
 int run_inspect(const std::vector<std::string>& args, std::string& out, std::string& err) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     out += usage;
+    out += std::string("\nWriting an openPMD field mesh (HDF5):\n") + openpmd_usage;
     return 0;
   }
   if (args.size() == 1 && args[0] == "--version") {
@@ -157,7 +171,9 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     }
     out += summary_report(file);
     if (o.check) out += check_report(file);
-    if (!o.svg.empty() || !o.vtk.empty() || !o.csv.empty()) out += "\n";
+    if (!o.svg.empty() || !o.vtk.empty() || !o.csv.empty() || !o.openpmd.output.empty()) {
+      out += "\n";
+    }
     if (!o.svg.empty()) {
       for (const FieldSet& set : field_sets(*store, file.info.sets)) {
         write_file(o.svg + "_" + set.letter + "_axis.svg", out,
@@ -169,6 +185,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     }
     if (!o.vtk.empty()) write_file(o.vtk, out, [&](ByteSink& sink) { write_vtk(file, sink); });
     if (!o.csv.empty()) write_file(o.csv, out, [&](ByteSink& sink) { write_csv(file, sink); });
+    if (!o.openpmd.output.empty()) out += write_openpmd(file, o.openpmd);
     return 0;
   } catch (const UsageError& e) {
     err += std::string("korvane-inspect: ") + e.what() + " (see --help)\n";
