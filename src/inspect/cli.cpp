@@ -8,6 +8,7 @@
 
 #include "inspect/checks.h"
 #include "inspect/export.h"
+#include "inspect/options.h"
 #include "inspect/summary.h"
 #include "inspect/svg.h"
 #include "output/field_reader.h"
@@ -16,31 +17,6 @@
 
 namespace korvane::inspect {
 namespace {
-
-constexpr const char* usage =
-    "usage: korvane-inspect FILE [--check] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
-    "                       [--field E|H]\n"
-    "       korvane-inspect --help | --version\n"
-    "\n"
-    "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
-    "reports its format, grid, header values and, for each field component, minimum,\n"
-    "maximum, root-mean-square value and the node of the largest magnitude.\n"
-    "\n"
-    "  --check         also report the discrete divergence of each field set and the odd\n"
-    "                  components on each symmetry plane the file declares\n"
-    "  --svg PREFIX    write PREFIX_<set>_axis.svg (the components along z at x = y = 0)\n"
-    "                  and PREFIX_<set>_maps.svg (colour maps on the x-z and y-z planes)\n"
-    "  --vtk FILE      write the field as legacy VTK structured points (ASCII)\n"
-    "  --csv FILE      write one line per node: x, y, z and the components\n"
-    "  --field E|H     name the three component records of a format 0 or 1 file, which\n"
-    "                  do not say whether they hold the electric or the magnetic field\n"
-    "\n"
-    "Exit status: 0 done, 2 a file that cannot be read or written, or a wrong command line.\n";
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class OutputError : public std::runtime_error {
  public:
@@ -79,54 +55,6 @@ class OutputFile : public ByteSink {
   std::FILE* file_;
 };
 
-struct Options {
-  std::string file;
-  bool check = false;
-  std::string svg, vtk, csv;
-  bool field_given = false;
-  TripleSet triple = TripleSet::unknown;
-};
-
-Options parse(const std::vector<std::string>& args) {
-  Options o;
-  for (std::size_t n = 0; n < args.size(); ++n) {
-    const std::string& a = args[n];
-    auto value = [&](const char* option) -> std::string {
-      if (n + 1 >= args.size()) throw UsageError(std::string(option) + " needs a value");
-      return args[++n];
-    };
-    if (a == "--check") {
-      o.check = true;
-    } else if (a == "--svg") {
-      o.svg = value("--svg");
-    } else if (a == "--vtk") {
-      o.vtk = value("--vtk");
-    } else if (a == "--csv") {
-      o.csv = value("--csv");
-    } else if (a == "--field") {
-      const std::string f = value("--field");
-      if (f != "E" && f != "H")
-        throw UsageError("--field takes E or H, not '" + printable(f) + "'");
-      o.field_given = true;
-      o.triple = f == "E" ? TripleSet::electric : TripleSet::magnetic;
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError("unknown option '" + printable(a) + "'");
-    } else if (o.file.empty()) {
-      o.file = a;
-    } else {
-      throw UsageError("one field file at a time ('" + printable(o.file) + "', then '" +
-                       printable(a) + "')");
-    }
-  }
-  if (o.file.empty()) throw UsageError("no field file named");
-  for (const std::string* name : {&o.svg, &o.vtk, &o.csv}) {
-    if (!name->empty() && *name == o.file) {
-      throw UsageError("'" + printable(*name) + "' is the field file itself");
-    }
-  }
-  return o;
-}
-
 template <class Write>
 void write_file(const std::string& name, std::string& out, Write&& write) {
   OutputFile file(name);
@@ -138,16 +66,16 @@ void write_file(const std::string& name, std::string& out, Write&& write) {
 }  // namespace
 
 int run_inspect(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    out += usage;
-    return 0;
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    out += std::string("korvane-inspect ") + KORVANE_VERSION + "\n";
-    return 0;
-  }
   try {
-    const Options o = parse(args);
+    const Options o = parse_options(args);
+    if (o.help) {
+      out += usage;
+      return 0;
+    }
+    if (o.version) {
+      out += std::string("korvane-inspect ") + KORVANE_VERSION + "\n";
+      return 0;
+    }
     StorePtr store = make_store();
     InspectedFile file{o.file, read_field_file(o.file, *store, o.triple), *store};
     if (o.field_given && (file.info.format == 2 || file.info.components != 3)) {

@@ -1,0 +1,78 @@
+#include "inspect/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+#include "textio/errors.h"
+
+namespace korvane::inspect {
+
+const char* const usage =
+    "usage: korvane-inspect FILE [--check] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
+    "                       [--field E|H]\n"
+    "       korvane-inspect --help | --version\n"
+    "\n"
+    "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
+    "reports its format, grid, header values and, for each field component, minimum,\n"
+    "maximum, root-mean-square value and the node of the largest magnitude.\n"
+    "\n"
+    "  --check         also report the discrete divergence of each field set and the odd\n"
+    "                  components on each symmetry plane the file declares\n"
+    "  --svg PREFIX    write PREFIX_<set>_axis.svg (the components along z at x = y = 0)\n"
+    "                  and PREFIX_<set>_maps.svg (colour maps on the x-z and y-z planes)\n"
+    "  --vtk FILE      write the field as legacy VTK structured points (ASCII)\n"
+    "  --csv FILE      write one line per node: x, y, z and the components\n"
+    "  --field E|H     name the three component records of a format 0 or 1 file, which\n"
+    "                  do not say whether they hold the electric or the magnetic field\n"
+    "\n"
+    "Exit status: 0 done, 2 a file that cannot be read or written, or a wrong command line.\n";
+
+Options parse_options(const std::vector<std::string>& args) {
+  Options o;
+  CLI::App app("korvane-inspect");
+  // The usage text above is the help; CLI11 only parses.
+  app.set_help_flag();
+  app.add_flag("-h,--help", o.help);
+  app.add_flag("--version", o.version);
+  app.add_flag("--check", o.check);
+  app.add_option("--svg", o.svg);
+  app.add_option("--vtk", o.vtk);
+  app.add_option("--csv", o.csv);
+  std::string field;
+  app.add_option("--field", field);
+  app.add_option("file", o.file);
+  // Whatever CLI11 does not take is judged below, in the tool's own words.
+  app.allow_extras();
+
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(e.what());
+  }
+  if (o.help || o.version) return o;
+
+  for (const std::string& extra : app.remaining()) {
+    if (extra.size() > 1 && extra[0] == '-') {
+      throw UsageError("unknown option '" + printable(extra) + "'");
+    }
+    throw UsageError("one field file at a time ('" + printable(o.file) + "', then '" +
+                     printable(extra) + "')");
+  }
+  if (app.count("--field") > 0) {
+    if (field != "E" && field != "H")
+      throw UsageError("--field takes E or H, not '" + printable(field) + "'");
+    o.field_given = true;
+    o.triple = field == "E" ? TripleSet::electric : TripleSet::magnetic;
+  }
+  if (o.file.empty()) throw UsageError("no field file named");
+  for (const std::string* name : {&o.svg, &o.vtk, &o.csv}) {
+    if (!name->empty() && *name == o.file) {
+      throw UsageError("'" + printable(*name) + "' is the field file itself");
+    }
+  }
+  return o;
+}
+
+}  // namespace korvane::inspect
