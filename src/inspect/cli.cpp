@@ -1,12 +1,18 @@
 #include "inspect/cli.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 
+#include "inspect/axis.h"
 #include "inspect/checks.h"
+#include "inspect/compare.h"
 #include "inspect/export.h"
 #include "inspect/options.h"
 #include "inspect/summary.h"
@@ -23,15 +29,33 @@ class OutputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A file written through stdio's buffer; every failure is an OutputError naming it.
+// A file written through stdio's buffer under a temporary name in the same folder, which
+// takes the final name only when everything is written: a failure leaves an earlier file
+// of that name as it was, and no temporary. Every failure is an OutputError naming the file.
 class OutputFile : public ByteSink {
  public:
-  explicit OutputFile(const std::string& name)
-      : name_(name), file_(std::fopen(name.c_str(), "wb")) {
-    if (file_ == nullptr) fail("cannot create");
+  explicit OutputFile(const std::string& name) : name_(name), temporary_(name + ".partial-XXXXXX") {
+    if (name.find('\0') != std::string::npos) {
+      throw OutputError("cannot create '" + printable(name_) + "': a file name cannot hold a NUL byte");
+    }
+    const int fd = ::mkstemp(temporary_.data());
+    if (fd < 0) fail("cannot create");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temporary_.c_str());
+      fail("cannot create", error);
+    }
   }
   ~OutputFile() override {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) {
+      std::fclose(file_);
+      ::unlink(temporary_.c_str());
+    }
   }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -44,15 +68,25 @@ class OutputFile : public ByteSink {
   void close() {
     std::FILE* file = file_;
     file_ = nullptr;
-    if (std::fclose(file) != 0) fail("cannot write");
+    if (std::fclose(file) != 0) {
+      const int error = errno;
+      ::unlink(temporary_.c_str());
+      fail("cannot write", error);
+    }
+    if (std::rename(temporary_.c_str(), name_.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(temporary_.c_str());
+      fail("cannot create", error);
+    }
   }
 
  private:
-  [[noreturn]] void fail(const char* action) const {
-    throw OutputError(std::string(action) + " '" + printable(name_) + "': " + std::strerror(errno));
+  [[noreturn]] void fail(const char* action, int error = errno) const {
+    throw OutputError(std::string(action) + " '" + printable(name_) + "': " + std::strerror(error));
   }
   std::string name_;
-  std::FILE* file_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
 };
 
 template <class Write>
@@ -83,8 +117,29 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           "korvane-inspect: warning: --field names the three component records of a "
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
+    int status = 0;
     out += summary_report(file);
-    if (o.check) out += check_report(file);
+    if (o.check) {
+      const CheckReport checks = check_report(file, o.parity_tolerance);
+      out += checks.text;
+      if (checks.fault) status = 1;
+    }
+    if (!o.compare.empty()) {
+      StorePtr other_store = make_store();
+      const InspectedFile other{o.compare, read_field_file(o.compare, *other_store, o.triple),
+                                *other_store};
+      const CompareReport compared = compare_files(file, other, o.tolerance);
+      out += compared.text;
+      if (compared.differs) status = 1;
+    }
+    std::vector<AxisProfile> profiles;
+    if (!o.axis.empty()) {
+      const AxisReach x = reach_axis(*store, 0), y = reach_axis(*store, 1);
+      profiles = axis_profiles(file, x, y);
+      out += axis_report(file, x, y, profiles);
+      out += "\n";
+      write_file(o.axis, out, [&](ByteSink& sink) { write_axis_csv(file, x, y, profiles, sink); });
+    }
     if (!o.svg.empty() || !o.vtk.empty() || !o.csv.empty()) out += "\n";
     if (!o.svg.empty()) {
       for (const FieldSet& set : field_sets(*store, file.info.sets)) {
@@ -93,11 +148,16 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
         write_file(o.svg + "_" + set.letter + "_maps.svg", out,
                    [&](ByteSink& sink) { sink.write(plane_maps_svg(file, set)); });
       }
+      for (const AxisProfile& p : profiles) {
+        write_file(o.svg + "_" + p.set.letter + "_axis_gradient.svg", out, [&](ByteSink& sink) {
+          sink.write(axis_gradient_svg(file, p.set, p.dfy_dx, p.dfx_dy));
+        });
+      }
       if (file.info.sets == FieldSets::none) out += "no field components: no pictures written\n";
     }
     if (!o.vtk.empty()) write_file(o.vtk, out, [&](ByteSink& sink) { write_vtk(file, sink); });
     if (!o.csv.empty()) write_file(o.csv, out, [&](ByteSink& sink) { write_csv(file, sink); });
-    return 0;
+    return status;
   } catch (const UsageError& e) {
     err += std::string("korvane-inspect: ") + e.what() + " (see --help)\n";
   } catch (const std::exception& e) {

@@ -2,30 +2,45 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cmath>
 
 #include "textio/errors.h"
 
 namespace korvane::inspect {
 
 const char* const usage =
-    "usage: korvane-inspect FILE [--check] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
-    "                       [--field E|H]\n"
+    "usage: korvane-inspect FILE [--check [--parity-tolerance T]] [--compare OTHER\n"
+    "                       [--tolerance T]] [--axis CSV] [--svg PREFIX] [--vtk FILE]\n"
+    "                       [--csv FILE] [--field E|H]\n"
     "       korvane-inspect --help | --version\n"
     "\n"
     "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
     "reports its format, grid, header values and, for each field component, minimum,\n"
     "maximum, root-mean-square value and the node of the largest magnitude.\n"
     "\n"
-    "  --check         also report the discrete divergence of each field set and the odd\n"
-    "                  components on each symmetry plane the file declares\n"
+    "  --check         also report the discrete divergence of each field set, the parity\n"
+    "                  of each component about each plane x, y, z = 0 the grid is\n"
+    "                  symmetric about and the symmetry code it matches, and the odd\n"
+    "                  components on each symmetry plane the file keeps\n"
+    "  --parity-tolerance T  judges parities and kept planes, relative to the largest\n"
+    "                  magnitude of the set (default 0.1)\n"
+    "  --compare OTHER compare with another field file on the same grid: the largest\n"
+    "                  difference of each component, where it lies, and relative to the\n"
+    "                  largest magnitude of its set in FILE\n"
+    "  --tolerance T   the largest relative difference --compare accepts (default 0)\n"
+    "  --axis CSV      write the profile on the axis x = y = 0 (components and transverse\n"
+    "                  derivatives along z) and report its integrals\n"
     "  --svg PREFIX    write PREFIX_<set>_axis.svg (the components along z at x = y = 0)\n"
-    "                  and PREFIX_<set>_maps.svg (colour maps on the x-z and y-z planes)\n"
+    "                  and PREFIX_<set>_maps.svg (colour maps on the x-z and y-z planes);\n"
+    "                  with --axis also PREFIX_<set>_axis_gradient.svg\n"
     "  --vtk FILE      write the field as legacy VTK structured points (ASCII)\n"
     "  --csv FILE      write one line per node: x, y, z and the components\n"
     "  --field E|H     name the three component records of a format 0 or 1 file, which\n"
     "                  do not say whether they hold the electric or the magnetic field\n"
     "\n"
-    "Exit status: 0 done, 2 a file that cannot be read or written, or a wrong command line.\n";
+    "Exit status: 0 done; 1 --check found a fault or --compare a difference above the\n"
+    "tolerance or another grid; 2 a file that cannot be read or written, or a wrong\n"
+    "command line.\n";
 
 Options parse_options(const std::vector<std::string>& args) {
   Options o;
@@ -34,7 +49,13 @@ Options parse_options(const std::vector<std::string>& args) {
   app.set_help_flag();
   app.add_flag("-h,--help", o.help);
   app.add_flag("--version", o.version);
-  app.add_flag("--check", o.check);
+  CLI::Option* check = app.add_flag("--check", o.check);
+  app.add_option("--parity-tolerance", o.parity_tolerance)
+      ->check(CLI::NonNegativeNumber)
+      ->needs(check);
+  CLI::Option* compare = app.add_option("--compare", o.compare);
+  app.add_option("--tolerance", o.tolerance)->check(CLI::NonNegativeNumber)->needs(compare);
+  app.add_option("--axis", o.axis);
   app.add_option("--svg", o.svg);
   app.add_option("--vtk", o.vtk);
   app.add_option("--csv", o.csv);
@@ -66,8 +87,10 @@ Options parse_options(const std::vector<std::string>& args) {
     o.field_given = true;
     o.triple = field == "E" ? TripleSet::electric : TripleSet::magnetic;
   }
+  if (!std::isfinite(o.parity_tolerance) || !std::isfinite(o.tolerance))
+    throw UsageError("a tolerance must be a finite number of 0 or more");
   if (o.file.empty()) throw UsageError("no field file named");
-  for (const std::string* name : {&o.svg, &o.vtk, &o.csv}) {
+  for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv}) {
     if (!name->empty() && *name == o.file) {
       throw UsageError("'" + printable(*name) + "' is the field file itself");
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "inspect/parity.h"
 #include "output/field_reader.h"
 
 namespace korvane::inspect {
@@ -20,6 +21,10 @@ struct Options {
   bool version = false;
   std::string file;
   bool check = false;
+  double parity_tolerance = default_parity_tolerance;
+  std::string compare;         // the other field file, or empty
+  double tolerance = 0.0;      // of --compare, relative to the largest magnitude of a set
+  std::string axis;            // the on-axis profile's CSV, or empty
   std::string svg, vtk, csv;
   bool field_given = false;
   TripleSet triple = TripleSet::unknown;
