@@ -53,6 +53,10 @@ AxisReach reach_axis(const FieldStore& s, int axis) {
                              "; no derivative across the axis");
   }
   const double h = std::fabs(step(s, axis));
+  if (!(h > 0.0) || !std::isfinite(h)) {
+    throw std::runtime_error("--axis: the nodes along " + name + " do not spread; no derivative "
+                             "across the axis");
+  }
   const double close = 1e-9 * h;
   const int code = code_of(s, axis);
   if ((code == 1 || code == 2) && std::fabs(node(s, axis, 1)) <= close) {

@@ -91,8 +91,8 @@ Options parse_options(const std::vector<std::string>& args) {
     throw UsageError("a tolerance must be a finite number of 0 or more");
   if (o.file.empty()) throw UsageError("no field file named");
   for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv}) {
-    if (!name->empty() && *name == o.file) {
-      throw UsageError("'" + printable(*name) + "' is the field file itself");
+    if (!name->empty() && (*name == o.file || *name == o.compare)) {
+      throw UsageError("'" + printable(*name) + "' is a field file this run reads");
     }
   }
   return o;

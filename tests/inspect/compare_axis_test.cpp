@@ -97,6 +97,7 @@ TEST_F(Compare, OtherGridsAndUnreadableFiles) {
   EXPECT_EQ(run({mine, "--compare", (dir / "missing").string()}), 2);
   EXPECT_NE(err.find("cannot open"), std::string::npos);
   EXPECT_EQ(run({mine, "--tolerance", "1e-3"}), 2);  // applies to --compare only
+  EXPECT_EQ(run({mine, "--compare", shorter, "--axis", shorter}), 2);  // would overwrite it
 }
 
 // ---- the on-axis profile ----
@@ -215,11 +216,13 @@ INSTANTIATE_TEST_SUITE_P(Layouts, AxisLayout,
                            return std::string(info.param.name);
                          });
 
-TEST(Axis, OutsideTheGridIsRefused) {
+TEST(Axis, OutsideTheGridOrNodesThatDoNotSpreadAreRefused) {
   StorePtr store = make_store();
   store->Nox = 3;
   for (int n = 1; n <= 3; ++n) store->xmws(n) = 0.01 * n;
   EXPECT_THROW(reach_axis(*store, 0), std::runtime_error);
+  store->ksym_y = 2, store->Noy = 3;  // kept plane, every node at 0
+  EXPECT_THROW(reach_axis(*store, 1), std::runtime_error);
 }
 
 }  // namespace
