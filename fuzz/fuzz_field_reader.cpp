@@ -2,8 +2,8 @@
 //
 // The first input byte picks how a triple of component records is taken (unknown,
 // electric, magnetic); the rest is the file. Every input must be read or refused with a
-// FieldFileError naming the file, in printable text; a file that is read must describe a grid inside the
-// store's capacities, and must survive a round trip: written again in its own format and
+// FieldFileError naming the file, in printable text; a file that is read must describe a grid
+// inside the store's capacities, and must survive a round trip: written again in its own format and
 // read back, it gives the same bytes a second time (values are kept to the last digit).
 #include <cstdint>
 #include <string>

@@ -54,7 +54,8 @@ AxisReach reach_axis(const FieldStore& s, int axis) {
   }
   const double h = std::fabs(step(s, axis));
   if (!(h > 0.0) || !std::isfinite(h)) {
-    throw std::runtime_error("--axis: the nodes along " + name + " do not spread; no derivative "
+    throw std::runtime_error("--axis: the nodes along " + name +
+                             " do not spread; no derivative "
                              "across the axis");
   }
   const double close = 1e-9 * h;
@@ -62,8 +63,8 @@ AxisReach reach_axis(const FieldStore& s, int axis) {
   if ((code == 1 || code == 2) && std::fabs(node(s, axis, 1)) <= close) {
     // A kept plane: the side below it is the mirror image of node 2.
     const double x2 = node(s, axis, 2);
-    r.how = name + " = 0 is the kept plane at node 1 (ksym_" + name + " = " +
-            std::to_string(code) + "): the side " + name + " < 0 mirrored with its parity";
+    r.how = name + " = 0 is the kept plane at node 1 (ksym_" + name + " = " + std::to_string(code) +
+            "): the side " + name + " < 0 mirrored with its parity";
     r.value = {{1, 1.0, false}};
     r.derivative = {{2, 1.0 / (2.0 * x2), false}, {2, -1.0 / (2.0 * x2), true}};
     return r;
@@ -74,7 +75,8 @@ AxisReach reach_axis(const FieldStore& s, int axis) {
     if (n == 1 || n == count) {
       const int m = n == 1 ? 2 : count - 1;
       const double d = node(s, axis, m) - node(s, axis, n);
-      r.how = name + " = 0 at node " + std::to_string(n) + ", the grid's edge: one-sided difference";
+      r.how =
+          name + " = 0 at node " + std::to_string(n) + ", the grid's edge: one-sided difference";
       r.derivative = {{m, 1.0 / d, false}, {n, -1.0 / d, false}};
     } else {
       const double d = node(s, axis, n + 1) - node(s, axis, n - 1);
@@ -137,8 +139,8 @@ void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisRea
   for (int k = 1; k <= s.Noz; ++k) {
     line = csv_number(s.zmws(k));
     for (const AxisProfile& p : profiles) {
-      for (const double v : {p.f[0][k - 1], p.f[1][k - 1], p.f[2][k - 1], p.dfy_dx[k - 1],
-                             p.dfx_dy[k - 1]}) {
+      for (const double v :
+           {p.f[0][k - 1], p.f[1][k - 1], p.f[2][k - 1], p.dfy_dx[k - 1], p.dfx_dy[k - 1]}) {
         line += ',';
         line += csv_number(v);
       }
@@ -150,9 +152,8 @@ void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisRea
 std::string axis_report(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
                         const std::vector<AxisProfile>& profiles) {
   const FieldStore& s = file.store;
-  std::string out = "\non the axis x = y = 0, trapezoidal rule over the " +
-                    std::to_string(s.Noz) + " z nodes from " + number(s.zmws(1)) + " to " +
-                    number(s.zmws(s.Noz)) + " m\n";
+  std::string out = "\non the axis x = y = 0, trapezoidal rule over the " + std::to_string(s.Noz) +
+                    " z nodes from " + number(s.zmws(1)) + " to " + number(s.zmws(s.Noz)) + " m\n";
   out += "  " + x.how + "\n  " + y.how + "\n";
   if (s.ksym_z != 0 && std::fabs(s.zmws(1)) <= 1e-9 * std::fabs(step(s, 2))) {
     out += "  the file keeps z >= 0 only (ksym_z = " + std::to_string(s.ksym_z) +
@@ -178,8 +179,9 @@ std::string axis_report(const InspectedFile& file, const AxisReach& x, const Axi
         out += "    " + name + ": zero along the axis\n";
         continue;
       }
-      out += "    " + name + ": peak " + number(largest) + " " + units + " per m at z = " +
-             number(s.zmws(peak + 1)) + " m; integral " + number(integral) + " " + units;
+      out += "    " + name + ": peak " + number(largest) + " " + units +
+             " per m at z = " + number(s.zmws(peak + 1)) + " m; integral " + number(integral) +
+             " " + units;
       out += "; effective length " + number(integral / largest) + " m\n";
     }
   }

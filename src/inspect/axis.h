@@ -31,7 +31,7 @@ AxisReach reach_axis(const FieldStore& store, int axis);
 
 struct AxisProfile {
   FieldSet set;
-  std::vector<double> f[3];        // Fx, Fy, Fz on the axis, one per z node
+  std::vector<double> f[3];            // Fx, Fy, Fz on the axis, one per z node
   std::vector<double> dfy_dx, dfx_dy;  // field units per m
 };
 

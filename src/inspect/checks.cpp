@@ -148,7 +148,8 @@ CheckReport check_report(const InspectedFile& file, double tolerance) {
       if (plane.fault()) report.fault = true;
       for (const ComponentParity& p : plane.c) {
         char line[200];
-        std::snprintf(line, sizeof line, "      %-4s %-8s |F(m) - F| %-10s |F(m) + F| %-10s max |%s| %s",
+        std::snprintf(line, sizeof line,
+                      "      %-4s %-8s |F(m) - F| %-10s |F(m) + F| %-10s max |%s| %s",
                       (p.name + ":").c_str(), describe(p.parity), number(p.from_even, 3).c_str(),
                       number(p.from_odd, 3).c_str(), p.name.c_str(), number(p.peak, 3).c_str());
         out += line;
@@ -165,8 +166,10 @@ CheckReport check_report(const InspectedFile& file, double tolerance) {
   for (const FieldSet& set : sets) {
     for (const PlaneCheck& check : plane_checks(s, set)) {
       if (!any_plane) {
-        out += "  kept symmetry planes: odd components on the plane (node 1), relative to max "
-               "|field|\n" + judged;
+        out +=
+            "  kept symmetry planes: odd components on the plane (node 1), relative to max "
+            "|field|\n" +
+            judged;
         any_plane = true;
       }
       const std::string axis = axis_names[check.axis];

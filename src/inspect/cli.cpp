@@ -36,7 +36,8 @@ class OutputFile : public ByteSink {
  public:
   explicit OutputFile(const std::string& name) : name_(name), temporary_(name + ".partial-XXXXXX") {
     if (name.find('\0') != std::string::npos) {
-      throw OutputError("cannot create '" + printable(name_) + "': a file name cannot hold a NUL byte");
+      throw OutputError("cannot create '" + printable(name_) +
+                        "': a file name cannot hold a NUL byte");
     }
     const int fd = ::mkstemp(temporary_.data());
     if (fd < 0) fail("cannot create");

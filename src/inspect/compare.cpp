@@ -27,8 +27,8 @@ std::string grid_difference(const FieldStore& a, const FieldStore& b) {
         return std::to_string(count) + " nodes, " + number(node(s, axis, 1), 10) + " .. " +
                number(node(s, axis, count), 10) + " m";
       };
-      return std::string("  the grids differ along ") + axis_names[axis] + ": " +
-             describe_axis(a) + " against " + describe_axis(b) + "\n";
+      return std::string("  the grids differ along ") + axis_names[axis] + ": " + describe_axis(a) +
+             " against " + describe_axis(b) + "\n";
     }
   }
   return "";
@@ -42,7 +42,8 @@ struct SetPair {
 std::vector<SetPair> pair_sets(const std::vector<FieldSet>& mine,
                                const std::vector<FieldSet>& theirs, std::string& note) {
   std::vector<SetPair> pairs;
-  if (mine.size() == 1 && theirs.size() == 1 && (mine[0].letter == "F" || theirs[0].letter == "F")) {
+  if (mine.size() == 1 && theirs.size() == 1 &&
+      (mine[0].letter == "F" || theirs[0].letter == "F")) {
     if (mine[0].letter != theirs[0].letter) {
       note = "  the triple of unknown kind in one file is taken as the " +
              (mine[0].letter == "F" ? theirs[0].title : mine[0].title) + " of the other\n";
@@ -102,7 +103,8 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
   out += "  grids agree: " + std::to_string(a.Nox) + " x " + std::to_string(a.Noy) + " x " +
          std::to_string(a.Noz) + " nodes, every coordinate within 1e-9 of a step\n";
   const char* const code_names[3] = {"ksym_x", "ksym_y", "ksym_z"};
-  const int codes_a[3] = {a.ksym_x, a.ksym_y, a.ksym_z}, codes_b[3] = {b.ksym_x, b.ksym_y, b.ksym_z};
+  const int codes_a[3] = {a.ksym_x, a.ksym_y, a.ksym_z},
+            codes_b[3] = {b.ksym_x, b.ksym_y, b.ksym_z};
   for (int n = 0; n < 3; ++n) {
     if (codes_a[n] != codes_b[n]) {
       out += std::string("  note: ") + code_names[n] + " is " + std::to_string(codes_a[n]) +
@@ -130,7 +132,8 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
       const Difference d = largest_difference(a, *pair.mine.c[c], *pair.theirs.c[c]);
       double relative = 0.0;
       if (d.largest > 0.0) {
-        relative = field_max > 0.0 ? d.largest / field_max : std::numeric_limits<double>::infinity();
+        relative =
+            field_max > 0.0 ? d.largest / field_max : std::numeric_limits<double>::infinity();
       }
       worst = std::max(worst, relative);
       char line[240];

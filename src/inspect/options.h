@@ -22,9 +22,9 @@ struct Options {
   std::string file;
   bool check = false;
   double parity_tolerance = default_parity_tolerance;
-  std::string compare;         // the other field file, or empty
-  double tolerance = 0.0;      // of --compare, relative to the largest magnitude of a set
-  std::string axis;            // the on-axis profile's CSV, or empty
+  std::string compare;     // the other field file, or empty
+  double tolerance = 0.0;  // of --compare, relative to the largest magnitude of a set
+  std::string axis;        // the on-axis profile's CSV, or empty
   std::string svg, vtk, csv;
   bool field_given = false;
   TripleSet triple = TripleSet::unknown;

@@ -98,8 +98,8 @@ bool symmetric_about_zero(const FieldStore& s, int axis) {
   return true;
 }
 
-std::vector<PlaneParity> plane_parities(const FieldStore& s, const FieldSet& set,
-                                        double field_max, double tolerance) {
+std::vector<PlaneParity> plane_parities(const FieldStore& s, const FieldSet& set, double field_max,
+                                        double tolerance) {
   std::vector<PlaneParity> planes;
   for (int a = 0; a < 3; ++a) {
     if (!symmetric_about_zero(s, a)) continue;

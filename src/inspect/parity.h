@@ -36,11 +36,11 @@ enum class Parity {
 };
 
 struct ComponentParity {
-  std::string name;         // "Ex"
+  std::string name;  // "Ex"
   Parity parity = Parity::neither;
-  double peak = 0.0;        // largest |F| over the largest magnitude of the set
-  double from_even = 0.0;   // largest |F(mirror) - F|, relative
-  double from_odd = 0.0;    // largest |F(mirror) + F|, relative
+  double peak = 0.0;          // largest |F| over the largest magnitude of the set
+  double from_even = 0.0;     // largest |F(mirror) - F|, relative
+  double from_odd = 0.0;      // largest |F(mirror) + F|, relative
   int at_odd[3] = {1, 1, 1};  // the node of from_odd (the one on the positive side)
 };
 
@@ -55,7 +55,7 @@ enum class PlaneMatch {
 };
 
 struct PlaneParity {
-  int axis = 0;               // 0 x, 1 y, 2 z
+  int axis = 0;                // 0 x, 1 y, 2 z
   bool node_on_plane = false;  // an odd node count
   ComponentParity c[3];
   PlaneMatch match = PlaneMatch::not_symmetric;

@@ -100,9 +100,11 @@ TEST_F(ConvertedQuadrupole, WrongOutputCodeShowsOnThePlane) {
   // The output declares code 1 at x = 0 (Bx odd), but Bx = G y does not vanish there.
   const int isym[3] = {2, 2, 0}, ksym[3] = {1, 2, 0}, counts[3] = {5, 5, 11};
   const FieldFileInfo info = convert(isym, ksym, counts);
-  const CheckReport report = check_report(InspectedFile{"f", info, *store}, default_parity_tolerance);
+  const CheckReport report =
+      check_report(InspectedFile{"f", info, *store}, default_parity_tolerance);
   EXPECT_TRUE(report.fault);
-  EXPECT_NE(report.text.find("Hx: relative 0.707; max |Hx| = 0.4 at (1, 5, 1)"), std::string::npos) << report.text;
+  EXPECT_NE(report.text.find("Hx: relative 0.707; max |Hx| = 0.4 at (1, 5, 1)"), std::string::npos)
+      << report.text;
   const std::vector<PlaneCheck> planes = plane_checks(*store, magnetic());
   ASSERT_EQ(planes.size(), 2u);
   ASSERT_EQ(planes[0].odd.size(), 1u);

@@ -61,7 +61,8 @@ class Compare : public ::testing::Test {
 
 TEST_F(Compare, SameFieldInEachFormat) {
   fill(*store);
-  const std::string f0 = write(*store, 0, "f0"), f1 = write(*store, 1, "f1"), f2 = write(*store, 2, "f2");
+  const std::string f0 = write(*store, 0, "f0"), f1 = write(*store, 1, "f1"),
+                    f2 = write(*store, 2, "f2");
   EXPECT_EQ(run({f0, "--compare", f0}), 0) << out << err;
   EXPECT_NE(out.find("verdict: identical values"), std::string::npos) << out;
   // Text keeps 15 or 16 digits: equal within 1e-14, not to the last bit.
@@ -69,7 +70,8 @@ TEST_F(Compare, SameFieldInEachFormat) {
     EXPECT_EQ(run({f0, "--compare", other, "--tolerance", "1e-14"}), 0) << out;
     EXPECT_EQ(run({f0, "--compare", other}), 1) << out;
   }
-  EXPECT_NE(out.find("the triple of unknown kind in one file is taken as the H"), std::string::npos);
+  EXPECT_NE(out.find("the triple of unknown kind in one file is taken as the H"),
+            std::string::npos);
 }
 
 TEST_F(Compare, OneChangedNodeIsFoundWhereItIs) {
@@ -96,7 +98,7 @@ TEST_F(Compare, OtherGridsAndUnreadableFiles) {
       << out;
   EXPECT_EQ(run({mine, "--compare", (dir / "missing").string()}), 2);
   EXPECT_NE(err.find("cannot open"), std::string::npos);
-  EXPECT_EQ(run({mine, "--tolerance", "1e-3"}), 2);  // applies to --compare only
+  EXPECT_EQ(run({mine, "--tolerance", "1e-3"}), 2);                    // applies to --compare only
   EXPECT_EQ(run({mine, "--compare", shorter, "--axis", shorter}), 2);  // would overwrite it
 }
 
@@ -124,7 +126,8 @@ TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   StorePtr store = make_store();
   const FieldFileInfo info = convert_example("quadrupole", dir, *store, TripleSet::magnetic);
   const InspectedFile file{"eh_EMS.#01", info, *store};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
+  const std::vector<AxisProfile> p =
+      axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
   ASSERT_EQ(p.size(), 1u);
 
   // The generator's field: H = 1e4 G (y, x, .) f(z) in gauss, f a tanh step of length L
@@ -153,7 +156,8 @@ TEST(Axis, RfGapVoltage) {
   StorePtr store = make_store();
   const FieldFileInfo info = convert_example("rf_gap", dir, *store, TripleSet::electric);
   const InspectedFile file{"eh_EMS.#02", info, *store};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
+  const std::vector<AxisProfile> p =
+      axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
   ASSERT_EQ(p.size(), 1u);
   // Ez = E0 exp(-z^2 / 2 s^2) with E0 = 2 MV/m, stored in V/cm (the electric factor 0.01).
   constexpr double E0 = 2e6 * 0.01, s = 0.01;
@@ -166,8 +170,8 @@ TEST(Axis, RfGapVoltage) {
 
 struct Layout {
   const char* name;
-  int count;      // nodes along x and y
-  bool kept;      // ksym_x = ksym_y = 2 with the grid starting at 0
+  int count;        // nodes along x and y
+  bool kept;        // ksym_x = ksym_y = 2 with the grid starting at 0
   int value_nodes;  // terms of the value on the axis along x
 };
 

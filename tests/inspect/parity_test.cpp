@@ -65,9 +65,8 @@ class ParityOfUnfoldingCase : public ::testing::TestWithParam<Case> {
     }
     std::copy(GetParam().codes, GetParam().codes + 3, field_codes);
     korvane::testing::write_file(
-        dir / "table.txt",
-        korvane::testing::make_table(counts[0], counts[1], counts[2], lo, step, 321, 9,
-                                     coded_field));
+        dir / "table.txt", korvane::testing::make_table(counts[0], counts[1], counts[2], lo, step,
+                                                        321, 9, coded_field));
     Control control;
     control.ifield = 1;
     control.d_elm = "0.04";
