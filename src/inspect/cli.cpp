@@ -135,7 +135,13 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     }
     std::vector<AxisProfile> profiles;
     if (!o.axis.empty()) {
-      const AxisReach x = reach_axis(*store, 0), y = reach_axis(*store, 1);
+      AxisReach x, y;
+      try {
+        x = reach_axis(*store, 0);
+        y = reach_axis(*store, 1);
+      } catch (const std::runtime_error& e) {
+        throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
+      }
       profiles = axis_profiles(file, x, y);
       out += axis_report(file, x, y, profiles);
       out += "\n";

@@ -112,6 +112,16 @@ TEST_F(Cli, CheckFaultEndsWithStatus1) {
   EXPECT_NE(out.find("Hx: relative 1; max |Hx| = 5 at (1, 2, 2)"), std::string::npos) << out;
   EXPECT_EQ(run({name, "--field", "H", "--check", "--parity-tolerance", "1"}), 0) << out;
   EXPECT_EQ(run({name, "--parity-tolerance", "1"}), 2);  // needs --check
+
+  // Moved off the axis, the same field has no profile there.
+  s.ksym_x = 0;
+  for (int n = 1; n <= 3; ++n) s.xmws(n) += 0.01;
+  sink.text.clear();
+  write_format1(s, sink);
+  korvane::testing::write_file(name, sink.text);
+  EXPECT_EQ(run({name, "--axis", (dir / "axis.csv").string()}), 2);
+  EXPECT_EQ(err, "korvane-inspect: file '" + name +
+                     "': --axis: x = 0 lies outside the grid (0.01 .. 0.03 m)\n");
   EXPECT_EQ(run({name, "--check", "--parity-tolerance", "-1"}), 2);
 }
 
