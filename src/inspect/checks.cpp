@@ -4,22 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "inspect/parity.h"
+
 namespace korvane::inspect {
 namespace {
-
-double magnitude_max(const FieldStore& s, const FieldSet& set) {
-  double largest = 0.0;
-  for (int k = 1; k <= s.Noz; ++k) {
-    for (int j = 1; j <= s.Noy; ++j) {
-      for (int i = 1; i <= s.Nox; ++i) {
-        const double x = (*set.c[0])(i, j, k), y = (*set.c[1])(i, j, k), z = (*set.c[2])(i, j, k);
-        const double m = std::sqrt(x * x + y * y + z * z);
-        if (std::isfinite(m)) largest = std::max(largest, m);
-      }
-    }
-  }
-  return largest;
-}
 
 int code_of(const FieldStore& s, int axis) {
   return axis == 0 ? s.ksym_x : axis == 1 ? s.ksym_y : s.ksym_z;
@@ -63,7 +51,7 @@ Divergence divergence(const FieldStore& s, const FieldSet& set) {
       }
     }
   }
-  d.field_max = magnitude_max(s, set);
+  d.field_max = largest_magnitude(s, set);
   d.step = std::min({std::fabs(step(s, 0)), std::fabs(step(s, 1)), std::fabs(step(s, 2))});
   if (d.field_max > 0.0) d.relative = d.largest * d.step / d.field_max;
   return d;
@@ -71,7 +59,7 @@ Divergence divergence(const FieldStore& s, const FieldSet& set) {
 
 std::vector<PlaneCheck> plane_checks(const FieldStore& s, const FieldSet& set) {
   std::vector<PlaneCheck> checks;
-  const double field_max = magnitude_max(s, set);
+  const double field_max = largest_magnitude(s, set);
   for (int a = 0; a < 3; ++a) {
     const int code = code_of(s, a);
     if (code == 0) continue;
@@ -112,14 +100,19 @@ std::vector<PlaneCheck> plane_checks(const FieldStore& s, const FieldSet& set) {
   return checks;
 }
 
-std::string check_report(const InspectedFile& file) {
+CheckReport check_report(const InspectedFile& file, double tolerance) {
   const FieldStore& s = file.store;
   const std::vector<FieldSet> sets = field_sets(s, file.info.sets);
-  std::string out = "\nchecks\n";
-  if (sets.empty()) return out + "  no field components to check\n";
+  CheckReport report;
+  std::string& out = report.text;
+  out = "\nchecks\n";
+  if (sets.empty()) {
+    out += "  no field components to check\n";
+    return report;
+  }
   out +=
       "  divergence by central differences over the interior nodes,\n"
-      "  relative = max |div| * smallest step / max |field|\n";
+      "  relative = max |div| * smallest step / max |field| (a figure to judge, not a verdict)\n";
   for (const FieldSet& set : sets) {
     const Divergence d = divergence(s, set);
     if (!d.computed) {
@@ -136,13 +129,47 @@ std::string check_report(const InspectedFile& file) {
   }
 
   static const char* const axis_names[3] = {"x", "y", "z"};
+  const std::string judged = "  (tolerance " + number(tolerance, 3) + " of max |field|)\n";
   bool any_plane = false;
+  for (const FieldSet& set : sets) {
+    const double field_max = largest_magnitude(s, set);
+    for (const PlaneParity& plane : plane_parities(s, set, field_max, tolerance)) {
+      if (!any_plane) {
+        out +=
+            "  parity about each plane the grid is symmetric about, relative to max |field|:\n"
+            "  |F(m) - F| is the departure from even, |F(m) + F| from odd, m the mirror node\n" +
+            judged;
+        any_plane = true;
+      }
+      const std::string axis = axis_names[plane.axis];
+      out += "  " + set.letter + ", " + axis + " = 0 (" +
+             (plane.node_on_plane ? "a node on the plane" : "no node on the plane") +
+             "): " + describe(plane.match) + "\n";
+      if (plane.fault()) report.fault = true;
+      for (const ComponentParity& p : plane.c) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "      %-4s %-8s |F(m) - F| %-10s |F(m) + F| %-10s max |%s| %s",
+                      (p.name + ":").c_str(), describe(p.parity), number(p.from_even, 3).c_str(),
+                      number(p.from_odd, 3).c_str(), p.name.c_str(), number(p.peak, 3).c_str());
+        out += line;
+        if (p.parity == Parity::jump || p.parity == Parity::neither) {
+          out += "; largest |F(m) + F| at " + node_text(s, p.at_odd);
+        }
+        out += "\n";
+      }
+    }
+  }
+  if (!any_plane) out += "  parity: the grid is symmetric about none of x = 0, y = 0, z = 0\n";
+
+  any_plane = false;
   for (const FieldSet& set : sets) {
     for (const PlaneCheck& check : plane_checks(s, set)) {
       if (!any_plane) {
         out +=
-            "  symmetry planes: odd components on the plane (node 1), relative to max "
-            "|field|\n";
+            "  kept symmetry planes: odd components on the plane (node 1), relative to max "
+            "|field|\n" +
+            judged;
         any_plane = true;
       }
       const std::string axis = axis_names[check.axis];
@@ -154,18 +181,23 @@ std::string check_report(const InspectedFile& file) {
       }
       head += check.code == 1 ? ", normal component odd)" : ", parallel components odd)";
       if (check.first_node != 0.0) {
-        head += "; note: node 1 lies at " + axis + " = " + number(check.first_node, 7) +
-                " m, not on the plane";
+        out += head + ": node 1 lies at " + axis + " = " + number(check.first_node, 7) +
+               " m, not on the plane; not checked\n";
+        continue;
       }
       out += head + "\n";
       for (const PlaneComponent& p : check.odd) {
+        const bool zero = p.relative <= tolerance;
+        if (!zero) report.fault = true;
         out += "      " + p.name + ": relative " + number(p.relative, 3) + "; max |" + p.name +
-               "| = " + number(p.largest, 7) + " at " + node_text(s, p.at) + "\n";
+               "| = " + number(p.largest, 7) + " at " + node_text(s, p.at) +
+               (zero ? "\n" : " (FAULT: an odd component must vanish on its plane)\n");
       }
     }
   }
-  if (!any_plane) out += "  symmetry planes: none declared (ksym_x = ksym_y = ksym_z = 0)\n";
-  return out;
+  if (!any_plane) out += "  kept symmetry planes: none declared (ksym_x = ksym_y = ksym_z = 0)\n";
+  out += report.fault ? "  verdict: FAULT (see above)\n" : "  verdict: no fault found\n";
+  return report;
 }
 
 }  // namespace korvane::inspect

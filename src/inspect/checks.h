@@ -1,11 +1,13 @@
-// Physics checks of korvane-inspect: numbers a user can judge, not a verdict.
+// Physics checks of korvane-inspect.
 //
 // Divergence: central differences over the interior nodes of each field set, reported as
 // the largest |div F| times the smallest step over the largest |F| (of order 1 for a field
 // with a gross fault at one node, of order 1e-15 for a field that is divergence-free up to
 // rounding).
 //
-// Symmetry planes: on each axis whose output code is 1 or 2 the output grid starts at the
+// Parity: see parity.h.
+//
+// Kept symmetry planes: on each axis whose output code is 1 or 2 the output grid starts at the
 // plane (node 1). Code 1 makes the component normal to the plane odd, code 2 the two
 // parallel to it; an odd component must vanish on the plane. Reported as its largest
 // magnitude there over the largest |F| of its set.
@@ -48,6 +50,15 @@ struct PlaneCheck {
 // The checks of every axis whose output code is not 0, for one set.
 std::vector<PlaneCheck> plane_checks(const FieldStore& store, const FieldSet& set);
 
-std::string check_report(const InspectedFile& file);
+struct CheckReport {
+  std::string text;
+  bool fault = false;  // a plane whose parities match no code, a jump, a kept plane's odd
+                       // component that is not zero
+};
+
+// The divergence of each set (a figure to judge), the parities about each plane the grid
+// is symmetric about, and the odd components on each kept plane, both judged against
+// `tolerance` (relative to the largest magnitude of the set).
+CheckReport check_report(const InspectedFile& file, double tolerance);
 
 }  // namespace korvane::inspect

@@ -1,5 +1,6 @@
 #include "inspect/field_sets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -44,6 +45,20 @@ int node_nearest_zero(const FieldStore& s, int axis) {
     if (std::fabs(node(s, axis, n)) < std::fabs(node(s, axis, best))) best = n;
   }
   return best;
+}
+
+double largest_magnitude(const FieldStore& s, const FieldSet& set) {
+  double largest = 0.0;
+  for (int k = 1; k <= s.Noz; ++k) {
+    for (int j = 1; j <= s.Noy; ++j) {
+      for (int i = 1; i <= s.Nox; ++i) {
+        const double x = (*set.c[0])(i, j, k), y = (*set.c[1])(i, j, k), z = (*set.c[2])(i, j, k);
+        const double m = std::sqrt(x * x + y * y + z * z);
+        if (std::isfinite(m)) largest = std::max(largest, m);
+      }
+    }
+  }
+  return largest;
 }
 
 std::string number(double value, int digits) {

@@ -38,6 +38,9 @@ double step(const FieldStore& s, int axis);
 // The node nearest to coordinate 0 along an axis (the first of two at the same distance).
 int node_nearest_zero(const FieldStore& s, int axis);
 
+// The largest magnitude |F| of a set over all nodes; non-finite values are left out.
+double largest_magnitude(const FieldStore& s, const FieldSet& set);
+
 // A double in the shortest %g form with the given significant digits.
 std::string number(double value, int digits = 7);
 

@@ -191,14 +191,6 @@ const char* const openpmd_usage =
     "  --value-type double|complex  each value as a double (default) or as a complex\n"
     "                  number with imaginary part 0, the form Bmad reads\n";
 
-bool is_openpmd_option(const std::string& option) {
-  for (const char* o :
-       {"--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit", "--value-type"}) {
-    if (option == o) return true;
-  }
-  return false;
-}
-
 void set_openpmd_option(const std::string& option, const std::string& value, OpenPmdOptions& o) {
   if (!openpmd_built()) {
     throw std::invalid_argument(option +

@@ -37,8 +37,9 @@ struct OpenPmdOptions {
 // The command-line options of the openPMD output, for --help.
 extern const char* const openpmd_usage;
 
-// Whether `option` is one of the openPMD output's options (each takes a value).
-bool is_openpmd_option(const std::string& option);
+// The openPMD output's options; each takes a value.
+inline constexpr const char* openpmd_options[] = {
+    "--openpmd", "--anchor", "--frequency", "--name", "--e-unit", "--b-unit", "--value-type"};
 
 // Sets `option` to `value`. Throws std::invalid_argument with a message naming the option
 // for a value it does not take, or when HDF5 support was not built.

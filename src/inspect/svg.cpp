@@ -115,9 +115,19 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
   return ticks;
 }
 
-std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
-  const FieldStore& s = file.store;
-  const int i0 = node_nearest_zero(s, 0), j0 = node_nearest_zero(s, 1);
+namespace {
+
+// One curve of a line plot along z.
+struct Curve {
+  std::string name;
+  std::vector<double> values;  // one per z node
+};
+
+// Curves along z with labelled axes (z in m) and a legend; `empty_note` is shown when every
+// value is zero. A value that is not finite breaks its curve.
+std::string line_plot_svg(const FieldStore& s, const std::string& title,
+                          const std::string& value_label, const std::vector<Curve>& curves,
+                          const std::string& empty_note) {
   constexpr int width = 760, height = 440;
   constexpr double left = 90, right = 120, top = 50, bottom = 60;
   constexpr double pw = width - left - right, ph = height - top - bottom;
@@ -125,9 +135,8 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   double zlo = s.zmws(1), zhi = s.zmws(s.Noz);
   if (!(zhi > zlo)) zlo -= 1.0, zhi += 1.0;
   double vlo = std::numeric_limits<double>::infinity(), vhi = -vlo;
-  for (int c = 0; c < 3; ++c) {
-    for (int k = 1; k <= s.Noz; ++k) {
-      const double v = (*set.c[c])(i0, j0, k);
+  for (const Curve& curve : curves) {
+    for (double v : curve.values) {
       if (std::isfinite(v)) vlo = std::min(vlo, v), vhi = std::max(vhi, v);
     }
   }
@@ -143,10 +152,6 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   auto px = [&](double z) { return left + (z - zlo) / (zhi - zlo) * pw; };
   auto py = [&](double v) { return top + ph - (v - vlo) / (vhi - vlo) * ph; };
 
-  const std::string where = "x = " + number(s.xmws(i0), 4) + " m, y = " + number(s.ymws(j0), 4) +
-                            " m (node i = " + std::to_string(i0) + ", j = " + std::to_string(j0) +
-                            ")";
-  const std::string title = set.title + " along z at " + where + " - " + shown_name(file);
   Svg svg;
   open_document(svg, width, height, title);
   svg.text(width / 2.0, 24, title, "middle", " font-size=\"14\"");
@@ -174,25 +179,24 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
   for (double t : zticks) svg.text(px(t), top + ph + 16, tick_label(t, zspacing));
   for (double t : vticks) svg.text(left - 6, py(t) + 4, tick_label(t, vspacing), "end");
   svg.text(left + pw / 2, height - 16, "z (m)");
-  svg.text(22, top + ph / 2, set.title + " (units of the file)", "middle",
+  svg.text(22, top + ph / 2, value_label, "middle",
            (" transform=\"rotate(-90 22 " + number(top + ph / 2, 6) + ")\"").c_str());
 
-  if (all_zero)
-    svg.text(left + pw / 2, top + ph / 4, "all three components are zero along this line");
-  for (int c = 0; c < 3; ++c) {
-    // A value that is not finite breaks the line.
+  if (all_zero) svg.text(left + pw / 2, top + ph / 4, empty_note);
+  for (std::size_t c = 0; c < curves.size(); ++c) {
+    const char* colour = component_colours[c % 3];
+    const std::vector<double>& values = curves[c].values;
     std::string points;
     auto flush = [&] {
       if (!points.empty()) {
-        svg.add("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"",
-                component_colours[c]);
+        svg.add("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"", colour);
         svg.raw(points);
         svg.raw("\"/>\n");
       }
       points.clear();
     };
     for (int k = 1; k <= s.Noz; ++k) {
-      const double v = (*set.c[c])(i0, j0, k);
+      const double v = values[static_cast<std::size_t>(k - 1)];
       if (!std::isfinite(v)) {
         flush();
         continue;
@@ -204,23 +208,53 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
     }
     flush();
     if (s.Noz <= 80) {
-      svg.add("<g fill=\"%s\">\n", component_colours[c]);
+      svg.add("<g fill=\"%s\">\n", colour);
       for (int k = 1; k <= s.Noz; ++k) {
-        const double v = (*set.c[c])(i0, j0, k);
+        const double v = values[static_cast<std::size_t>(k - 1)];
         if (std::isfinite(v))
           svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", px(s.zmws(k)), py(v));
       }
       svg.raw("</g>\n");
     }
-    const double ly = top + 14 + 20 * c;
+    const double ly = top + 14 + 20 * static_cast<double>(c);
     svg.add(
         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" "
         "stroke-width=\"2\"/>\n",
-        left + pw + 14, ly, left + pw + 40, ly, component_colours[c]);
-    svg.text(left + pw + 46, ly + 4, set.component(c), "start");
+        left + pw + 14, ly, left + pw + 40, ly, colour);
+    svg.text(left + pw + 46, ly + 4, curves[c].name, "start");
   }
   svg.raw("</svg>\n");
   return svg.take();
+}
+
+}  // namespace
+
+std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
+  const FieldStore& s = file.store;
+  const int i0 = node_nearest_zero(s, 0), j0 = node_nearest_zero(s, 1);
+  std::vector<Curve> curves;
+  for (int c = 0; c < 3; ++c) {
+    Curve curve{set.component(c), {}};
+    for (int k = 1; k <= s.Noz; ++k) curve.values.push_back((*set.c[c])(i0, j0, k));
+    curves.push_back(std::move(curve));
+  }
+  const std::string where = "x = " + number(s.xmws(i0), 4) + " m, y = " + number(s.ymws(j0), 4) +
+                            " m (node i = " + std::to_string(i0) + ", j = " + std::to_string(j0) +
+                            ")";
+  return line_plot_svg(s, set.title + " along z at " + where + " - " + shown_name(file),
+                       set.title + " (units of the file)", curves,
+                       "all three components are zero along this line");
+}
+
+std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
+                              const std::vector<double>& dfy_dx,
+                              const std::vector<double>& dfx_dy) {
+  const std::string& f = set.letter;
+  const std::vector<Curve> curves = {{"d" + f + "y/dx", dfy_dx}, {"d" + f + "x/dy", dfx_dy}};
+  return line_plot_svg(
+      file.store,
+      "transverse derivatives of " + set.title + " on the axis x = y = 0 - " + shown_name(file),
+      set.title + " (units of the file) per m", curves, "both derivatives are zero along the axis");
 }
 
 std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "driver/conversion.h"
+#include "inspect/parity.h"
 #include "inspect/summary.h"
 #include "support/test_support.h"
 
@@ -72,7 +73,7 @@ TEST_F(ConvertedQuadrupole, DivergenceAtRoundingLevelAndOddComponentsZeroOnThePl
 
   // Kept as a quarter, and half in z, with the codes the field has.
   const int quarter[3] = {2, 2, 1}, half_counts[3] = {5, 5, 6};
-  convert(isym, quarter, half_counts, 0);
+  const FieldFileInfo info = convert(isym, quarter, half_counts, 0);
   const std::vector<PlaneCheck> planes = plane_checks(*store, magnetic());
   ASSERT_EQ(planes.size(), 3u);
   const char* const odd[3][2] = {{"Hy", "Hz"}, {"Hx", "Hz"}, {"Hz", ""}};
@@ -85,6 +86,7 @@ TEST_F(ConvertedQuadrupole, DivergenceAtRoundingLevelAndOddComponentsZeroOnThePl
     }
   }
   EXPECT_LT(divergence(*store, magnetic()).relative, 1e-13);
+  EXPECT_FALSE(check_report(InspectedFile{"f", info, *store}, default_parity_tolerance).fault);
 }
 
 TEST_F(ConvertedQuadrupole, WrongSymmetryCodeShowsAsLargeDivergence) {
@@ -97,7 +99,12 @@ TEST_F(ConvertedQuadrupole, WrongSymmetryCodeShowsAsLargeDivergence) {
 TEST_F(ConvertedQuadrupole, WrongOutputCodeShowsOnThePlane) {
   // The output declares code 1 at x = 0 (Bx odd), but Bx = G y does not vanish there.
   const int isym[3] = {2, 2, 0}, ksym[3] = {1, 2, 0}, counts[3] = {5, 5, 11};
-  convert(isym, ksym, counts);
+  const FieldFileInfo info = convert(isym, ksym, counts);
+  const CheckReport report =
+      check_report(InspectedFile{"f", info, *store}, default_parity_tolerance);
+  EXPECT_TRUE(report.fault);
+  EXPECT_NE(report.text.find("Hx: relative 0.707; max |Hx| = 0.4 at (1, 5, 1)"), std::string::npos)
+      << report.text;
   const std::vector<PlaneCheck> planes = plane_checks(*store, magnetic());
   ASSERT_EQ(planes.size(), 2u);
   ASSERT_EQ(planes[0].odd.size(), 1u);

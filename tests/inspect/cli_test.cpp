@@ -73,16 +73,56 @@ TEST_F(Cli, ChecksAndFiles) {
   const std::string name = write(0);
   const std::string prefix = (dir / "quad").string();
   const std::string vtk = (dir / "f.vtk").string(), csv = (dir / "f.csv").string();
-  ASSERT_EQ(run({name, "--check", "--field", "H", "--svg", prefix, "--vtk", vtk, "--csv", csv}), 0)
+  const std::string axis = (dir / "axis.csv").string();
+  ASSERT_EQ(run({name, "--check", "--field", "H", "--svg", prefix, "--vtk", vtk, "--csv", csv,
+                 "--axis", axis}),
+            0)
       << err;
   EXPECT_NE(out.find("H: relative "), std::string::npos) << out;
   EXPECT_NE(out.find("symmetry planes: none declared"), std::string::npos);
-  for (const std::string& file : {prefix + "_H_axis.svg", prefix + "_H_maps.svg", vtk, csv}) {
+  EXPECT_NE(out.find("verdict: no fault found"), std::string::npos);
+  EXPECT_NE(out.find("dHy/dx: peak "), std::string::npos) << out;
+  for (const std::string& file : {prefix + "_H_axis.svg", prefix + "_H_maps.svg",
+                                  prefix + "_H_axis_gradient.svg", vtk, csv, axis}) {
     EXPECT_NE(out.find("wrote " + file + "\n"), std::string::npos) << out;
     EXPECT_TRUE(std::filesystem::exists(file)) << file;
   }
   EXPECT_EQ(read_file(vtk).substr(0, 26), "# vtk DataFile Version 3.0");
   EXPECT_EQ(read_file(csv).substr(0, 15), "x,y,z,Hx,Hy,Hz\n");
+  EXPECT_NE(read_file(axis).find("\nz,Hx,Hy,Hz,dHy/dx,dHx/dy\n"), std::string::npos);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().string().find(".partial-"), std::string::npos);  // no temporary left
+  }
+}
+
+TEST_F(Cli, CheckFaultEndsWithStatus1) {
+  // Code 1 kept at x = 0 with the normal component not zero on the plane.
+  StorePtr store = make_store();
+  FieldStore& s = *store;
+  s.ifield = 1, s.iend = -99, s.ksym_x = 1;
+  s.Nox = 3, s.Noy = 3, s.Noz = 3;
+  for (int n = 1; n <= 3; ++n) s.xmws(n) = 0.01 * (n - 1), s.ymws(n) = s.zmws(n) = 0.01 * (n - 2);
+  s.HxOut(1, 2, 2) = 5.0;
+  StringSink sink;
+  write_format1(s, sink);
+  const std::string name = (dir / "kept").string();
+  korvane::testing::write_file(name, sink.text);
+  EXPECT_EQ(run({name, "--field", "H"}), 0);
+  EXPECT_EQ(run({name, "--field", "H", "--check"}), 1);
+  EXPECT_NE(out.find("Hx: relative 1; max |Hx| = 5 at (1, 2, 2)"), std::string::npos) << out;
+  EXPECT_EQ(run({name, "--field", "H", "--check", "--parity-tolerance", "1"}), 0) << out;
+  EXPECT_EQ(run({name, "--parity-tolerance", "1"}), 2);  // needs --check
+
+  // Moved off the axis, the same field has no profile there.
+  s.ksym_x = 0;
+  for (int n = 1; n <= 3; ++n) s.xmws(n) += 0.01;
+  sink.text.clear();
+  write_format1(s, sink);
+  korvane::testing::write_file(name, sink.text);
+  EXPECT_EQ(run({name, "--axis", (dir / "axis.csv").string()}), 2);
+  EXPECT_EQ(err, "korvane-inspect: file '" + name +
+                     "': --axis: x = 0 lies outside the grid (0.01 .. 0.03 m)\n");
+  EXPECT_EQ(run({name, "--check", "--parity-tolerance", "-1"}), 2);
 }
 
 TEST_F(Cli, ErrorsEndWithStatus2InTheConvertersStyle) {
