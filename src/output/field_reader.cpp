@@ -216,8 +216,8 @@ class BinaryReader : public RecordReader {
   }
 
   void finish() {
-    if (store_.iend != -99) {
-      fail(0, "the end marker is " + std::to_string(store_.iend) + ", not -99");
+    if (store_.iend != end_marker) {
+      fail(0, "the end marker is " + std::to_string(store_.iend) + ", not " + std::to_string(end_marker));
     }
     if (pos_ != bytes_.size()) {
       ++record_;
@@ -375,9 +375,9 @@ class TextReader : public RecordReader {
   }
 
   void finish() {
-    if (format_ == 1 && store_.iend != -99) {
+    if (format_ == 1 && store_.iend != end_marker) {
       fail(lines_[line_ - 1].number,
-           "the end marker is " + std::to_string(store_.iend) + ", not -99");
+           "the end marker is " + std::to_string(store_.iend) + ", not " + std::to_string(end_marker));
     }
     if (line_ < lines_.size()) {
       ++record_;
