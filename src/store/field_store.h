@@ -100,7 +100,8 @@ struct FieldStore {
   std::int32_t isrc, jsrc, ksrc;
   std::int32_t Nfx, Nfy, Nfz;
 
-  // Interpolation hand-off.
+  // Interpolation hand-off: the point last interpolated and its field, kept as the record
+  // of the last node; no phase reads them afterwards.
   double xo, yo, zo;
   double fe[3], fh[3];
 
