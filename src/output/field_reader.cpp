@@ -619,13 +619,6 @@ void clear_output(FieldStore& s) {
   s.iend = 0;
 }
 
-template <int N>
-void lay_out(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
-  // As the converter lays out its output grid.
-  const double step = count > 1 ? (upper - lower) / static_cast<double>(count - 1) : 0.0;
-  for (int n = 1; n <= count; ++n) nodes(n) = static_cast<double>(n - 1) * step + lower;
-}
-
 }  // namespace
 
 FieldFileError::FieldFileError(std::string_view file, long record, long line, std::string_view what)
@@ -685,9 +678,9 @@ FieldFileInfo read_field_bytes(std::string_view bytes, std::string_view name, Fi
   }
 
   if (info.format == 2) {
-    lay_out(s.xmws, s.Xmin, s.Xmax, s.Nox);
-    lay_out(s.ymws, s.Ymin, s.Ymax, s.Noy);
-    lay_out(s.zmws, s.Zmin, s.Zmax, s.Noz);
+    lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
+    lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);
+    lay_out_axis(s.zmws, s.Zmin, s.Zmax, s.Noz);
     s.k_s_EH = s.ifield == 2 ? 1 : 0;
   } else {
     info.has_lengths = true;
