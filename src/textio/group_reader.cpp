@@ -248,9 +248,10 @@ std::string describe_bad_value(const GroupFault& fault) {
 
 void GroupReader::raise(const GroupFault& fault, int needed, std::string_view what) const {
   if (fault.status == GroupStatus::bad_value) {
-    std::string text = describe_bad_value(fault) + " (reading " + std::string(what) + ")";
-    throw IoError(located_message(unit(), name(), fault.line_number, text) + "\n" +
-                  caret_excerpt(fault.line, fault.column));
+    const std::string text =
+        describe_bad_value(fault) + " (reading " + std::string(what) + ")";
+    throw IoError(TextPlace{"korvane", unit(), name(), fault.line_number}.message(
+        text, fault.line, fault.column));
   }
   std::string text = "end of file";
   if (fault.line_number > 0) text += " after line " + std::to_string(fault.line_number);
@@ -259,7 +260,7 @@ void GroupReader::raise(const GroupFault& fault, int needed, std::string_view wh
     text += " (" + std::to_string(fault.found) + " of " + std::to_string(needed) +
             " values found)";
   }
-  throw IoError(located_message(unit(), name(), 0, text));
+  throw IoError(TextPlace{"korvane", unit(), name()}.message(text));
 }
 
 void GroupReader::skip_record(std::string_view what) { read_text_record(what); }
