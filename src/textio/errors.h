@@ -37,7 +37,7 @@ struct TextPlace {
   int unit = 0;                           // the numbered unit, or 0 for a file without one
   std::string_view file;
   long line = 0;                          // 0 when no one line is at fault
-  long record = 0;  // the record at fault, for a reader that counts them; 0 for none
+  long record = 0;                        // the record at fault, or 0 for none
 
   // "PROGRAM: unit U, file 'NAME', record R, line L: what", leaving out the parts that are
   // absent. Bytes of the name that are not printable are shown as \xNN so the message
