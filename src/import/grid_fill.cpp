@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -39,8 +40,14 @@ void shift_z(FieldStore& s, ListWriter& log) {
 void fill_grid(FieldStore& s, Warnings& warnings) {
   GroupReader in(table_unit, table_name(s));
   int axes[3];
-  // Records without coordinates run z fastest, then y, x slowest.
-  if (!loop_axes(s.ireim == 3 ? 321 : s.iord, axes)) return;
+  // Records without coordinates run z fastest, then y, x slowest. The scan only ever finds
+  // one of the six orders, so any other code is a fault of the program, not of the table:
+  // an assertion that holds in release builds too.
+  const std::int32_t order = s.ireim == 3 ? 321 : s.iord;
+  if (!loop_axes(order, axes)) {
+    throw std::logic_error("fill_grid: loop order " + std::to_string(order) +
+                           " is none of the six");
+  }
   const int values_per_record = s.ireim == 3 ? 3 : s.ireim == 2 ? 6 : 9;
   const int first_component = s.ireim == 3 ? 0 : 3;
   const bool has_coordinates = s.ireim != 3;
@@ -82,11 +89,7 @@ void fill_grid(FieldStore& s, Warnings& warnings) {
                         "placed by record order",
                         axis_name[a], found, node[a], expected);
           // The warning channel puts its own "korvane: warning: " before the text.
-          std::string text =
-              located_message(table_unit, in.name(), in.line_number(), detail);
-          constexpr std::string_view program_prefix = "korvane: ";
-          if (text.starts_with(program_prefix)) text.erase(0, program_prefix.size());
-          warnings.warn(text);
+          warnings.warn(TextPlace{"", table_unit, in.name(), in.line_number()}.message(detail));
           warned = true;
         }
       }

@@ -31,6 +31,7 @@ void scan_table(FieldStore& s) {
   };
 
   read_required(first);
+  icount = 1;
   read_required(current);
   icount = 2;
 

@@ -4,11 +4,18 @@
 
 #include "import/table_import.h"
 #include "textio/group_reader.h"
+#include "textio/token_scanner.h"
 
 namespace korvane {
 namespace {
 
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
+// A first record that holds something other than a number where one is needed.
+[[noreturn]] void reject_first_record(const std::string& name, const GroupFault& fault,
+                                      std::string_view record) {
+  const std::string what =
+      describe_bad_value(fault) + " (the first record must hold numbers only)";
+  throw IoError(TextPlace{"korvane", table_unit, name, 1}.message(what, record, fault.column));
+}
 
 }  // namespace
 
@@ -20,8 +27,8 @@ void probe_table(FieldStore& s, ListWriter& log) {
     GroupReader in(table_unit, name);
     std::string_view record;
     if (!in.try_read_text_record(record)) {
-      throw IoError(located_message(table_unit, name, 0,
-                                    "end of file: the table holds no record"));
+      throw IoError(TextPlace{"korvane", table_unit, name}.message(
+          "end of file: the table holds no record"));
     }
     first_record.assign(record.substr(0, 2 * name_length));
   }
@@ -41,12 +48,7 @@ void probe_table(FieldStore& s, ListWriter& log) {
   double values[9];
   GroupFault fault;
   GroupStatus status = read_reals_from_text(text, values, 9, fault);
-  if (status == GroupStatus::bad_value) {
-    throw IoError(located_message(table_unit, name, 1,
-                                  describe_bad_value(fault) +
-                                      " (the first record must hold numbers only)") +
-                  "\n" + caret_excerpt(first_record, fault.column));
-  }
+  if (status == GroupStatus::bad_value) reject_first_record(name, fault, first_record);
   if (status == GroupStatus::complete) {
     s.xrec = values[0], s.yrec = values[1], s.zrec = values[2];
     s.vxre = values[3], s.vyre = values[4], s.vzre = values[5];

@@ -70,6 +70,13 @@ std::string diverging(double t) {
   return colour;
 }
 
+// Edge n of `count` equal cells that cover [start, start + span], in hundredths of a unit:
+// the two cells beside an edge print it from the same whole number, so they meet exactly
+// and no seam of background shows between them.
+long cell_edge(double start, double span, int n, int count) {
+  return std::lround((start + span * n / count) * 100.0);
+}
+
 }  // namespace
 
 std::string xml_escape(std::string_view text) {
@@ -304,13 +311,18 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
       }
       svg.text(x0 + pw / 2, y0 - 10, set.component(c) + ", " + plane);
       svg.raw("<g shape-rendering=\"crispEdges\">\n");
-      const double w = pw / s.Noz, h = ph / n_across;
       for (int k = 1; k <= s.Noz; ++k) {
+        const long left_edge = cell_edge(x0, pw, k - 1, s.Noz);
+        const long right_edge = cell_edge(x0, pw, k, s.Noz);
         for (int a = 1; a <= n_across; ++a) {
+          // Rows count upwards from the bottom of the panel.
+          const long top_edge = cell_edge(y0 + ph, -ph, a, n_across);
+          const long bottom_edge = cell_edge(y0 + ph, -ph, a - 1, n_across);
           const double v = value(a, k);
           const double t = limit > 0.0 ? v / limit : (std::isnan(v) ? v : 0.0);
           svg.add("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\"/>\n",
-                  x0 + (k - 1) * w, y0 + ph - a * h, w, h, diverging(t).c_str());
+                  left_edge / 100.0, top_edge / 100.0, (right_edge - left_edge) / 100.0,
+                  (bottom_edge - top_edge) / 100.0, diverging(t).c_str());
         }
       }
       svg.raw("</g>\n");

@@ -112,7 +112,7 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings) {
   std::memcpy(s.fname_out.data(), name.data(), name.size());
   log.record(" Output field file name = ", std::string_view(s.fname_out.data(), 10));
   s.k_s_EH = s.ifield == 2 ? 1 : 0;
-  s.iend = -99;
+  s.iend = end_marker;
   if (s.ifmt != 0 && s.ifmt != 1 && s.ifmt != 2) {
     throw FatalStop(" Not a valid PELIX 3D field format: use 0, 1 or 2 ");
   }

@@ -9,12 +9,14 @@
 // Format 1 gives no node counts: a coordinate record ends at the line end where the
 // coordinates stop increasing (x and y), and the z record is the length that leaves 3 or
 // 6 component records of Nox*Noy*Noz values, each starting on a new line, before the end
-// marker. Formats 0 and 1 do not say which field a file of three component records holds;
+// marker (format1_shape.h states the rule in full). Formats 0 and 1 do not say which field a file of three component records holds;
 // the caller may say (TripleSet), otherwise the three go to the electric arrays and the
 // result says that the kind is unknown.
 //
 // Text values are read as written: NaN, Infinity and -Infinity are accepted, since the
-// writer renders non-finite values that way.
+// writer renders non-finite values that way; any run of blanks, tabs and commas parts two
+// values. The front (field_reader.cpp) tells the format; binary_reader.cpp and
+// text_reader.cpp read the records, on the pieces record_reader.h gives them.
 #pragma once
 
 #include <stdexcept>

@@ -44,6 +44,9 @@ int arrays_for_ifield(std::int32_t ifield, Store& s, component_array_t<Store>* a
   return n;
 }
 
+// The last record of formats 0 and 1: one integer that says the component records are over.
+inline constexpr std::int32_t end_marker = -99;
+
 inline std::size_t output_nodes(const FieldStore& s) {
   return static_cast<std::size_t>(s.Nox) * static_cast<std::size_t>(s.Noy) *
          static_cast<std::size_t>(s.Noz);

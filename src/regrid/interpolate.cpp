@@ -127,6 +127,7 @@ void interpolate_field(FieldStore& s) {
   for (int k = 1; k <= s.Noz; ++k) {
     for (int j = 1; j <= s.Noy; ++j) {
       for (int i = 1; i <= s.Nox; ++i) {
+        // xo .. fh are the store's record of the point last interpolated; nothing reads them.
         s.xo = s.xmws(i);
         s.yo = s.ymws(j);
         s.zo = s.zmws(k);

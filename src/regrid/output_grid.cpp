@@ -3,23 +3,11 @@
 #include "regrid/regrid.h"
 
 namespace korvane {
-namespace {
-
-// Node n at (n - 1) * step + lower, the step being (upper - lower) / (count - 1) with the
-// count converted to double first; returns the step.
-template <int N>
-double lay_out(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
-  const double step = (upper - lower) / static_cast<double>(count - 1);
-  for (int n = 1; n <= count; ++n) nodes(n) = static_cast<double>(n - 1) * step + lower;
-  return step;
-}
-
-}  // namespace
 
 void setup_output_grid(FieldStore& s, ListWriter& log) {
-  s.dx = lay_out(s.Xi, s.Ximin, s.Ximax, s.Nix);
-  s.dy = lay_out(s.Yi, s.Yimin, s.Yimax, s.Niy);
-  s.dz = lay_out(s.Zi, s.Zimin, s.Zimax, s.Niz);
+  s.dx = lay_out_axis(s.Xi, s.Ximin, s.Ximax, s.Nix);
+  s.dy = lay_out_axis(s.Yi, s.Yimin, s.Yimax, s.Niy);
+  s.dz = lay_out_axis(s.Zi, s.Zimin, s.Zimax, s.Niz);
 
   log.record(" Full input grid ");
   log.record(" Ximin, Ximax, Nix = ", s.Ximin, s.Ximax, s.Nix);
@@ -39,9 +27,9 @@ void setup_output_grid(FieldStore& s, ListWriter& log) {
   s.Zmax = s.d_elm / 2.0;
   if (s.ksym_z != 0) s.Zmin = 0.0;
 
-  s.dx = lay_out(s.xmws, s.Xmin, s.Xmax, s.Nox);
-  s.dy = lay_out(s.ymws, s.Ymin, s.Ymax, s.Noy);
-  s.dz = lay_out(s.zmws, s.Zmin, s.Zmax, s.Noz);
+  s.dx = lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
+  s.dy = lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);
+  s.dz = lay_out_axis(s.zmws, s.Zmin, s.Zmax, s.Noz);
 
   log.record(" Output grid parameters ");
   log.record(" Xmin, Xmax, Nox = ", s.Xmin, s.Xmax, s.Nox);

@@ -35,7 +35,9 @@ void check_interpolation_grid(const FieldStore& store);
 void interp3d(const FieldStore& store, double xo, double yo, double zo, double fe[3],
               double fh[3]);
 
-// Interpolates every output node into ExOut .. HzOut, x outermost, z innermost.
+// Interpolates every output node into ExOut .. HzOut, z outermost, x innermost (each
+// node depends on its own coordinates alone; interpolate.cpp says why this order). Leaves
+// xo, yo, zo, fe and fh holding the last node, (Nox, Noy, Noz).
 void interpolate_field(FieldStore& store);
 
 }  // namespace korvane

@@ -48,6 +48,16 @@ struct Axis {
   double operator()(int n) const { return values[static_cast<std::size_t>(n - 1)]; }
 };
 
+// The one node layout of every axis, input or output, written or read back: node n at
+// (n - 1) * step + lower, the step being (upper - lower) / (count - 1) with the count
+// converted to double first (0 for a single node). Fills nodes 1..count; returns the step.
+template <int N>
+double lay_out_axis(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
+  const double step = count > 1 ? (upper - lower) / static_cast<double>(count - 1) : 0.0;
+  for (int n = 1; n <= count; ++n) nodes(n) = static_cast<double>(n - 1) * step + lower;
+  return step;
+}
+
 inline constexpr int name_length = 132;
 
 struct FieldStore {
@@ -102,7 +112,8 @@ struct FieldStore {
   std::int32_t isrc, jsrc, ksrc;
   std::int32_t Nfx, Nfy, Nfz;
 
-  // Interpolation hand-off.
+  // Interpolation hand-off: the point last interpolated and its field, kept as the record
+  // of the last node; no phase reads them afterwards.
   double xo, yo, zo;
   double fe[3], fh[3];
 

@@ -28,10 +28,16 @@ std::string TextPlace::message(std::string_view what) const {
   }
   if (unit != 0) text += "unit " + std::to_string(unit) + ", ";
   text += "file '" + printable(file) + "'";
+  if (record > 0) text += ", record " + std::to_string(record);
   if (line > 0) text += ", line " + std::to_string(line);
   text += ": ";
   text += what;
   return text;
+}
+
+std::string TextPlace::message(std::string_view what, std::string_view text,
+                               std::size_t column) const {
+  return message(what) + "\n" + caret_excerpt(text, column);
 }
 
 std::string located_message(int unit, std::string_view file, long line, std::string_view what) {

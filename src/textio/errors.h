@@ -37,10 +37,15 @@ struct TextPlace {
   int unit = 0;                           // the numbered unit, or 0 for a file without one
   std::string_view file;
   long line = 0;                          // 0 when no one line is at fault
+  long record = 0;                        // the record at fault, or 0 for none
 
-  // "PROGRAM: unit U, file 'NAME', line L: what", leaving out the parts that are absent.
-  // Bytes of the name that are not printable are shown as \xNN so the message stays one line.
+  // "PROGRAM: unit U, file 'NAME', record R, line L: what", leaving out the parts that are
+  // absent. Bytes of the name that are not printable are shown as \xNN so the message
+  // stays one line.
   std::string message(std::string_view what) const;
+  // The same, followed by the offending line `text` with a caret under `column` (from 0),
+  // as caret_excerpt shows them.
+  std::string message(std::string_view what, std::string_view text, std::size_t column) const;
 };
 
 // "korvane: unit U, file 'NAME'" (and ", line L" when line > 0), then ": " and what.

@@ -17,15 +17,20 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Clinger's fast path for the usual token: a decimal of at most 19 significant digits
-// whose value is w * 10^e with w < 2^53 and |e| <= 22 is rounded correctly by a single
-// multiplication or division of two exactly representable doubles. Takes the whole token
+// Clinger's fast path for the usual token: a decimal of at most max_digits significant
+// digits whose value is w * 10^e with w <= max_exact_mantissa and |e| <= max_exact_pow10 is
+// rounded correctly by a single multiplication or division of two exactly representable
+// doubles.
+constexpr int max_digits = 19;  // any 19 decimal digits fit in 64 bits
+constexpr std::uint64_t max_exact_mantissa = std::uint64_t{1} << 53;
+constexpr int max_exact_pow10 = 22;  // 10^22 is the largest power of ten a double holds exactly
+
 // Parses the number that starts at p and returns where it stops, or nullptr when it
 // declines; whatever it declines goes to the full parser, which also reports errors.
 const char* parse_short_decimal(const char* p, const char* const end, double& value) {
-  static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double powers[max_exact_pow10 + 1] = {
+      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   bool negative = false;
   if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
   std::uint64_t w = 0;
@@ -51,7 +56,7 @@ const char* parse_short_decimal(const char* p, const char* const end, double& va
     exponent -= static_cast<int>(p - fraction_start);
     any_digit = any_digit || p != fraction_start;
   }
-  if (significant > 19) return nullptr;
+  if (significant > max_digits) return nullptr;
   if (!any_digit) return nullptr;
   if (p != end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
     ++p;
@@ -70,7 +75,9 @@ const char* parse_short_decimal(const char* p, const char* const end, double& va
     value = negative ? -0.0 : 0.0;
     return p;
   }
-  if (w > (std::uint64_t{1} << 53) || exponent < -22 || exponent > 22) return nullptr;
+  if (w > max_exact_mantissa || exponent < -max_exact_pow10 || exponent > max_exact_pow10) {
+    return nullptr;
+  }
   const double magnitude = exponent >= 0 ? static_cast<double>(w) * powers[exponent]
                                          : static_cast<double>(w) / powers[-exponent];
   value = negative ? -magnitude : magnitude;
@@ -241,9 +248,10 @@ std::string describe_bad_value(const GroupFault& fault) {
 
 void GroupReader::raise(const GroupFault& fault, int needed, std::string_view what) const {
   if (fault.status == GroupStatus::bad_value) {
-    std::string text = describe_bad_value(fault) + " (reading " + std::string(what) + ")";
-    throw IoError(located_message(unit(), name(), fault.line_number, text) + "\n" +
-                  caret_excerpt(fault.line, fault.column));
+    const std::string text =
+        describe_bad_value(fault) + " (reading " + std::string(what) + ")";
+    throw IoError(TextPlace{"korvane", unit(), name(), fault.line_number}.message(
+        text, fault.line, fault.column));
   }
   std::string text = "end of file";
   if (fault.line_number > 0) text += " after line " + std::to_string(fault.line_number);
@@ -252,7 +260,7 @@ void GroupReader::raise(const GroupFault& fault, int needed, std::string_view wh
     text += " (" + std::to_string(fault.found) + " of " + std::to_string(needed) +
             " values found)";
   }
-  throw IoError(located_message(unit(), name(), 0, text));
+  throw IoError(TextPlace{"korvane", unit(), name()}.message(text));
 }
 
 void GroupReader::skip_record(std::string_view what) { read_text_record(what); }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "textio/errors.h"
@@ -17,6 +18,12 @@ namespace {
 constexpr std::size_t block_size = 1 << 20;
 constexpr std::size_t max_line_length = std::size_t{1} << 28;
 constexpr std::size_t map_window_size = std::size_t{16} << 20;
+
+// What a line past max_line_length is taken for.
+std::string too_long_line() {
+  return "a line longer than " + std::to_string(max_line_length >> 20) +
+         " MiB: not a text file of records";
+}
 
 const char* strip_cr(const char* first, const char* last) {
   return last > first && last[-1] == '\r' ? last - 1 : last;
@@ -96,8 +103,7 @@ bool LineReader::next_mapped(std::string_view& line) {
     const unsigned long long page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
     if (position_ / page * page == map_offset_) {
       if (window_ >= max_line_length) {
-        throw IoError(located_message(unit_, name_, line_number_ + 1,
-                                      "a line longer than 256 MiB: not a text file of records"));
+        throw IoError(located_message(unit_, name_, line_number_ + 1, too_long_line()));
       }
       window_ *= 2;
     }
@@ -116,8 +122,7 @@ bool LineReader::fill() {
     // A line that fills the buffer makes it grow, up to a limit no text record of a field
     // map comes near; past it the file is not a text of records (/dev/zero, say).
     if (buffer_.size() >= max_line_length) {
-      throw IoError(located_message(unit_, name_, line_number_ + 1,
-                                    "a line longer than 256 MiB: not a text file of records"));
+      throw IoError(located_message(unit_, name_, line_number_ + 1, too_long_line()));
     }
     buffer_.resize(buffer_.size() * 2);
   }

@@ -197,7 +197,11 @@ TEST_P(ScanError, NamesUnitFileAndLine) {
 INSTANTIATE_TEST_SUITE_P(
     Tables, ScanError,
     ::testing::Values(
-        ScanErrorCase{"SingleRecord", "0 0 0 1 2 3\n", "end of file after line 1"},
+        ScanErrorCase{"SingleRecord", "0 0 0 1 2 3\n",
+                      "end of file after line 1 while reading the coordinates of record 2"},
+        // The second read once named record 1.
+        ScanErrorCase{"UnreadableSecondRecord", "0 0 0 1 2 3\n0 y 0 1 2 3\n",
+                      "line 2: 'y' is not a real number (reading the coordinates of record 2)"},
         ScanErrorCase{"LineOfPoints", "0 0 0 1 2 3\n1 0 0 1 2 3\n2 0 0 1 2 3\n",
                       "end of file after line 3"},
         ScanErrorCase{"PlaneOfPoints",
@@ -205,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "end of file after line 4"},
         ScanErrorCase{"UnreadableCoordinate",
                       "0 0 0 1 2 3\n1 0 0 1 2 3\n0 l 0 1 2 3\n",
-                      "line 3: 'l' is not a real number"}),
+                      "line 3: 'l' is not a real number (reading the coordinates of record 3)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The tests of the grid just found, in their order.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -152,6 +153,43 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
         (dir / "p.svg").string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
+}
+
+// The cells of a colour map tile their panel: each cell starts exactly where its
+// neighbour ends, so no thin line of background shows between them.
+TEST_F(Pictures, MapCellsShareTheirEdges) {
+  const std::string maps = plane_maps_svg(file(), field_sets(s, FieldSets::both)[0]);
+  struct Cell {
+    long x, y, w, h;  // hundredths, as printed
+  };
+  auto attribute = [](const std::string& tag, const char* name) {
+    const std::size_t at = tag.find(std::string(" ") + name + "=\"") + std::strlen(name) + 3;
+    return std::lround(std::stod(tag.substr(at)) * 100);
+  };
+  int panels = 0;
+  for (std::size_t p = maps.find("crispEdges"); p != std::string::npos;
+       p = maps.find("crispEdges", p + 1), ++panels) {
+    std::vector<Cell> cells;  // z slowest, the transverse axis upwards fastest
+    const std::size_t end = maps.find("</g>", p);
+    for (std::size_t r = maps.find("<rect", p); r < end; r = maps.find("<rect", r + 1)) {
+      const std::string tag = maps.substr(r, maps.find('>', r) - r);
+      cells.push_back({attribute(tag, "x"), attribute(tag, "y"), attribute(tag, "width"),
+                       attribute(tag, "height")});
+    }
+    const std::size_t across = panels % 6 < 3 ? 3 : 4;  // x-z maps first, then y-z
+    ASSERT_EQ(cells.size(), across * 7);
+    for (std::size_t n = 0; n + 1 < cells.size(); ++n) {
+      const Cell& a = cells[n];
+      const Cell& b = cells[n + 1];
+      if ((n + 1) % across != 0) {
+        EXPECT_EQ(b.x, a.x) << n;
+        EXPECT_EQ(b.y + b.h, a.y) << n;  // the next cell up ends where this one starts
+      } else {
+        EXPECT_EQ(b.x, a.x + a.w) << n;  // the next column starts where this one ends
+      }
+    }
+  }
+  EXPECT_EQ(panels, 6);
 }
 
 TEST(NiceTicks, RoundSteps) {

@@ -141,6 +141,23 @@ TEST_F(RoundTrip, Format1FindsTheCountsFromTheShape) {
   }
 }
 
+// korvane never writes a comma, but a text file whose values are parted by runs of commas,
+// blanks and tabs reads as the one the writer made.
+TEST_F(RoundTrip, CommasPartValuesAsBlanksDo) {
+  const int ksym[3] = {0, 1, 0};
+  fill_store(*original, 2, 3, 4, 5, ksym);
+  for (int format : {1, 2}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    const std::string bytes = written(*original, format);
+    std::string commas = bytes;
+    for (std::size_t n = 0; n < commas.size(); ++n) {
+      if (commas[n] == ' ') commas[n] = ",\t"[n % 2];
+    }
+    read_field_bytes(commas, "f", *read);
+    EXPECT_EQ(written(*read, format), bytes);
+  }
+}
+
 TEST_F(RoundTrip, LargestGridWithBothSets) {
   const int ksym[3] = {0, 0, 0};
   fill_store(*original, 2, 25, 25, 201, ksym);
@@ -244,6 +261,12 @@ TEST_F(Faults, Format1CutShortOrWithoutEndMarker) {
   std::string bad = f1;
   bad.replace(bad.find("E-00"), 1, "Q");
   EXPECT_NE(error(bad).find("is not a real number"), std::string::npos);
+  // A long bad token is quoted cut at 80 characters, as the converter cuts it.
+  std::string long_token = f1;
+  const std::size_t first = long_token.find_first_not_of(' ', after_line(f1, 7));
+  long_token.replace(first, long_token.find(' ', first) - first, std::string(100, 'q'));
+  const std::string cut = "'" + std::string(80, 'q') + "...' is not a real number";
+  EXPECT_NE(error(long_token).find(cut), std::string::npos) << error(long_token);
 }
 
 TEST_F(Faults, Format2WrongNodeCount) {

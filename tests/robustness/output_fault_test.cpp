@@ -47,7 +47,7 @@ void expect_unit7_error(const ProcessResult& run) {
 
 void expect_log_ends_at_file_name(const ScratchDir& dir) {
   const std::string log = read_file(dir / "korvane.log");
-  EXPECT_EQ(log.rfind("  mu0 = ", 0), 0u) << log;
+  EXPECT_EQ(log.rfind(log_header, 0), 0u) << log;
   EXPECT_NE(log.find(" Output field file name = eh_EMS.#07"), std::string::npos) << log;
   EXPECT_EQ(log.find("d_elm, aper, k_s_EH="), std::string::npos) << "summary after a failure";
 }
@@ -84,10 +84,10 @@ TEST(OutputFault, FileSizeLimitMidWriteKeepsEarlierFile) {
   expect_log_ends_at_file_name(dir);
 }
 
-// The default action of SIGXFSZ ends the process in the middle of the write, before it can
-// remove its temporary or write out its log; korvane must turn the limit into an ordinary
-// write error itself.
-TEST(OutputFault, FileSizeLimitSignalKillsRunAndLeavesTemporary) {
+// Where the limit's signal keeps its default action, which would end the process in the
+// middle of the write, korvane ignores it itself: the write fails as an ordinary error,
+// the temporary is removed and the log written out.
+TEST(OutputFault, FileSizeLimitWithDefaultSignalIsAnOrdinaryWriteError) {
   ScratchDir dir;
   prepare_large_output(dir);
   const ProcessResult run = run_korvane_after(dir, file_size_limit);
@@ -114,12 +114,12 @@ TEST(OutputFault, FinalNameIsFolderKeepsFolderAndLeavesNoTemporary) {
   expect_log_ends_at_file_name(dir);
 }
 
-// The log's records are held in memory and written out only when the run ends, so a log
-// that cannot be written is found out after the field file has replaced the earlier one:
-// the run fails with status 2, yet the earlier file is gone. Here the limit (one block:
-// 512 bytes, or 1 kB where sh counts in kB) is below the log's first records and above the
-// whole field file (format 0 on 2 x 2 x 2 nodes, 348 bytes).
-TEST(OutputFault, LogWriteFailureStillReplacesFieldFile) {
+// Each log record is written through as it ends, so a log that cannot be written stops the
+// run before the field file is written: status 2 naming unit 8, and the earlier field file
+// kept. Here the limit (one block: 512 bytes, or 1 kB where sh counts in kB) is below the
+// log's records before the field file and above the whole field file (format 0 on
+// 2 x 2 x 2 nodes, 348 bytes), so only the log can hit it.
+TEST(OutputFault, LogWriteFailureKeepsEarlierFieldFile) {
   ScratchDir dir;
   Control control;
   control.ifmt = 0;
@@ -135,8 +135,7 @@ TEST(OutputFault, LogWriteFailureStillReplacesFieldFile) {
 
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_EQ(run.err.rfind("korvane: unit 8, file 'korvane.log'", 0), 0u) << run.err;
-  EXPECT_TRUE(read_file(dir / "eh_EMS.#07") == earlier_field_file)
-      << "a run that failed replaced the earlier field file";
+  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
   expect_nothing_left_behind(dir);
 }
 

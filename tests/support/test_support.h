@@ -44,6 +44,12 @@ struct ProcessResult {
   std::string err;
 };
 
+// The first two records of every run's log: all a run that ends before its control file
+// is read through leaves in it.
+inline const std::string log_header =
+    "  mu0 =   1.256637061435917E-002 Gs*m/A \r\n"
+    "  ------------------------------ \r\n";
+
 // Runs the korvane binary in `dir` with the given arguments (none by default).
 ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "");
 
