@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -42,9 +43,16 @@ void probe_table(FieldStore& s, ListWriter& log) {
   GroupFault fault;
   GroupStatus status = read_reals_from_text(text, values, 9, fault);
   if (status == GroupStatus::bad_value) {
+    // A first record that starts with text is most often the column titles of an export
+    // saved as it stands.
+    const bool starts_with_text = fault.found == 0 && !fault.token.empty() &&
+                                  std::isalpha(static_cast<unsigned char>(fault.token[0]));
     throw IoError(located_message(table_unit, name, 1,
                                   describe_bad_value(fault) +
-                                      " (the first record must hold numbers only)") +
+                                      (starts_with_text
+                                           ? " (the first record must hold numbers only;"
+                                             " korvane-prepare reads an export with its header)"
+                                           : " (the first record must hold numbers only)")) +
                   "\n" + caret_excerpt(first_record, fault.column));
   }
   if (status == GroupStatus::complete) {
