@@ -313,8 +313,13 @@ Plan plan_preparation(const Options& o) {
   plan.table_path = (dir / o.table).string();
   plan.control_path = (dir / "korvane.dat").string();
   std::error_code error;
-  if (fs::exists(plan.table_path, error) &&
-      fs::equivalent(plan.table_path, o.export_path, error)) {
+  // The folder may not exist yet, so compare the names resolved as far as they go too.
+  const auto resolved = [&error](const std::string& path) {
+    return fs::weakly_canonical(fs::absolute(path, error).lexically_normal(), error);
+  };
+  if (resolved(plan.table_path) == resolved(o.export_path) ||
+      (fs::exists(plan.table_path, error) &&
+       fs::equivalent(plan.table_path, o.export_path, error))) {
     throw OverwriteError("the table " + quoted_token(plan.table_path) +
                          " would overwrite the export; name another with --table");
   }

@@ -15,6 +15,8 @@
 #include <numbers>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "control/control_file.h"
 #include "output/field_reader.h"
 #include "support/test_support.h"
@@ -148,6 +150,11 @@ const Fixture fixtures[] = {
     {"quad_H_whole_imaginary_A_per_m", 'H', "A/m", 1e4 / mu0, "m", 1, {5, 5, 5},
      {-0.004, -0.004, -0.01}, {0.002, 0.002, 0.005}, {1, 0, 2}, Columns::interleaved9, false,
      1, quadrupole_field, 1e4},
+    // Whole exports symmetric about 0, to derive halves, quarters and eighths from.
+    {"quad_B_whole", 'B', "mT", 1e3, "mm", 1e-3, {7, 7, 5}, {-6, -6, -10}, {2, 2, 5},
+     {2, 1, 0}, Columns::blocked9, false, 0, quadrupole_field, 1e4},
+    {"gap_E_whole", 'E', "V/m", 1, "mm", 1e-3, {5, 5, 9}, {-4, -4, -8}, {2, 2, 2}, {0, 1, 2},
+     Columns::plain6, true, 0, gap_field, 0.01},
 };
 
 class WholeRoad : public ::testing::TestWithParam<Fixture> {};
@@ -242,6 +249,199 @@ TEST(Prepare, DraftsTheControlValuesTheConverterReadsBack) {
     EXPECT_EQ(plan.part, f.field_part == 1 ? Part::imaginary : Part::real);
     EXPECT_EQ(!plan.notes.empty(), row.part_note) << f.name;
   }
+}
+
+// The records of `text` whose coordinates are not negative along the axes flagged in `cut`:
+// a half, quarter or eighth derived from a full export, header kept.
+std::string derive(const std::string& text, const bool cut[3]) {
+  std::istringstream in(text);
+  std::string out, line;
+  while (std::getline(in, line)) {
+    double c[3];
+    if (std::sscanf(line.c_str(), "%lf %lf %lf", &c[0], &c[1], &c[2]) == 3 &&
+        ((cut[0] && c[0] < 0) || (cut[1] && c[1] < 0) || (cut[2] && c[2] < 0))) {
+      continue;
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+// Reads the field file korvane wrote in `dir`.
+StorePtr converted(const fs::path& dir, TripleSet set) {
+  const ProcessResult run = testing::run_korvane(dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  StorePtr out = make_store();
+  read_field_file((dir / "eh_EMS.#01").string(), *out, set);
+  return out;
+}
+
+TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) {
+  struct Row {
+    int fixture;
+    bool cut[3];
+    int codes[3];
+  };
+  const Row rows[] = {
+      {4, {true, true, false}, {2, 2, 0}}, {4, {false, false, true}, {0, 0, 1}},
+      {5, {false, false, true}, {0, 0, 2}}, {5, {true, true, true}, {1, 1, 2}},
+  };
+  for (const Row& row : rows) {
+    const Fixture& f = fixtures[row.fixture];
+    const TripleSet set = f.letter == 'E' ? TripleSet::electric : TripleSet::magnetic;
+    ScratchDir dir;
+    const std::string whole = make_export(f);
+    write_file(dir / "whole.txt", whole);
+    write_file(dir / "part.txt", derive(whole, row.cut));
+    ASSERT_EQ(run_prepare(dir.path(), "whole.txt --dir whole").status, 0);
+    const ProcessResult part = run_prepare(dir.path(), "part.txt --dir part --json");
+    ASSERT_EQ(part.status, 0) << part.err;
+    const auto report = nlohmann::json::parse(part.out);
+    EXPECT_EQ(report["control"]["isym"],
+              nlohmann::json({row.codes[0], row.codes[1], row.codes[2]})) << f.name;
+
+    StorePtr a = converted(dir / "whole", set), b = converted(dir / "part", set);
+    ASSERT_EQ(a->Nox * 10000 + a->Noy * 1000 + a->Noz, b->Nox * 10000 + b->Noy * 1000 + b->Noz);
+    double largest = 0, deviation = 0;
+    const OutputField* arrays_a[6] = {&a->ExOut, &a->EyOut, &a->EzOut, &a->HxOut, &a->HyOut, &a->HzOut};
+    const OutputField* arrays_b[6] = {&b->ExOut, &b->EyOut, &b->EzOut, &b->HxOut, &b->HyOut, &b->HzOut};
+    for (int c = 0; c < 6; ++c) {
+      for (int k = 1; k <= a->Noz; ++k) {
+        for (int j = 1; j <= a->Noy; ++j) {
+          for (int i = 1; i <= a->Nox; ++i) {
+            largest = std::max(largest, std::abs((*arrays_a[c])(i, j, k)));
+            deviation = std::max(deviation, std::abs((*arrays_a[c])(i, j, k) - (*arrays_b[c])(i, j, k)));
+          }
+        }
+      }
+    }
+    EXPECT_GT(largest, 0);
+    EXPECT_LT(deviation, 1e-9 * largest) << f.name;
+  }
+}
+
+TEST(Prepare, KeptSymmetryAndARepeatedLastRecord) {
+  const Fixture& f = fixtures[0];  // a z half
+  ScratchDir dir;
+  std::string text = make_export(f);
+  const std::size_t last = text.rfind('\n', text.size() - 3);
+  text += text.substr(last + 1);
+  write_file(dir / "export.txt", text);
+  Options o;
+  o.export_path = (dir / "export.txt").string();
+  o.dir = dir.path().string();
+  o.keep_symmetry = true;
+  const Plan plan = plan_preparation(o);
+  EXPECT_EQ(plan.control.ksym[2], 2);
+  EXPECT_NEAR(plan.control.d_elm, 0.04, 1e-15);  // the output runs from 0 to d_elm/2
+  EXPECT_EQ(plan.control.counts[2], 7);  // 6 would match the table; counts are odd
+  EXPECT_EQ(plan.scan.records, 5 * 5 * 6);
+  ASSERT_EQ(plan.notes.size(), 1u);
+  EXPECT_NE(plan.notes[0].find("repeats the last record"), std::string::npos);
+}
+
+// A small whole export to break: E in V/m on 3 x 3 x 3 nodes from -1 mm, x fastest.
+std::string small_export(int nx = 3, int ny = 3, int nz = 3, double z0 = -1, double x0 = -1) {
+  std::string out = "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n-----\n";
+  char line[128];
+  for (int k = 0; k < nz; ++k) {
+    for (int j = 0; j < ny; ++j) {
+      for (int i = 0; i < nx; ++i) {
+        std::snprintf(line, sizeof line, "%g %g %g %g %g %g\n", x0 + i, j - 1.0, z0 + k,
+                      1.0 + i, 2.0 + j, 3.0 + k);
+        out += line;
+      }
+    }
+  }
+  return out;
+}
+
+std::string replace(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+struct RefusalCase {
+  const char* name;
+  std::string export_text;
+  std::string arguments;
+  int status;
+  const char* message;
+  const char* export_name = "export.txt";
+};
+
+void PrintTo(const RefusalCase& r, std::ostream* os) { *os << r.name; }
+
+class Refusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusals, StopWithAMessageAndWriteNothing) {
+  const RefusalCase& r = GetParam();
+  ScratchDir dir;
+  write_file(dir / "export.txt", r.export_text);
+  const ProcessResult run = run_prepare(dir.path(), std::string(r.export_name) + " --dir out " + r.arguments);
+  EXPECT_EQ(run.status, r.status) << run.err;
+  EXPECT_EQ(run.err.rfind("korvane-prepare: ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(fs::exists(dir / "out/korvane.dat"));
+}
+
+const std::string base = small_export();
+const std::string slanted = [] {
+  std::string out = "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n";
+  for (int k = 0; k < 3; ++k) {
+    for (int i = 0; i < 3; ++i) out += std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(k) + " 1 1 1\n";
+  }
+  return out;
+}();
+
+const RefusalCase refusals[] = {
+    {"header_only", "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n---\n", "", 1,
+     "a header and no record"},
+    {"truncated_record", replace(base, "0 -1 -1 2 2 3\n", "0 -1 -1 2 2\n"), "", 1,
+     "holds 5 values, not 6"},
+    {"text_for_a_number", replace(base, "0 -1 -1 2 2 3", "0 -1 -1 2 O.5 3"), "", 1,
+     "'O.5' is not a real number"},
+    {"nul_byte", replace(base, "0 -1 -1 2 2 3", std::string("0 -1 -1 2 \0 3", 13)), "", 1,
+     "is not a real number"},
+    {"node_given_twice", replace(base, "0 -1 -1 2 2 3\n", "0 -1 -1 2 2 3\n0 -1 -1 2 2 3\n"), "",
+     1, "a node given twice"},
+    {"plane", small_export(3, 3, 1), "", 1, "a plane of 3 x 3 nodes in x and y"},
+    {"line", small_export(3, 1, 1), "", 1, "a line of 3 nodes along x"},
+    {"slanted_cut", slanted, "", 1, "slanted cut"},
+    {"incomplete", base.substr(0, base.size() - 12), "", 1, "the mesh is incomplete"},
+    {"irregular", replace(base, "0 -1 -1 2 2 3", "0.05 -1 -1 2 2 3"), "", 1,
+     "not a regular mesh: along x"},
+    {"decreasing", replace(replace(base, "-1 -1 -1 1", "1 -1 -1 1"), "1 -1 -1 3", "-1 -1 -1 3"),
+     "", 1, "decrease along x"},
+    {"two_nodes", small_export(3, 3, 2), "", 1, "only 2 nodes along z"},
+    {"x_misses_zero", small_export(3, 3, 3, -1, 1), "", 1, "the beam axis x = 0"},
+    {"two_fields", replace(base, "Ez [V/m]", "Hz [A/m]"), "", 1, "two fields at once"},
+    {"no_field", replace(replace(replace(base, "Ex", "a"), "Ey", "b"), "Ez", "c"), "", 1,
+     "names no field"},
+    {"no_coordinates", replace(base, "x [mm]", "u [mm]"), "", 1, "three coordinates"},
+    {"headerless_without_units", base.substr(base.find("-----\n") + 6), "", 1,
+     "--length-unit and --field-unit"},
+    {"undecidable_plane", small_export(3, 3, 3, 0), "", 1, "cannot tell the symmetry code"},
+    {"unknown_unit", replace(base, "x [mm] y [mm] z [mm]", "x [ft] y [ft] z [ft]"), "", 1,
+     "--length-unit"},
+    {"table_is_the_export", base, "--table ../export.txt", 2, "would overwrite the export"},
+    {"wrong_command_line", base, "--format 5", 2, "--format"},
+    {"missing_export", base, "", 2, "file 'missing.txt'", "missing.txt"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Exports, Refusals, ::testing::ValuesIn(refusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Prepare, RefusesToOverwriteWithoutForce) {
+  ScratchDir dir;
+  write_file(dir / "export.txt", base);
+  ASSERT_EQ(run_prepare(dir.path(), "export.txt").status, 0);
+  const ProcessResult again = run_prepare(dir.path(), "export.txt");
+  EXPECT_EQ(again.status, 2);
+  EXPECT_NE(again.err.find("exists; --force replaces it"), std::string::npos) << again.err;
+  EXPECT_EQ(run_prepare(dir.path(), "export.txt --force").status, 0);
 }
 
 }  // namespace
