@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "prepare/export_records.h"
 #include "textio/errors.h"
@@ -30,6 +32,27 @@ std::string figure(double value) {
 }
 
 std::string percent(double fraction) { return figure(fraction * 100.0) + " %"; }
+
+// A weight in [0.5, 1.5) that depends only on the position of a node up to its mirror
+// image in the plane `axis` = 0: on |c[axis]| and the other two coordinates, as read.
+double mirror_weight(const double c[3], int axis) {
+  auto bits = [](double v) {
+    std::uint64_t u;
+    v += 0.0;  // -0 and +0 are one position
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+  };
+  // splitmix64's finaliser, which carries every input bit into the high bits kept below.
+  auto mix = [](std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  };
+  std::uint64_t u = mix(bits(std::abs(c[axis])));
+  u = mix(u ^ bits(c[(axis + 1) % 3]));
+  u = mix(u ^ bits(c[(axis + 2) % 3]));
+  return 0.5 + static_cast<double>(u >> 11) * 0x1.0p-53;
+}
 
 // One node of an axis: the coordinate it was first given with, and the extremes of every
 // coordinate given for it since.
@@ -270,8 +293,20 @@ ExportScan scan_export(const std::string& path) {
     }
     std::copy(v, v + 9, previous);
     const int* index = mesh.place(v, lines.line_number());
+    double weight[3], signed_weight[3];
+    for (int a = 0; a < 3; ++a) {
+      weight[a] = mirror_weight(v, a);
+      signed_weight[a] = v[a] > 0 ? weight[a] : v[a] < 0 ? -weight[a] : 0.0;
+    }
     for (int part = 0; part < (imaginary ? 2 : 1); ++part) {
       const double* f = v + 3 + 3 * part;
+      for (int a = 0; a < 3; ++a) {
+        for (int k = 0; k < 3; ++k) {
+          scan.odd_sum[part][a][k] += weight[a] * f[k];
+          scan.even_sum[part][a][k] += signed_weight[a] * f[k];
+          scan.parity_scale[part][a][k] += weight[a] * std::abs(f[k]);
+        }
+      }
       for (int k = 0; k < 3; ++k) {
         const double size = std::abs(f[k]);
         scan.largest[part][k] = std::max(scan.largest[part][k], size);

@@ -37,6 +37,14 @@ struct ExportScan {
   // nodes of the first plane of each axis (the nodes whose index on that axis is 0).
   double largest[2][3] = {};
   double largest_on_plane[3][2][3] = {};
+
+  // The parity of each component about each plane x, y, z = 0, per part, from weighted sums
+  // over all records: with a weight that is the same for a node and its mirror image,
+  // sum(w f) vanishes for an odd component and sum(w sign f) for an even one; scale is
+  // sum(w |f|). Meaningful for an axis whose nodes lie symmetric about 0.
+  double odd_sum[2][3][3] = {};   // [part][axis][component]
+  double even_sum[2][3][3] = {};
+  double parity_scale[2][3][3] = {};
 };
 
 // Reads the export at `path`; a file without a header is read with the columns korvane

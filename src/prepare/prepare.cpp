@@ -159,6 +159,29 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
   }
 }
 
+// What each component shows about the plane at 0 of each whole axis with symmetric nodes.
+void find_parity(const Options& o, Plan& plan) {
+  const ExportScan& scan = plan.scan;
+  const int part = plan.part == Part::real ? real_part : imaginary_part;
+  for (int a = 0; a < 3; ++a) {
+    const AxisMesh& m = scan.axis[a];
+    if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
+    for (int k = 0; k < 3; ++k) {
+      const double scale = scan.parity_scale[part][a][k];
+      std::string& shown = plan.parity[static_cast<std::size_t>(a)][static_cast<std::size_t>(k)];
+      if (scan.largest[part][k] <= o.tolerance * plan.largest) {
+        shown = "zero";
+      } else if (std::abs(scan.odd_sum[part][a][k]) <= o.tolerance * scale) {
+        shown = "odd";
+      } else if (std::abs(scan.even_sum[part][a][k]) <= o.tolerance * scale) {
+        shown = "even";
+      } else {
+        shown = "neither";
+      }
+    }
+  }
+}
+
 // The smallest odd count whose step over `extent` is no coarser than `step`.
 int output_count(double extent, double step) {
   // A ratio a rounding above a whole number is that number.
@@ -336,6 +359,7 @@ Plan plan_preparation(const Options& o) {
   std::int32_t codes[3];
   choose_symmetry(o, plan, codes);
   if (plan.largest == 0) plan.warnings.push_back("the field is zero everywhere");
+  find_parity(o, plan);
   if (scan.repeat_line != 0) {
     plan.notes.push_back("line " + std::to_string(scan.repeat_line) +
                          " repeats the last record exactly; the repeat is dropped");

@@ -46,6 +46,9 @@ struct Plan {
   double normal_on_plane[3] = {};
   double tangential_on_plane[3] = {};
   double largest = 0;
+  // Per whole axis whose nodes lie symmetric about 0, what each component shows about the
+  // plane at 0: "even", "odd", "zero" or "neither" (for the report only).
+  std::array<std::array<std::string, 3>, 3> parity;
   ControlDraft control;
   std::string table_path;    // where the table goes
   std::string control_path;  // where korvane.dat goes

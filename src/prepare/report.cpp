@@ -63,6 +63,17 @@ std::string report_text(const Plan& p) {
               figure(p.normal_on_plane[a]) + ", tangential " +
               figure(p.tangential_on_plane[a]) + ", largest anywhere " + figure(p.largest) + ")";
     }
+    const auto& parity = p.parity[static_cast<std::size_t>(a)];
+    if (!parity[0].empty()) {
+      text += ", parity about 0:";
+      for (int k = 0; k < 3; ++k) {
+        text += ' ';
+        text += field_letter(p.field.kind);
+        text += axis_names[k];
+        text += ' ';
+        text += parity[static_cast<std::size_t>(k)];
+      }
+    }
     line(text);
   }
   line("control:  ifield " + std::to_string(c.ifield) + ", isym " + std::to_string(c.isym[0]) +
@@ -101,6 +112,8 @@ std::string report_json(const Plan& p) {
       axis["normal_on_plane"] = p.normal_on_plane[a];
       axis["tangential_on_plane"] = p.tangential_on_plane[a];
     }
+    const auto& parity = p.parity[static_cast<std::size_t>(a)];
+    if (!parity[0].empty()) axis["parity"] = {parity[0], parity[1], parity[2]};
     axes[axis_names[a]] = axis;
   }
   std::string order;

@@ -340,6 +340,18 @@ TEST(Prepare, KeptSymmetryAndARepeatedLastRecord) {
   EXPECT_NE(plan.notes[0].find("repeats the last record"), std::string::npos);
 }
 
+TEST(Prepare, ReportsTheParityAboutEachPlaneOfAWholeSymmetricExport) {
+  ScratchDir dir;
+  write_file(dir / "export.txt", make_export(fixtures[4]));  // Bx = G y, By = G x, Bz = 0
+  Options o;
+  o.export_path = (dir / "export.txt").string();
+  const Plan plan = plan_preparation(o);
+  using Row = std::array<std::string, 3>;
+  EXPECT_EQ(plan.parity[0], (Row{"even", "odd", "zero"}));
+  EXPECT_EQ(plan.parity[1], (Row{"odd", "even", "zero"}));
+  EXPECT_EQ(plan.parity[2], (Row{"even", "even", "zero"}));
+}
+
 // A small whole export to break: E in V/m on 3 x 3 x 3 nodes from -1 mm, x fastest.
 std::string small_export(int nx = 3, int ny = 3, int nz = 3, double z0 = -1, double x0 = -1) {
   std::string out = "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n-----\n";
