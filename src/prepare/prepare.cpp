@@ -171,9 +171,16 @@ void find_parity(const Options& o, Plan& plan) {
       std::string& shown = plan.parity[static_cast<std::size_t>(a)][static_cast<std::size_t>(k)];
       if (scan.largest[part][k] <= o.tolerance * plan.largest) {
         shown = "zero";
-      } else if (std::abs(scan.odd_sum[part][a][k]) <= o.tolerance * scale) {
+        continue;
+      }
+      // The sum that does not cancel for a component of the other parity is a sum of
+      // weights of random size, so it may come out small by chance: of the two, the one
+      // that vanishes is the smaller.
+      const double odd = std::abs(scan.odd_sum[part][a][k]);
+      const double even = std::abs(scan.even_sum[part][a][k]);
+      if (odd <= o.tolerance * scale && odd < even) {
         shown = "odd";
-      } else if (std::abs(scan.even_sum[part][a][k]) <= o.tolerance * scale) {
+      } else if (even <= o.tolerance * scale && even < odd) {
         shown = "even";
       } else {
         shown = "neither";
