@@ -32,8 +32,9 @@ double seconds_since(Clock::time_point start) {
 std::uintmax_t write_export(const fs::path& path) {
   korvane::FileSink out(0, path.string());
   out.open_truncate();
-  out.write("x [mm]           y [mm]           z [mm]           ExRe [V/m]       ExIm [V/m]"
-            "       EyRe [V/m]       EyIm [V/m]       EzRe [V/m]       EzIm [V/m]      \r\n");
+  out.write(
+      "x [mm]           y [mm]           z [mm]           ExRe [V/m]       ExIm [V/m]"
+      "       EyRe [V/m]       EyIm [V/m]       EzRe [V/m]       EzIm [V/m]      \r\n");
   out.write(std::string(153, '-') + "\r\n");
   char line[256];
   for (int i = 0; i < 50; ++i) {
@@ -41,7 +42,7 @@ std::uintmax_t write_export(const fs::path& path) {
       for (int k = 0; k < 402; ++k) {
         const double x = -24.5 + i, y = -24.5 + j, z = -100.25 + 0.5 * k;
         const double v[6] = {1e3 * y * (1 + 1e-4 * z), 0.0, 1e3 * x * (1 - 1e-4 * z), 0.0,
-                             0.5 * x * y + 1.0, 0.0};
+                             0.5 * x * y + 1.0,        0.0};
         int n = 0;
         for (double c : {x, y, z}) n += std::snprintf(line + n, sizeof line - n, "%17.9e", c);
         for (double value : v) n += std::snprintf(line + n, sizeof line - n, "%17.9e", value);

@@ -22,9 +22,20 @@ struct ControlRecord {
 
 // Indexes into control_records, one per record.
 enum ControlRecordIndex : std::size_t {
-  title_1_record, title_2_record, table_record, ifield_record, isym_record, nfile_record,
-  ifmt_record, ksym_record, d_elm_record, aper_record, fscale_record, cscale_record,
-  counts_record, control_record_count
+  title_1_record,
+  title_2_record,
+  table_record,
+  ifield_record,
+  isym_record,
+  nfile_record,
+  ifmt_record,
+  ksym_record,
+  d_elm_record,
+  aper_record,
+  fscale_record,
+  cscale_record,
+  counts_record,
+  control_record_count
 };
 
 inline constexpr std::array<ControlRecord, control_record_count> control_records = {{

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 
 #include "textio/errors.h"
 #include "textio/token_scanner.h"
@@ -17,7 +18,10 @@ struct KnownLength {
   double metres;
 };
 constexpr std::array<KnownLength, 7> known_lengths = {{
-    {"m", 1.0}, {"cm", 0.01}, {"mm", 0.001}, {"um", 1e-6},
+    {"m", 1.0},
+    {"cm", 0.01},
+    {"mm", 0.001},
+    {"um", 1e-6},
     {"\xC2\xB5m", 1e-6},  // micro sign
     {"\xCE\xBCm", 1e-6},  // Greek mu
     {"in", 0.0254},
@@ -89,10 +93,14 @@ bool equal_folded(std::string_view a, std::string_view b) {
 
 int axis_of(char c) {
   switch (std::tolower(static_cast<unsigned char>(c))) {
-    case 'x': return 0;
-    case 'y': return 1;
-    case 'z': return 2;
-    default: return -1;
+    case 'x':
+      return 0;
+    case 'y':
+      return 1;
+    case 'z':
+      return 2;
+    default:
+      return -1;
   }
 }
 
@@ -102,11 +110,20 @@ int axis_of(char c) {
 
 }  // namespace
 
+std::string figure(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return text;
+}
+
 const char* field_letter(FieldKind kind) {
   switch (kind) {
-    case FieldKind::electric: return "E";
-    case FieldKind::field_strength: return "H";
-    case FieldKind::flux_density: return "B";
+    case FieldKind::electric:
+      return "E";
+    case FieldKind::field_strength:
+      return "H";
+    case FieldKind::flux_density:
+      return "B";
   }
   return "?";
 }
@@ -120,7 +137,8 @@ std::optional<LengthUnit> find_length_unit(std::string_view name) {
 
 std::optional<FieldUnit> find_field_unit(std::string_view name) {
   for (const KnownField& unit : known_fields) {
-    if (name == unit.name) return FieldUnit{std::string(name), unit.kind, unit.fscale, unit.meaning};
+    if (name == unit.name)
+      return FieldUnit{std::string(name), unit.kind, unit.fscale, unit.meaning};
   }
   return std::nullopt;
 }
@@ -150,11 +168,12 @@ ColumnLayout read_header(std::string_view line) {
       same_unit(layout.length_unit, t.unit, "coordinates");
       continue;
     }
-    const bool component_form =
-        (name.size() == 2 || name.size() == 4) && (name[0] == 'E' || name[0] == 'H' ||
-                                                   name[0] == 'B') && axis_of(name[1]) >= 0;
+    const bool component_form = (name.size() == 2 || name.size() == 4) &&
+                                (name[0] == 'E' || name[0] == 'H' || name[0] == 'B') &&
+                                axis_of(name[1]) >= 0;
     const std::string_view part = component_form ? std::string_view(name).substr(2) : "";
-    if (!component_form || !(part.empty() || equal_folded(part, "re") || equal_folded(part, "im"))) {
+    if (!component_form ||
+        !(part.empty() || equal_folded(part, "re") || equal_folded(part, "im"))) {
       layout.ignored.push_back(t.unit.empty() ? name : name + " [" + t.unit + "]");
       continue;
     }
@@ -175,8 +194,8 @@ ColumnLayout read_header(std::string_view line) {
   }
   if (!layout.kind) refuse(line, "names no field (columns such as Ex or HxRe)");
   const bool real_complete = layout.real[0] >= 0 && layout.real[1] >= 0 && layout.real[2] >= 0;
-  const int imaginary_found = (layout.imaginary[0] >= 0) + (layout.imaginary[1] >= 0) +
-                              (layout.imaginary[2] >= 0);
+  const int imaginary_found =
+      (layout.imaginary[0] >= 0) + (layout.imaginary[1] >= 0) + (layout.imaginary[2] >= 0);
   if (!real_complete || (imaginary_found != 0 && imaginary_found != 3)) {
     refuse(line, "does not name all three components of each part of the field");
   }
@@ -199,7 +218,7 @@ ColumnLayout read_header(std::string_view line) {
 ColumnLayout headerless_layout(int values) {
   if (values < 6) {
     throw Refusal("the first record holds " + std::to_string(values) +
-                      " values; korvane-prepare needs x, y, z and the three components");
+                  " values; korvane-prepare needs x, y, z and the three components");
   }
   ColumnLayout layout;
   layout.values = values;
@@ -215,10 +234,18 @@ ColumnLayout headerless_layout(int values) {
 std::string describe_layout(const ColumnLayout& layout) {
   std::string text = std::to_string(layout.values) + " columns, ";
   switch (layout.parts) {
-    case PartLayout::real_only: text += "real parts only"; break;
-    case PartLayout::blocked: text += "real and imaginary parts blocked (XRe YRe ZRe XIm YIm ZIm)"; break;
-    case PartLayout::interleaved: text += "real and imaginary parts interleaved (XRe XIm YRe YIm ZRe ZIm)"; break;
-    case PartLayout::other: text += "real and imaginary parts in their own order"; break;
+    case PartLayout::real_only:
+      text += "real parts only";
+      break;
+    case PartLayout::blocked:
+      text += "real and imaginary parts blocked (XRe YRe ZRe XIm YIm ZIm)";
+      break;
+    case PartLayout::interleaved:
+      text += "real and imaginary parts interleaved (XRe XIm YRe YIm ZRe ZIm)";
+      break;
+    case PartLayout::other:
+      text += "real and imaginary parts in their own order";
+      break;
   }
   text += layout.from_header ? ", from the header" : ", no header";
   return text;

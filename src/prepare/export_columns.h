@@ -16,6 +16,11 @@ class Refusal : public std::runtime_error {
   explicit Refusal(const std::string& what) : std::runtime_error(what) {}
 };
 
+inline constexpr const char* axis_names[3] = {"x", "y", "z"};
+
+// A figure for messages and the report: six significant digits ("0.0254", "1e-06").
+std::string figure(double value);
+
 enum class FieldKind { electric, field_strength, flux_density };  // E, H, B
 
 // "E", "H" or "B".
@@ -41,13 +46,13 @@ std::optional<FieldUnit> find_field_unit(std::string_view name);
 enum class PartLayout { real_only, blocked, interleaved, other };
 
 struct ColumnLayout {
-  int values = 0;                  // values a record holds
+  int values = 0;                    // values a record holds
   int coordinate[3] = {-1, -1, -1};  // column of x, y, z (from 0)
-  int real[3] = {-1, -1, -1};      // column of the real (or plain) part of each component
+  int real[3] = {-1, -1, -1};        // column of the real (or plain) part of each component
   int imaginary[3] = {-1, -1, -1};
   bool from_header = false;
-  std::optional<FieldKind> kind;   // the field the header names
-  std::string length_unit;         // units in the header's brackets ("" when absent)
+  std::optional<FieldKind> kind;  // the field the header names
+  std::string length_unit;        // units in the header's brackets ("" when absent)
   std::string field_unit;
   std::vector<std::string> ignored;  // titles of the columns that are not used
   PartLayout parts = PartLayout::real_only;

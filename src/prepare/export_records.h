@@ -54,10 +54,10 @@ class RecordSplitter {
     double value;
     const TokenStatus status = parse_real(token, value);
     if (status != TokenStatus::ok) {
-      refuse(static_cast<std::size_t>(token.data() - line_.data()),
-             quoted_token(token) + (status == TokenStatus::out_of_range
-                                        ? " is too large for a double"
-                                        : " is not a real number"));
+      refuse(
+          static_cast<std::size_t>(token.data() - line_.data()),
+          quoted_token(token) + (status == TokenStatus::out_of_range ? " is too large for a double"
+                                                                     : " is not a real number"));
     }
     return value;
   }

@@ -16,19 +16,12 @@ namespace {
 // More than this fraction of a step between a coordinate and its node is not a regular
 // mesh; the converter warns at the same figure.
 constexpr double irregular_fraction = 0.01;
-constexpr const char* axis_names[3] = {"x", "y", "z"};
 
 bool has_letter(std::string_view line) {
   for (char c : line) {
     if (std::isalpha(static_cast<unsigned char>(c))) return true;
   }
   return false;
-}
-
-std::string figure(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
 }
 
 std::string percent(double fraction) { return figure(fraction * 100.0) + " %"; }
@@ -178,9 +171,9 @@ class MeshWalk {
     if (known_ == 1) run_[0] = records_;
     if (known_ == 2) {
       if (records_ % run_[0] != 0) {
-        refuse(line, std::string(axis_names[a]) + " changes after " +
-                         std::to_string(records_) + " records, not after whole runs of " +
-                         std::to_string(run_[0]) + ": the mesh is incomplete or irregular");
+        refuse(line, std::string(axis_names[a]) + " changes after " + std::to_string(records_) +
+                         " records, not after whole runs of " + std::to_string(run_[0]) +
+                         ": the mesh is incomplete or irregular");
       }
       run_[1] = records_;
     }
@@ -209,7 +202,7 @@ class MeshWalk {
   long records_ = 0;
   double first_[3] = {};
   int order_[3] = {0, 0, 0};
-  int known_ = 0;       // axes of the loop order found so far
+  int known_ = 0;         // axes of the loop order found so far
   long run_[2] = {0, 0};  // records in a run of the fastest axis, and in a plane
   int index_[3] = {0, 0, 0};
   std::vector<Node> nodes_[3];
@@ -218,8 +211,8 @@ class MeshWalk {
 }  // namespace
 
 std::string describe_order(const int order[3]) {
-  return std::string(axis_names[order[0]]) + " fastest, then " + axis_names[order[1]] +
-         ", then " + axis_names[order[2]];
+  return std::string(axis_names[order[0]]) + " fastest, then " + axis_names[order[1]] + ", then " +
+         axis_names[order[2]];
 }
 
 ExportScan scan_export(const std::string& path) {
@@ -268,7 +261,7 @@ ExportScan scan_export(const std::string& path) {
   long pending_repeat = 0;
   do {
     if (!split.split(line, lines.line_number())) continue;  // an empty line
-    double v[9];  // x y z, real parts, imaginary parts
+    double v[9];                                            // x y z, real parts, imaginary parts
     for (int a = 0; a < 3; ++a) {
       v[a] = split.number(cols.coordinate[a]);
       v[3 + a] = split.number(cols.real[a]);

@@ -27,10 +27,10 @@ struct ExportScan {
   long first_record_line = 0;  // line of the first record (from 1)
   ColumnLayout layout;
 
-  long records = 0;             // records on the mesh, a dropped repeat not counted
-  long repeat_line = 0;         // line of the exact repeat of the last record, dropped (0: none)
-  int order[3] = {0, 1, 2};     // axes from the fastest to the slowest
-  AxisMesh axis[3];             // x, y, z
+  long records = 0;               // records on the mesh, a dropped repeat not counted
+  long repeat_line = 0;           // line of the exact repeat of the last record, dropped (0: none)
+  int order[3] = {0, 1, 2};       // axes from the fastest to the slowest
+  AxisMesh axis[3];               // x, y, z
   std::size_t widest_record = 0;  // characters of the longest record line
 
   // Largest absolute value of each component, per part, over the whole table, and over the
@@ -42,7 +42,7 @@ struct ExportScan {
   // over all records: with a weight that is the same for a node and its mirror image,
   // sum(w f) vanishes for an odd component and sum(w sign f) for an even one; scale is
   // sum(w |f|). Meaningful for an axis whose nodes lie symmetric about 0.
-  double odd_sum[2][3][3] = {};   // [part][axis][component]
+  double odd_sum[2][3][3] = {};  // [part][axis][component]
   double even_sum[2][3][3] = {};
   double parity_scale[2][3][3] = {};
 };

@@ -1,10 +1,9 @@
 // korvane-prepare: reads a solver export as saved and writes the converter's two inputs.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
-
-#include <CLI/CLI.hpp>
 
 #include "prepare/prepare.h"
 #include "textio/errors.h"
@@ -78,8 +77,8 @@ int main(int argc, char** argv) {
     for (const std::string& warning : plan.warnings) {
       std::fprintf(stderr, "korvane-prepare: warning: %s\n", warning.c_str());
     }
-    const std::string report = json ? korvane::prepare::report_json(plan)
-                                    : korvane::prepare::report_text(plan);
+    const std::string report =
+        json ? korvane::prepare::report_json(plan) : korvane::prepare::report_text(plan);
     std::fputs(report.c_str(), stdout);
     return 0;
   } catch (const korvane::prepare::Refusal& refusal) {

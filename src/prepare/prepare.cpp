@@ -20,18 +20,11 @@ namespace korvane::prepare {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* axis_names[3] = {"x", "y", "z"};
 // The converter's output arrays: the drafted counts never exceed them.
 constexpr int largest_counts[3] = {25, 25, 201};
 // The converter probes the first 132 characters of a record and of the table's name.
 constexpr std::size_t longest_line = 131;
 constexpr std::size_t longest_name = 132;
-
-std::string figure(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
 
 [[noreturn]] void refuse(const std::string& what) { throw Refusal(what); }
 
@@ -55,8 +48,7 @@ FieldUnit field_unit(const Options& o, const ExportScan& scan) {
   }
   if (scan.layout.kind && *scan.layout.kind != unit->kind) {
     refuse(std::string("the header names the field ") + field_letter(*scan.layout.kind) +
-           ", but its unit " + quoted_token(name) + " is the unit of " +
-           field_letter(unit->kind));
+           ", but its unit " + quoted_token(name) + " is the unit of " + field_letter(unit->kind));
   }
   return *unit;
 }
@@ -83,9 +75,8 @@ Part choose_part(const Options& o, Plan& plan) {
     return Part::imaginary;
   }
   if (!zero_re && !zero_im) {
-    plan.notes.push_back("both parts hold a field (largest real " + figure(re) +
-                         ", imaginary " + figure(im) +
-                         "): the real parts are written; --part im gives the other");
+    plan.notes.push_back("both parts hold a field (largest real " + figure(re) + ", imaginary " +
+                         figure(im) + "): the real parts are written; --part im gives the other");
   }
   return Part::real;
 }
@@ -99,8 +90,8 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = scan.axis[a];
     const double near = 0.01 * m.step;
-    const std::string range = std::string(axis_names[a]) + " from " + figure(m.lo) + " to " +
-                              figure(m.hi);
+    const std::string range =
+        std::string(axis_names[a]) + " from " + figure(m.lo) + " to " + figure(m.hi);
     if (std::abs(m.lo) <= near) {
       plan.region[a] = Region::half;
     } else if (m.lo < 0 && m.hi > near) {
@@ -114,8 +105,9 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
     codes[a] = 0;
     if (plan.region[a] != Region::half) {
       if (o.symmetry && (*o.symmetry)[static_cast<std::size_t>(a)] != 0) {
-        refuse("--symmetry names code " + std::to_string((*o.symmetry)[static_cast<std::size_t>(a)]) +
-               " for " + axis_names[a] + ", but the table covers " + range +
+        refuse("--symmetry names code " +
+               std::to_string((*o.symmetry)[static_cast<std::size_t>(a)]) + " for " +
+               axis_names[a] + ", but the table covers " + range +
                ": a symmetry plane needs a table that starts at 0");
       }
       continue;
@@ -126,15 +118,12 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
     plan.normal_on_plane[a] = normal;
     plan.tangential_on_plane[a] = tangential;
     const bool normal_zero = normal <= zero, tangential_zero = tangential <= zero;
-    const std::string figures = "on the plane " + std::string(axis_names[a]) +
-                                " = 0 the normal component reaches " + figure(normal) +
-                                " and the tangential ones " + figure(tangential) +
-                                "; zero is at most " + figure(zero) + " (--tolerance " +
-                                figure(o.tolerance) + " of the largest value " +
-                                figure(plan.largest) + ")";
-    const int found = normal_zero && !tangential_zero   ? 1
-                      : tangential_zero && !normal_zero ? 2
-                                                        : 0;
+    const std::string figures =
+        "on the plane " + std::string(axis_names[a]) + " = 0 the normal component reaches " +
+        figure(normal) + " and the tangential ones " + figure(tangential) + "; zero is at most " +
+        figure(zero) + " (--tolerance " + figure(o.tolerance) + " of the largest value " +
+        figure(plan.largest) + ")";
+    const int found = normal_zero && !tangential_zero ? 1 : tangential_zero && !normal_zero ? 2 : 0;
     if (o.symmetry) {
       const int named = (*o.symmetry)[static_cast<std::size_t>(a)];
       if (named == 0 && a != 2) {
@@ -247,8 +236,9 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
     if (wanted > largest_counts[a]) {
       plan.notes.push_back("the output keeps at most " + std::to_string(largest_counts[a]) +
                            " nodes along " + axis_names[a] + ": its step " +
-                           figure(extent[a] / (c.counts[a] - 1)) + " m is coarser than the table's " +
-                           figure(step) + " m (" + std::to_string(wanted) + " nodes would match it)");
+                           figure(extent[a] / (c.counts[a] - 1)) +
+                           " m is coarser than the table's " + figure(step) + " m (" +
+                           std::to_string(wanted) + " nodes would match it)");
     }
   }
   c.comments[fscale_record] = plan.field.meaning;
@@ -260,8 +250,8 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
 
 void check_table_name(const Options& o) {
   const std::string& name = o.table;
-  if (name.empty() || name.size() > longest_name || name.front() == ' ' ||
-      name.back() == ' ' || name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
+  if (name.empty() || name.size() > longest_name || name.front() == ' ' || name.back() == ' ' ||
+      name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
     throw OverwriteError("--table " + quoted_token(name) +
                          ": the converter reads a name of 1 to 132 characters on one line,"
                          " without blanks at its ends");
@@ -303,7 +293,7 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   const ColumnLayout& cols = scan.layout;
   const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
   const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
-                          field[0], field[1], field[2]};
+                          field[0],           field[1],           field[2]};
   LineReader lines(0, export_path);
   RecordSplitter split(export_path, cols);
   std::string_view line;
@@ -379,8 +369,8 @@ void write_preparation(const Plan& plan, const Options& o) {
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) {
-    throw IoError(TextPlace{"korvane-prepare", 0, o.dir, 0}.message(
-        "cannot create the folder: " + error.message()));
+    throw IoError(TextPlace{"korvane-prepare", 0, o.dir, 0}.message("cannot create the folder: " +
+                                                                    error.message()));
   }
   if (!o.force) {
     for (const std::string& path : {plan.table_path, plan.control_path}) {
@@ -389,8 +379,7 @@ void write_preparation(const Plan& plan, const Options& o) {
       }
     }
   }
-  write_replacing(plan.table_path,
-                  [&](ByteSink& out) { write_table(plan, o.export_path, out); });
+  write_replacing(plan.table_path, [&](ByteSink& out) { write_table(plan, o.export_path, out); });
   write_replacing(plan.control_path,
                   [&](ByteSink& out) { out.write(render_control_file(plan.control)); });
 }

@@ -1,7 +1,6 @@
 // The report of a preparation, as text for a person and as JSON for a script; both say the
 // same things.
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "prepare/prepare.h"
@@ -10,19 +9,14 @@
 namespace korvane::prepare {
 namespace {
 
-constexpr const char* axis_names[3] = {"x", "y", "z"};
-
-std::string figure(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
-
 const char* region_name(Region region) {
   switch (region) {
-    case Region::whole: return "whole";
-    case Region::half: return "half";
-    case Region::offset: return "off 0";
+    case Region::whole:
+      return "whole";
+    case Region::half:
+      return "half";
+    case Region::offset:
+      return "off 0";
   }
   return "?";
 }
@@ -54,14 +48,13 @@ std::string report_text(const Plan& p) {
     const AxisMesh& m = s.axis[a];
     std::string text = "  ";
     text += axis_names[a];
-    text += ": " + std::to_string(m.count) +
-                       " nodes from " + figure(m.lo) + " to " + figure(m.hi) + ", step " +
-                       figure(m.step) + " (deviation " + figure(m.deviation * 100) +
-                       " % of a step), " + region_name(p.region[a]);
+    text += ": " + std::to_string(m.count) + " nodes from " + figure(m.lo) + " to " + figure(m.hi) +
+            ", step " + figure(m.step) + " (deviation " + figure(m.deviation * 100) +
+            " % of a step), " + region_name(p.region[a]);
     if (p.region[a] == Region::half) {
       text += ", code " + std::to_string(c.isym[a]) + " (on the plane: normal " +
-              figure(p.normal_on_plane[a]) + ", tangential " +
-              figure(p.tangential_on_plane[a]) + ", largest anywhere " + figure(p.largest) + ")";
+              figure(p.normal_on_plane[a]) + ", tangential " + figure(p.tangential_on_plane[a]) +
+              ", largest anywhere " + figure(p.largest) + ")";
     }
     const auto& parity = p.parity[static_cast<std::size_t>(a)];
     if (!parity[0].empty()) {
@@ -79,9 +72,9 @@ std::string report_text(const Plan& p) {
   line("control:  ifield " + std::to_string(c.ifield) + ", isym " + std::to_string(c.isym[0]) +
        " " + std::to_string(c.isym[1]) + " " + std::to_string(c.isym[2]) + ", ksym " +
        std::to_string(c.ksym[0]) + " " + std::to_string(c.ksym[1]) + " " +
-       std::to_string(c.ksym[2]) + ", d_elm " + figure(c.d_elm) + " m, aper " +
-       figure(c.aper) + " m, fscale " + figure(c.fscale) + ", cscale " + figure(c.cscale) +
-       ", nodes " + std::to_string(c.counts[0]) + " x " + std::to_string(c.counts[1]) + " x " +
+       std::to_string(c.ksym[2]) + ", d_elm " + figure(c.d_elm) + " m, aper " + figure(c.aper) +
+       " m, fscale " + figure(c.fscale) + ", cscale " + figure(c.cscale) + ", nodes " +
+       std::to_string(c.counts[0]) + " x " + std::to_string(c.counts[1]) + " x " +
        std::to_string(c.counts[2]));
   for (const std::string& note : p.notes) line("note:     " + note);
   for (const std::string& warning : p.warnings) line("warning:  " + warning);
@@ -105,9 +98,13 @@ std::string report_json(const Plan& p) {
   nlohmann::json axes = nlohmann::json::object();
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = s.axis[a];
-    nlohmann::json axis = {{"nodes", m.count}, {"from", m.lo}, {"to", m.hi},
-                           {"step", m.step},   {"deviation", m.deviation},
-                           {"region", region_name(p.region[a])}, {"code", c.isym[a]}};
+    nlohmann::json axis = {{"nodes", m.count},
+                           {"from", m.lo},
+                           {"to", m.hi},
+                           {"step", m.step},
+                           {"deviation", m.deviation},
+                           {"region", region_name(p.region[a])},
+                           {"code", c.isym[a]}};
     if (p.region[a] == Region::half) {
       axis["normal_on_plane"] = p.normal_on_plane[a];
       axis["tangential_on_plane"] = p.tangential_on_plane[a];
@@ -118,8 +115,11 @@ std::string report_json(const Plan& p) {
   }
   std::string order;
   for (int role = 0; role < 3; ++role) order += axis_names[s.order[role]];
-  j["mesh"] = {{"records", s.records},    {"order", order},     {"length_unit", p.length.name},
-               {"axes", axes},            {"dropped_repeat_line", s.repeat_line}};
+  j["mesh"] = {{"records", s.records},
+               {"order", order},
+               {"length_unit", p.length.name},
+               {"axes", axes},
+               {"dropped_repeat_line", s.repeat_line}};
   j["control"] = {{"ifield", c.ifield},
                   {"isym", {c.isym[0], c.isym[1], c.isym[2]}},
                   {"nfile", c.nfile},

@@ -12,10 +12,9 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <numbers>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "control/control_file.h"
 #include "output/field_reader.h"
@@ -76,9 +75,9 @@ struct Fixture {
   int order[3];           // axes from the fastest
   Columns columns;
   bool crlf;
-  int field_part;         // 0: the field is in the real parts, 1: in the imaginary ones
+  int field_part;  // 0: the field is in the real parts, 1: in the imaginary ones
   Field field;
-  double to_output;       // converter's output per SI unit
+  double to_output;  // converter's output per SI unit
 };
 
 void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name; }
@@ -90,8 +89,7 @@ std::string number(double v) {
   char* e = std::strchr(text, 'e');
   const int exponent = std::atoi(e + 1);
   *e = '\0';
-  std::snprintf(out, sizeof out, "%13se%c%03d", text, exponent < 0 ? '-' : '+',
-                std::abs(exponent));
+  std::snprintf(out, sizeof out, "%13se%c%03d", text, exponent < 0 ? '-' : '+', std::abs(exponent));
   return out;
 }
 
@@ -141,20 +139,97 @@ std::string make_export(const Fixture& f) {
 constexpr double mu0 = 4e-3 * std::numbers::pi;
 
 const Fixture fixtures[] = {
-    {"gap_E_half_z_6col_mm_crlf", 'E', "V/m", 1, "mm", 1e-3, {5, 5, 6}, {-4, -4, 0}, {2, 2, 4},
-     {0, 1, 2}, Columns::plain6, true, 0, gap_field, 0.01},
-    {"gap_E_quarter_9col_blocked_kV_cm", 'E', "kV/m", 1e-3, "cm", 1e-2, {3, 3, 9}, {0, 0, -2},
-     {0.2, 0.2, 0.5}, {2, 0, 1}, Columns::blocked9, false, 0, gap_field, 0.01},
-    {"quad_B_eighth_interleaved_in_T", 'B', "T", 1, "in", 0.0254, {4, 4, 5}, {0, 0, 0},
-     {0.1, 0.1, 0.2}, {2, 1, 0}, Columns::interleaved9, true, 0, quadrupole_field, 1e4},
-    {"quad_H_whole_imaginary_A_per_m", 'H', "A/m", 1e4 / mu0, "m", 1, {5, 5, 5},
-     {-0.004, -0.004, -0.01}, {0.002, 0.002, 0.005}, {1, 0, 2}, Columns::interleaved9, false,
-     1, quadrupole_field, 1e4},
+    {"gap_E_half_z_6col_mm_crlf",
+     'E',
+     "V/m",
+     1,
+     "mm",
+     1e-3,
+     {5, 5, 6},
+     {-4, -4, 0},
+     {2, 2, 4},
+     {0, 1, 2},
+     Columns::plain6,
+     true,
+     0,
+     gap_field,
+     0.01},
+    {"gap_E_quarter_9col_blocked_kV_cm",
+     'E',
+     "kV/m",
+     1e-3,
+     "cm",
+     1e-2,
+     {3, 3, 9},
+     {0, 0, -2},
+     {0.2, 0.2, 0.5},
+     {2, 0, 1},
+     Columns::blocked9,
+     false,
+     0,
+     gap_field,
+     0.01},
+    {"quad_B_eighth_interleaved_in_T",
+     'B',
+     "T",
+     1,
+     "in",
+     0.0254,
+     {4, 4, 5},
+     {0, 0, 0},
+     {0.1, 0.1, 0.2},
+     {2, 1, 0},
+     Columns::interleaved9,
+     true,
+     0,
+     quadrupole_field,
+     1e4},
+    {"quad_H_whole_imaginary_A_per_m",
+     'H',
+     "A/m",
+     1e4 / mu0,
+     "m",
+     1,
+     {5, 5, 5},
+     {-0.004, -0.004, -0.01},
+     {0.002, 0.002, 0.005},
+     {1, 0, 2},
+     Columns::interleaved9,
+     false,
+     1,
+     quadrupole_field,
+     1e4},
     // Whole exports symmetric about 0, to derive halves, quarters and eighths from.
-    {"quad_B_whole", 'B', "mT", 1e3, "mm", 1e-3, {7, 7, 5}, {-6, -6, -10}, {2, 2, 5},
-     {2, 1, 0}, Columns::blocked9, false, 0, quadrupole_field, 1e4},
-    {"gap_E_whole", 'E', "V/m", 1, "mm", 1e-3, {5, 5, 9}, {-4, -4, -8}, {2, 2, 2}, {0, 1, 2},
-     Columns::plain6, true, 0, gap_field, 0.01},
+    {"quad_B_whole",
+     'B',
+     "mT",
+     1e3,
+     "mm",
+     1e-3,
+     {7, 7, 5},
+     {-6, -6, -10},
+     {2, 2, 5},
+     {2, 1, 0},
+     Columns::blocked9,
+     false,
+     0,
+     quadrupole_field,
+     1e4},
+    {"gap_E_whole",
+     'E',
+     "V/m",
+     1,
+     "mm",
+     1e-3,
+     {5, 5, 9},
+     {-4, -4, -8},
+     {2, 2, 2},
+     {0, 1, 2},
+     Columns::plain6,
+     true,
+     0,
+     gap_field,
+     0.01},
 };
 
 class WholeRoad : public ::testing::TestWithParam<Fixture> {};
@@ -239,13 +314,15 @@ TEST(Prepare, DraftsTheControlValuesTheConverterReadsBack) {
     EXPECT_EQ(table_name, "table.txt") << f.name;
     EXPECT_EQ(s->ifield, f.letter == 'E' ? 0 : 1) << f.name;
     EXPECT_EQ(s->isym_x * 100 + s->isym_y * 10 + s->isym_z,
-              row.isym[0] * 100 + row.isym[1] * 10 + row.isym[2]) << f.name;
+              row.isym[0] * 100 + row.isym[1] * 10 + row.isym[2])
+        << f.name;
     EXPECT_EQ(s->fscale, row.fscale) << f.name;  // exactly: the shortest text reads back
     EXPECT_EQ(s->cscale, row.cscale) << f.name;
     EXPECT_NEAR(s->aper, row.aper, 1e-15) << f.name;
     EXPECT_NEAR(s->d_elm, row.d_elm, 1e-15) << f.name;
     EXPECT_EQ(s->Nox * 10000 + s->Noy * 1000 + s->Noz,
-              row.counts[0] * 10000 + row.counts[1] * 1000 + row.counts[2]) << f.name;
+              row.counts[0] * 10000 + row.counts[1] * 1000 + row.counts[2])
+        << f.name;
     EXPECT_EQ(plan.part, f.field_part == 1 ? Part::imaginary : Part::real);
     EXPECT_EQ(!plan.notes.empty(), row.part_note) << f.name;
   }
@@ -283,8 +360,10 @@ TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) 
     int codes[3];
   };
   const Row rows[] = {
-      {4, {true, true, false}, {2, 2, 0}}, {4, {false, false, true}, {0, 0, 1}},
-      {5, {false, false, true}, {0, 0, 2}}, {5, {true, true, true}, {1, 1, 2}},
+      {4, {true, true, false}, {2, 2, 0}},
+      {4, {false, false, true}, {0, 0, 1}},
+      {5, {false, false, true}, {0, 0, 2}},
+      {5, {true, true, true}, {1, 1, 2}},
   };
   for (const Row& row : rows) {
     const Fixture& f = fixtures[row.fixture];
@@ -297,20 +376,23 @@ TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) 
     const ProcessResult part = run_prepare(dir.path(), "part.txt --dir part --json");
     ASSERT_EQ(part.status, 0) << part.err;
     const auto report = nlohmann::json::parse(part.out);
-    EXPECT_EQ(report["control"]["isym"],
-              nlohmann::json({row.codes[0], row.codes[1], row.codes[2]})) << f.name;
+    EXPECT_EQ(report["control"]["isym"], nlohmann::json({row.codes[0], row.codes[1], row.codes[2]}))
+        << f.name;
 
     StorePtr a = converted(dir / "whole", set), b = converted(dir / "part", set);
     ASSERT_EQ(a->Nox * 10000 + a->Noy * 1000 + a->Noz, b->Nox * 10000 + b->Noy * 1000 + b->Noz);
     double largest = 0, deviation = 0;
-    const OutputField* arrays_a[6] = {&a->ExOut, &a->EyOut, &a->EzOut, &a->HxOut, &a->HyOut, &a->HzOut};
-    const OutputField* arrays_b[6] = {&b->ExOut, &b->EyOut, &b->EzOut, &b->HxOut, &b->HyOut, &b->HzOut};
+    const OutputField* arrays_a[6] = {&a->ExOut, &a->EyOut, &a->EzOut,
+                                      &a->HxOut, &a->HyOut, &a->HzOut};
+    const OutputField* arrays_b[6] = {&b->ExOut, &b->EyOut, &b->EzOut,
+                                      &b->HxOut, &b->HyOut, &b->HzOut};
     for (int c = 0; c < 6; ++c) {
       for (int k = 1; k <= a->Noz; ++k) {
         for (int j = 1; j <= a->Noy; ++j) {
           for (int i = 1; i <= a->Nox; ++i) {
             largest = std::max(largest, std::abs((*arrays_a[c])(i, j, k)));
-            deviation = std::max(deviation, std::abs((*arrays_a[c])(i, j, k) - (*arrays_b[c])(i, j, k)));
+            deviation =
+                std::max(deviation, std::abs((*arrays_a[c])(i, j, k) - (*arrays_b[c])(i, j, k)));
           }
         }
       }
@@ -334,7 +416,7 @@ TEST(Prepare, KeptSymmetryAndARepeatedLastRecord) {
   const Plan plan = plan_preparation(o);
   EXPECT_EQ(plan.control.ksym[2], 2);
   EXPECT_NEAR(plan.control.d_elm, 0.04, 1e-15);  // the output runs from 0 to d_elm/2
-  EXPECT_EQ(plan.control.counts[2], 7);  // 6 would match the table; counts are odd
+  EXPECT_EQ(plan.control.counts[2], 7);          // 6 would match the table; counts are odd
   EXPECT_EQ(plan.scan.records, 5 * 5 * 6);
   ASSERT_EQ(plan.notes.size(), 1u);
   EXPECT_NE(plan.notes[0].find("repeats the last record"), std::string::npos);
@@ -359,8 +441,8 @@ std::string small_export(int nx = 3, int ny = 3, int nz = 3, double z0 = -1, dou
   for (int k = 0; k < nz; ++k) {
     for (int j = 0; j < ny; ++j) {
       for (int i = 0; i < nx; ++i) {
-        std::snprintf(line, sizeof line, "%g %g %g %g %g %g\n", x0 + i, j - 1.0, z0 + k,
-                      1.0 + i, 2.0 + j, 3.0 + k);
+        std::snprintf(line, sizeof line, "%g %g %g %g %g %g\n", x0 + i, j - 1.0, z0 + k, 1.0 + i,
+                      2.0 + j, 3.0 + k);
         out += line;
       }
     }
@@ -391,7 +473,8 @@ TEST_P(Refusals, StopWithAMessageAndWriteNothing) {
   const RefusalCase& r = GetParam();
   ScratchDir dir;
   write_file(dir / "export.txt", r.export_text);
-  const ProcessResult run = run_prepare(dir.path(), std::string(r.export_name) + " --dir out " + r.arguments);
+  const ProcessResult run =
+      run_prepare(dir.path(), std::string(r.export_name) + " --dir out " + r.arguments);
   EXPECT_EQ(run.status, r.status) << run.err;
   EXPECT_EQ(run.err.rfind("korvane-prepare: ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
@@ -403,7 +486,8 @@ const std::string base = small_export();
 const std::string slanted = [] {
   std::string out = "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n";
   for (int k = 0; k < 3; ++k) {
-    for (int i = 0; i < 3; ++i) out += std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(k) + " 1 1 1\n";
+    for (int i = 0; i < 3; ++i)
+      out += std::to_string(i) + " " + std::to_string(i) + " " + std::to_string(k) + " 1 1 1\n";
   }
   return out;
 }();
@@ -417,16 +501,16 @@ const RefusalCase refusals[] = {
      "'O.5' is not a real number"},
     {"nul_byte", replace(base, "0 -1 -1 2 2 3", std::string("0 -1 -1 2 \0 3", 13)), "", 1,
      "is not a real number"},
-    {"node_given_twice", replace(base, "0 -1 -1 2 2 3\n", "0 -1 -1 2 2 3\n0 -1 -1 2 2 3\n"), "",
-     1, "a node given twice"},
+    {"node_given_twice", replace(base, "0 -1 -1 2 2 3\n", "0 -1 -1 2 2 3\n0 -1 -1 2 2 3\n"), "", 1,
+     "a node given twice"},
     {"plane", small_export(3, 3, 1), "", 1, "a plane of 3 x 3 nodes in x and y"},
     {"line", small_export(3, 1, 1), "", 1, "a line of 3 nodes along x"},
     {"slanted_cut", slanted, "", 1, "slanted cut"},
     {"incomplete", base.substr(0, base.size() - 12), "", 1, "the mesh is incomplete"},
     {"irregular", replace(base, "0 -1 -1 2 2 3", "0.05 -1 -1 2 2 3"), "", 1,
      "not a regular mesh: along x"},
-    {"decreasing", replace(replace(base, "-1 -1 -1 1", "1 -1 -1 1"), "1 -1 -1 3", "-1 -1 -1 3"),
-     "", 1, "decrease along x"},
+    {"decreasing", replace(replace(base, "-1 -1 -1 1", "1 -1 -1 1"), "1 -1 -1 3", "-1 -1 -1 3"), "",
+     1, "decrease along x"},
     {"two_nodes", small_export(3, 3, 2), "", 1, "only 2 nodes along z"},
     {"x_misses_zero", small_export(3, 3, 3, -1, 1), "", 1, "the beam axis x = 0"},
     {"two_fields", replace(base, "Ez [V/m]", "Hz [A/m]"), "", 1, "two fields at once"},
