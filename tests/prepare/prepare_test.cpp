@@ -530,6 +530,24 @@ const RefusalCase refusals[] = {
 INSTANTIATE_TEST_SUITE_P(Exports, Refusals, ::testing::ValuesIn(refusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Prepare, NamedCodesAreCheckedAgainstTheTable) {
+  ScratchDir dir;
+  write_file(dir / "export.txt", make_export(fixtures[0]));  // a z half of code 2
+  // A code the field contradicts is taken, with a warning that gives the figures.
+  ProcessResult run = run_prepare(dir.path(), "export.txt --dir a --symmetry 0 0 1");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: --symmetry names code 1 for z, which the field contradicts"),
+            std::string::npos)
+      << run.err;
+  // A plane where the table does not start at 0 cannot be named.
+  run = run_prepare(dir.path(), "export.txt --dir b --symmetry 1 0 2");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("a symmetry plane needs a table that starts at 0"), std::string::npos);
+  run = run_prepare(dir.path(), "export.txt --dir c --part im");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("the export holds no imaginary parts"), std::string::npos);
+}
+
 TEST(Prepare, RefusesToOverwriteWithoutForce) {
   ScratchDir dir;
   write_file(dir / "export.txt", base);
