@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -45,8 +44,9 @@ void probe_table(FieldStore& s, ListWriter& log) {
   if (status == GroupStatus::bad_value) {
     // A first record that starts with text is most often the column titles of an export
     // saved as it stands.
-    const bool starts_with_text = fault.found == 0 && !fault.token.empty() &&
-                                  std::isalpha(static_cast<unsigned char>(fault.token[0]));
+    const bool starts_with_text =
+        fault.found == 0 && !fault.token.empty() &&
+        std::string_view("0123456789+-.,").find(fault.token[0]) == std::string_view::npos;
     throw IoError(located_message(table_unit, name, 1,
                                   describe_bad_value(fault) +
                                       (starts_with_text
