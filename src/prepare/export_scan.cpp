@@ -121,6 +121,11 @@ class MeshWalk {
       m.lo = nodes.front().first;
       m.hi = nodes.back().first;
       m.step = (m.hi - m.lo) / (m.count - 1);
+      // The second node lay above the first; a last node below it is no mesh either.
+      if (!(m.step > 0)) {
+        refuse(0, std::string("the coordinates along ") + axis_names[a] + " go from " +
+                      figure(m.lo) + " to " + figure(m.hi) + ": not an increasing mesh");
+      }
       for (int i = 0; i < m.count; ++i) {
         const double node = m.lo + i * m.step;
         const Node& n = nodes[static_cast<std::size_t>(i)];

@@ -512,6 +512,15 @@ const RefusalCase refusals[] = {
     {"decreasing", replace(replace(base, "-1 -1 -1 1", "1 -1 -1 1"), "1 -1 -1 3", "-1 -1 -1 3"), "",
      1, "decrease along x"},
     {"two_nodes", small_export(3, 3, 2), "", 1, "only 2 nodes along z"},
+    {"last_node_below_the_first", replace(base, "1 1 1 3 4 5", "-5 1 1 3 4 5"), "", 1,
+     "not a regular mesh"},
+    {"last_plane_below_the_first",
+     small_export(3, 3, 2, 0) +
+         [] {
+           const std::string plane = small_export(3, 3, 1, -5);
+           return plane.substr(plane.find("-----\n") + 6);
+         }(),
+     "", 1, "not an increasing mesh"},
     {"x_misses_zero", small_export(3, 3, 3, -1, 1), "", 1, "the beam axis x = 0"},
     {"two_fields", replace(base, "Ez [V/m]", "Hz [A/m]"), "", 1, "two fields at once"},
     {"no_field", replace(replace(replace(base, "Ex", "a"), "Ey", "b"), "Ez", "c"), "", 1,
