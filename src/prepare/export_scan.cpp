@@ -57,7 +57,7 @@ struct Node {
 // end, gives each record its node indices, and keeps each node's coordinates.
 class MeshWalk {
  public:
-  MeshWalk(const std::string& file) : file_(file) {}
+  explicit MeshWalk(const std::string& file) : file_(file) {}
 
   // Takes the coordinates of the next record (on line `line`); returns its node indices
   // by axis.
