@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a number of seconds, one job on one core:
-#   fuzz/run.sh TARGET SECONDS        TARGET: group_reader control_file table_import whole_run field_reader
+#   fuzz/run.sh TARGET SECONDS        TARGET: group_reader control_file table_import whole_run field_reader export_reader
 # Needs the fuzz build (cmake --workflow --preset fuzz). New inputs go to
 # build/fuzz-corpus/TARGET (the checked-in seeds in fuzz/corpus/TARGET stay as they are),
 # crashes to build/fuzz-artifacts/, libFuzzer's log to build/fuzz-logs/TARGET.log.
 set -euo pipefail
-target=${1:?target: group_reader, control_file, table_import, whole_run or field_reader}
+target=${1:?target: group_reader, control_file, table_import, whole_run, field_reader or export_reader}
 seconds=${2:?seconds}
 root=$(cd "$(dirname "$0")/.." && pwd)
 binary=$root/build/fuzz/fuzz/fuzz_$target

@@ -117,6 +117,12 @@ struct Example {
     bool imaginary;                 // 9 values a record instead of 6
     Vec3 (*field)(double, double, double);
     double tolerance;               // of the check, relative to the peak
+    // The same export as the solver saves it, for korvane-prepare: the two header lines,
+    // CR LF line ends, real and imaginary parts interleaved (zero imaginary parts).
+    const char* raw_export;
+    const char* length_unit;
+    const char* field_letter;
+    const char* field_unit;
 };
 
 const Example kExamples[] = {
@@ -134,6 +140,7 @@ const Example kExamples[] = {
         true,
         quadrupole_field,
         1e-9,
+        "quadrupole_export.txt", "mm", "B", "T",
     },
     {
         "rf_gap",
@@ -149,6 +156,7 @@ const Example kExamples[] = {
         false,
         rf_gap_field,
         5e-4,
+        "rf_gap_export.txt", "m", "E", "V/m",
     },
 };
 
@@ -239,9 +247,40 @@ void append_value(std::string& out, double v)
     out += buf;
 }
 
-std::string export_table(const Example& e)
+// The column titles of the solver's header: "x [mm]", "BxRe [T]" and the like, each
+// left-aligned in the width of its column.
+std::string raw_header(const Example& e)
 {
     std::string out;
+    auto title = [&out](const std::string& text) {
+        std::string padded = text;
+        padded.resize(std::max<std::size_t>(padded.size() + 1, 18), ' ');
+        out += padded;
+    };
+    for (const char* axis : {"x", "y", "z"}) {
+        title(std::string(axis) + " [" + e.length_unit + "]");
+    }
+    for (const char* axis : {"x", "y", "z"}) {
+        const std::string name = std::string(e.field_letter) + axis;
+        if (e.imaginary) {
+            title(name + "Re [" + e.field_unit + "]");
+            title(name + "Im [" + e.field_unit + "]");
+        } else {
+            title(name + " [" + e.field_unit + "]");
+        }
+    }
+    out += "\r\n";
+    out += std::string(out.size() - 3, '-');
+    out += "\r\n";
+    return out;
+}
+
+// The headerless table korvane reads (raw = false), or the export as the solver saves it
+// (raw = true): the same nodes and values, with the header, CR LF line ends and
+// interleaved parts whose imaginary ones are zero.
+std::string export_table(const Example& e, bool raw)
+{
+    std::string out = raw ? raw_header(e) : "";
     std::array<int, 3> idx{};   // node index per axis
     const int slow = e.loop[0];
     const int mid = e.loop[1];
@@ -261,6 +300,16 @@ std::string export_table(const Example& e)
                     metres[a] = std::strtod(buf, nullptr) * e.cscale;
                 }
                 const Vec3 v = e.field(metres[0], metres[1], metres[2]);
+                if (raw) {
+                    for (double c : v) {
+                        append_value(out, c);
+                        if (e.imaginary) {
+                            append_value(out, 0.0);
+                        }
+                    }
+                    out += "\r\n";
+                    continue;
+                }
                 for (double c : v) {
                     append_value(out, c);
                 }
@@ -288,7 +337,8 @@ int generate(const std::filesystem::path& root)
             return 2;
         }
         if (!write_file(dir / "korvane.dat", control_file(e)) ||
-            !write_file(dir / e.table, export_table(e))) {
+            !write_file(dir / e.table, export_table(e, false)) ||
+            !write_file(dir / e.raw_export, export_table(e, true))) {
             return 2;
         }
     }

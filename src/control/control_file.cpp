@@ -3,38 +3,43 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control/control_records.h"
 #include "textio/errors.h"
 #include "textio/group_reader.h"
 
 namespace korvane {
 
+static_assert(control_records[isym_record].count == 3 && control_records[ksym_record].count == 3 &&
+              control_records[counts_record].count == 3);
+
 void read_control_file(FieldStore& s, const char* path) {
   GroupReader in(control_unit, path);
-  in.skip_record("record 1 (title)");
-  in.skip_record("record 2 (title)");
+  const auto what = [](ControlRecordIndex index) { return control_records[index].what; };
+  in.skip_record(what(title_1_record));
+  in.skip_record(what(title_2_record));
 
-  std::string_view name = in.read_text_record("record 3 (table name)");
+  std::string_view name = in.read_text_record(what(table_record));
   const std::size_t kept = std::min<std::size_t>(name.size(), name_length);
   s.fname.fill(' ');
   std::memcpy(s.fname.data(), name.data(), kept);
 
   // A group of three integers, one for each axis.
-  auto read_axes = [&in](std::int32_t& x, std::int32_t& y, std::int32_t& z,
-                         std::string_view what) {
+  auto read_axes = [&](std::int32_t& x, std::int32_t& y, std::int32_t& z,
+                       ControlRecordIndex index) {
     std::int32_t values[3];
-    in.read_integers(values, 3, what);
+    in.read_integers(values, 3, what(index));
     x = values[0], y = values[1], z = values[2];
   };
-  in.read_integers(&s.ifield, 1, "ifield");
-  read_axes(s.isym_x, s.isym_y, s.isym_z, "isym_x, isym_y, isym_z");
-  in.read_integers(&s.nfile, 1, "nfile");
-  in.read_integers(&s.ifmt, 1, "ifmt");
-  read_axes(s.ksym_x, s.ksym_y, s.ksym_z, "ksym_x, ksym_y, ksym_z");
-  in.read_reals(&s.d_elm, 1, "d_elm");
-  in.read_reals(&s.aper, 1, "aper");
-  in.read_reals(&s.fscale, 1, "fscale");
-  in.read_reals(&s.cscale, 1, "cscale");
-  read_axes(s.Nox, s.Noy, s.Noz, "Nox, Noy, Noz");
+  in.read_integers(&s.ifield, 1, what(ifield_record));
+  read_axes(s.isym_x, s.isym_y, s.isym_z, isym_record);
+  in.read_integers(&s.nfile, 1, what(nfile_record));
+  in.read_integers(&s.ifmt, 1, what(ifmt_record));
+  read_axes(s.ksym_x, s.ksym_y, s.ksym_z, ksym_record);
+  in.read_reals(&s.d_elm, 1, what(d_elm_record));
+  in.read_reals(&s.aper, 1, what(aper_record));
+  in.read_reals(&s.fscale, 1, what(fscale_record));
+  in.read_reals(&s.cscale, 1, what(cscale_record));
+  read_axes(s.Nox, s.Noy, s.Noz, counts_record);
 }
 
 void check_control_values(const FieldStore& s) {

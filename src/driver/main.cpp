@@ -1,5 +1,8 @@
 // korvane: converts an exported 3D field table into a PELIX 3D field file, driven by
 // "korvane.dat" in the working directory.
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,30 +21,17 @@ class StandardErrorWarnings : public korvane::Warnings {
 };
 
 constexpr const char* usage =
-    "usage: korvane [--help | --version]\n"
+    "usage: korvane [-C DIR | --help | --version]\n"
     "\n"
     "Converts an exported 3D field table into a PELIX 3D field file. Run without\n"
     "arguments in a folder holding the control file korvane.dat; the tool reads it and\n"
     "the export table it names, writes the run log korvane.log and the field file\n"
-    "eh_EMS.#NN there. Exit status: 0 done, 1 fatal stop, 2 input/output error.\n"
+    "eh_EMS.#NN there. With -C DIR it runs in DIR instead of the working directory.\n"
+    "Exit status: 0 done, 1 fatal stop, 2 input/output error.\n"
     "The user guide is docs/guide.md in the korvane sources.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc > 1) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-      std::fputs(usage, stdout);
-      return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-      std::printf("korvane %s\n", KORVANE_VERSION);
-      return 0;
-    }
-    std::fprintf(stderr, "korvane: unknown argument '%s' (korvane takes none; see --help)\n",
-                 argv[1]);
-    return 2;
-  }
+// One conversion in the working directory; the exit status.
+int run() {
   // Past a file-size limit a write must fail as an error the run reports and cleans up
   // after (no temporary left, the log kept), not end the process as SIGXFSZ would.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -55,4 +45,34 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvane: %s\n", error.what());
     return 2;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+      std::printf("korvane %s\n", KORVANE_VERSION);
+      return 0;
+    }
+    // As make -C and git -C: the run takes DIR for its working directory, so that
+    // "korvane-prepare export.txt --dir case && korvane -C case" works from anywhere.
+    if (argc == 3 && std::strcmp(argv[1], "-C") == 0) {
+      if (::chdir(argv[2]) != 0) {
+        std::fprintf(stderr, "korvane: cannot enter the folder '%s': %s\n",
+                     korvane::printable(argv[2]).c_str(), std::strerror(errno));
+        return 2;
+      }
+      return run();
+    }
+    std::fprintf(stderr,
+                 "korvane: unknown argument '%s' (korvane takes only -C DIR; see --help)\n",
+                 korvane::printable(argv[1]).c_str());
+    return 2;
+  }
+  return run();
 }

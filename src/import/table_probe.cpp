@@ -12,8 +12,16 @@ namespace {
 // A first record that holds something other than a number where one is needed.
 [[noreturn]] void reject_first_record(const std::string& name, const GroupFault& fault,
                                       std::string_view record) {
+  // A first record that starts with text is most often the column titles of an export
+  // saved as it stands.
+  const bool starts_with_text =
+      fault.found == 0 && !fault.token.empty() &&
+      std::string_view("0123456789+-.,").find(fault.token[0]) == std::string_view::npos;
   const std::string what =
-      describe_bad_value(fault) + " (the first record must hold numbers only)";
+      describe_bad_value(fault) +
+      (starts_with_text ? " (the first record must hold numbers only; korvane-prepare reads an "
+                          "export with its header)"
+                        : " (the first record must hold numbers only)");
   throw IoError(TextPlace{"korvane", table_unit, name, 1}.message(what, record, fault.column));
 }
 

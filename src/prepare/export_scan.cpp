@@ -1,0 +1,325 @@
+#include "prepare/export_scan.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "prepare/export_records.h"
+#include "textio/errors.h"
+#include "textio/group_reader.h"
+#include "textio/line_reader.h"
+
+namespace korvane::prepare {
+namespace {
+
+// More than this fraction of a step between a coordinate and its node is not a regular
+// mesh; the converter warns at the same figure.
+constexpr double irregular_fraction = 0.01;
+
+bool has_letter(std::string_view line) {
+  for (char c : line) {
+    if (std::isalpha(static_cast<unsigned char>(c))) return true;
+  }
+  return false;
+}
+
+std::string percent(double fraction) { return figure(fraction * 100.0) + " %"; }
+
+// A weight in [0.5, 1.5) that depends only on the position of a node up to its mirror
+// image in the plane `axis` = 0: on |c[axis]| and the other two coordinates, as read.
+double mirror_weight(const double c[3], int axis) {
+  auto bits = [](double v) {
+    std::uint64_t u;
+    v += 0.0;  // -0 and +0 are one position
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+  };
+  // splitmix64's finaliser, which carries every input bit into the high bits kept below.
+  auto mix = [](std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  };
+  std::uint64_t u = mix(bits(std::abs(c[axis])));
+  u = mix(u ^ bits(c[(axis + 1) % 3]));
+  u = mix(u ^ bits(c[(axis + 2) % 3]));
+  return 0.5 + static_cast<double>(u >> 11) * 0x1.0p-53;
+}
+
+// One node of an axis: the coordinate it was first given with, and the extremes of every
+// coordinate given for it since.
+struct Node {
+  double first, low, high;
+};
+
+// Follows the records through the mesh: finds the loop order and the counts as the runs
+// end, gives each record its node indices, and keeps each node's coordinates.
+class MeshWalk {
+ public:
+  explicit MeshWalk(const std::string& file) : file_(file) {}
+
+  // Takes the coordinates of the next record (on line `line`); returns its node indices
+  // by axis.
+  const int* place(const double c[3], long line) {
+    if (records_ == 0) {
+      for (int a = 0; a < 3; ++a) {
+        first_[a] = c[a];
+        nodes_[a].push_back({c[a], c[a], c[a]});
+      }
+      ++records_;
+      return index_;
+    }
+    if (known_ == 3 || !discover(c, line)) advance();
+    for (int role = 0; role < known_; ++role) {
+      const int a = order_[role];
+      auto& nodes = nodes_[a];
+      const auto i = static_cast<std::size_t>(index_[a]);
+      if (i == nodes.size()) {
+        nodes.push_back({c[a], c[a], c[a]});
+      } else {
+        nodes[i].low = std::min(nodes[i].low, c[a]);
+        nodes[i].high = std::max(nodes[i].high, c[a]);
+      }
+    }
+    ++records_;
+    return index_;
+  }
+
+  long records() const { return records_; }
+
+  // Checks that the records made a whole regular 3D mesh and fills the scan's mesh.
+  void finish(ExportScan& scan) const {
+    if (known_ < 2) {
+      refuse(0, known_ == 0 ? "every record gives the same node: not a 3D mesh"
+                            : "a line of " + std::to_string(records_) + " nodes along " +
+                                  axis_names[order_[0]] + ", not a 3D mesh");
+    }
+    if (known_ < 3) {
+      const int flat = 3 - order_[0] - order_[1];
+      refuse(0, "a plane of " + std::to_string(run_[0]) + " x " +
+                    std::to_string(records_ / run_[0]) + " nodes in " + axis_names[order_[0]] +
+                    " and " + axis_names[order_[1]] + ", with " + axis_names[flat] + " = " +
+                    figure(first_[flat]) + " in every record: not a 3D mesh");
+    }
+    const long plane = run_[1];
+    if (records_ % plane != 0) {
+      refuse(0, std::to_string(records_) + " records are not whole planes of " +
+                    std::to_string(run_[0]) + " x " + std::to_string(plane / run_[0]) +
+                    " nodes: the mesh is incomplete (" + std::to_string(records_ / plane) +
+                    " planes and " + std::to_string(records_ % plane) + " records)");
+    }
+    for (int role = 0; role < 3; ++role) scan.order[role] = order_[role];
+    for (int a = 0; a < 3; ++a) {
+      const auto& nodes = nodes_[a];
+      AxisMesh& m = scan.axis[a];
+      m.count = static_cast<int>(nodes.size());
+      if (m.count < 3) {
+        refuse(0, "only " + std::to_string(m.count) + " nodes along " + axis_names[a] +
+                      "; the converter needs at least 3 along each axis");
+      }
+      m.lo = nodes.front().first;
+      m.hi = nodes.back().first;
+      m.step = (m.hi - m.lo) / (m.count - 1);
+      // The second node lay above the first; a last node below it is no mesh either.
+      if (!(m.step > 0)) {
+        refuse(0, std::string("the coordinates along ") + axis_names[a] + " go from " +
+                      figure(m.lo) + " to " + figure(m.hi) + ": not an increasing mesh");
+      }
+      for (int i = 0; i < m.count; ++i) {
+        const double node = m.lo + i * m.step;
+        const Node& n = nodes[static_cast<std::size_t>(i)];
+        const double off = std::max(std::abs(n.low - node), std::abs(n.high - node)) / m.step;
+        if (!(off <= m.deviation)) {
+          m.deviation = off;
+          m.worst_node = i;
+        }
+      }
+      if (!(m.deviation <= irregular_fraction)) {
+        refuse(0, "not a regular mesh: along " + std::string(axis_names[a]) + " (" +
+                      std::to_string(m.count) + " nodes from " + figure(m.lo) + " to " +
+                      figure(m.hi) + ", step " + figure(m.step) + ") a coordinate lies " +
+                      percent(m.deviation) + " of a step from node " +
+                      std::to_string(m.worst_node + 1) + " (more than " +
+                      percent(irregular_fraction) + " is irregular)");
+      }
+    }
+  }
+
+ private:
+  [[noreturn]] void refuse(long line, const std::string& what) const {
+    throw Refusal(TextPlace{"", 0, file_, line}.message(what));
+  }
+
+  // Finds the next axis of the loop order when a record first leaves the run so far, and
+  // gives that record its indices; false when the record stays in the run.
+  bool discover(const double c[3], long line) {
+    int moved[3];
+    int count = 0;
+    for (int a = 0; a < 3; ++a) {
+      bool known = false;
+      for (int role = 0; role < known_; ++role) known = known || order_[role] == a;
+      if (!known && c[a] != first_[a]) moved[count++] = a;
+    }
+    if (count == 0) return false;
+    if (count > 1) {
+      refuse(line, std::string(axis_names[moved[0]]) + " and " + axis_names[moved[1]] +
+                       " change together from the first record: not a mesh along the axes"
+                       " (a slanted cut?)");
+    }
+    const int a = moved[0];
+    if (c[a] < first_[a]) {
+      refuse(line, std::string("the coordinates decrease along ") + axis_names[a] + " (from " +
+                       figure(first_[a]) + " to " + figure(c[a]) +
+                       "); export with increasing coordinates");
+    }
+    if (known_ == 1) run_[0] = records_;
+    if (known_ == 2) {
+      if (records_ % run_[0] != 0) {
+        refuse(line, std::string(axis_names[a]) + " changes after " + std::to_string(records_) +
+                         " records, not after whole runs of " + std::to_string(run_[0]) +
+                         ": the mesh is incomplete or irregular");
+      }
+      run_[1] = records_;
+    }
+    order_[known_++] = a;
+    // The record is node 1 of the new axis and node 0 of every faster one.
+    for (int role = 0; role + 1 < known_; ++role) index_[order_[role]] = 0;
+    index_[a] = 1;
+    return true;
+  }
+
+  // The indices of the record being placed, from those of the record before: the fastest
+  // axis counts up and carries into the next at the end of its run; the slowest axis found
+  // so far has no known run and only counts up.
+  void advance() {
+    for (int role = 0; role < known_; ++role) {
+      const int a = order_[role];
+      ++index_[a];
+      if (role == known_ - 1 || index_[a] < run_length(role)) return;
+      index_[a] = 0;
+    }
+  }
+
+  long run_length(int role) const { return role == 0 ? run_[0] : run_[role] / run_[role - 1]; }
+
+  std::string file_;
+  long records_ = 0;
+  double first_[3] = {};
+  int order_[3] = {0, 0, 0};
+  int known_ = 0;         // axes of the loop order found so far
+  long run_[2] = {0, 0};  // records in a run of the fastest axis, and in a plane
+  int index_[3] = {0, 0, 0};
+  std::vector<Node> nodes_[3];
+};
+
+}  // namespace
+
+std::string describe_order(const int order[3]) {
+  return std::string(axis_names[order[0]]) + " fastest, then " + axis_names[order[1]] + ", then " +
+         axis_names[order[2]];
+}
+
+ExportScan scan_export(const std::string& path) {
+  ExportScan scan;
+  LineReader lines(0, path);
+  std::string_view line;
+  // The header: every line before the first that starts with a number.
+  std::string titles;
+  bool found = false;
+  while (lines.next(line)) {
+    std::string_view first;
+    TokenScanner scanner(line);
+    if (!scanner.next_token(first)) continue;
+    double value;
+    if (parse_real(first, value) == TokenStatus::ok) {
+      found = true;
+      break;
+    }
+    ++scan.header_lines;
+    if (titles.empty() && has_letter(line)) titles = std::string(line);
+  }
+  const TextPlace place{"", 0, path, lines.line_number()};
+  if (!found) {
+    throw Refusal(TextPlace{"", 0, path, 0}.message(
+        scan.header_lines == 0 ? "the export holds no record"
+                               : "the export holds a header and no record"));
+  }
+  scan.first_record_line = lines.line_number();
+  scan.header_lines = scan.first_record_line - 1;
+  try {
+    if (titles.empty()) {
+      scan.layout = headerless_layout(static_cast<int>(count_tokens(line)));
+    } else {
+      scan.header = titles;
+      scan.layout = read_header(titles);
+    }
+  } catch (const Refusal& refusal) {
+    throw Refusal(place.message(refusal.what()));
+  }
+
+  RecordSplitter split(path, scan.layout);
+  MeshWalk mesh(path);
+  const ColumnLayout& cols = scan.layout;
+  const bool imaginary = cols.has_imaginary();
+  double previous[9] = {};
+  long pending_repeat = 0;
+  do {
+    if (!split.split(line, lines.line_number())) continue;  // an empty line
+    double v[9];                                            // x y z, real parts, imaginary parts
+    for (int a = 0; a < 3; ++a) {
+      v[a] = split.number(cols.coordinate[a]);
+      v[3 + a] = split.number(cols.real[a]);
+      v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
+    }
+    scan.widest_record = std::max(scan.widest_record, line.size());
+    if (pending_repeat != 0) {
+      throw Refusal(TextPlace{"", 0, path, pending_repeat}.message(
+          "a node given twice: the record repeats the node of the line before"));
+    }
+    if (mesh.records() > 0 && v[0] == previous[0] && v[1] == previous[1] && v[2] == previous[2]) {
+      // Some exports repeat the last record once at the end; anywhere else it is a fault.
+      bool same = true;
+      for (int n = 3; n < 9; ++n) same = same && v[n] == previous[n];
+      if (!same) {
+        throw Refusal(TextPlace{"", 0, path, lines.line_number()}.message(
+            "a node given twice, with other values: the record repeats the node of the line "
+            "before"));
+      }
+      pending_repeat = lines.line_number();
+      continue;
+    }
+    std::copy(v, v + 9, previous);
+    const int* index = mesh.place(v, lines.line_number());
+    double weight[3], signed_weight[3];
+    for (int a = 0; a < 3; ++a) {
+      weight[a] = mirror_weight(v, a);
+      signed_weight[a] = v[a] > 0 ? weight[a] : v[a] < 0 ? -weight[a] : 0.0;
+    }
+    for (int part = 0; part < (imaginary ? 2 : 1); ++part) {
+      const double* f = v + 3 + 3 * part;
+      for (int a = 0; a < 3; ++a) {
+        for (int k = 0; k < 3; ++k) {
+          scan.odd_sum[part][a][k] += weight[a] * f[k];
+          scan.even_sum[part][a][k] += signed_weight[a] * f[k];
+          scan.parity_scale[part][a][k] += weight[a] * std::abs(f[k]);
+        }
+      }
+      for (int k = 0; k < 3; ++k) {
+        const double size = std::abs(f[k]);
+        scan.largest[part][k] = std::max(scan.largest[part][k], size);
+        for (int a = 0; a < 3; ++a) {
+          if (index[a] == 0) {
+            scan.largest_on_plane[a][part][k] = std::max(scan.largest_on_plane[a][part][k], size);
+          }
+        }
+      }
+    }
+  } while (lines.next(line));
+  scan.repeat_line = pending_repeat;
+  scan.records = mesh.records();
+  mesh.finish(scan);
+  return scan;
+}
+
+}  // namespace korvane::prepare

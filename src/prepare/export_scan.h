@@ -1,0 +1,61 @@
+// The first pass over a solver export: its header, its columns, the regular mesh its
+// records lie on, and the figures of the field that the symmetry and the part are chosen
+// from. The export is streamed line by line; nothing of it is held.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "prepare/export_columns.h"
+
+namespace korvane::prepare {
+
+struct AxisMesh {
+  int count = 0;
+  double lo = 0, hi = 0, step = 0;  // in the export's length unit
+  double deviation = 0;             // largest distance of a coordinate from its node, in steps
+  int worst_node = 0;               // where that distance was found (from 0)
+};
+
+inline constexpr int real_part = 0;
+inline constexpr int imaginary_part = 1;
+
+struct ExportScan {
+  long header_lines = 0;       // lines before the first record
+  std::string header;          // the line of column titles ("" without a header)
+  long first_record_line = 0;  // line of the first record (from 1)
+  ColumnLayout layout;
+
+  long records = 0;               // records on the mesh, a dropped repeat not counted
+  long repeat_line = 0;           // line of the exact repeat of the last record, dropped (0: none)
+  int order[3] = {0, 1, 2};       // axes from the fastest to the slowest
+  AxisMesh axis[3];               // x, y, z
+  std::size_t widest_record = 0;  // characters of the longest record line
+
+  // Largest absolute value of each component, per part, over the whole table, and over the
+  // nodes of the first plane of each axis (the nodes whose index on that axis is 0).
+  double largest[2][3] = {};
+  double largest_on_plane[3][2][3] = {};
+
+  // The parity of each component about each plane x, y, z = 0, per part, from weighted sums
+  // over all records: with a weight that is the same for a node and its mirror image,
+  // sum(w f) vanishes for an odd component and sum(w sign f) for an even one; scale is
+  // sum(w |f|). Meaningful for an axis whose nodes lie symmetric about 0.
+  double odd_sum[2][3][3] = {};  // [part][axis][component]
+  double even_sum[2][3][3] = {};
+  double parity_scale[2][3][3] = {};
+};
+
+// Reads the export at `path`; a file without a header is read with the columns korvane
+// itself assumes. Throws Refusal, located at the file and the
+// line, for anything that makes the export unusable: a header that cannot be read, a record
+// that is short or holds text where a number belongs, a line, plane or slanted cut, an
+// incomplete or irregular mesh, a node given twice, coordinates that decrease, fewer than
+// 3 nodes along an axis. Throws IoError when the file cannot be read.
+ExportScan scan_export(const std::string& path);
+
+// "z fastest, then y, then x".
+std::string describe_order(const int order[3]);
+
+}  // namespace korvane::prepare

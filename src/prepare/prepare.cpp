@@ -1,0 +1,293 @@
+#include "prepare/prepare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "textio/errors.h"
+
+namespace korvane::prepare {
+namespace fs = std::filesystem;
+namespace {
+
+// The converter's output arrays: the drafted counts never exceed them.
+constexpr int largest_counts[3] = {25, 25, 201};
+// The converter keeps the first 132 characters of the table's name.
+constexpr std::size_t longest_name = 132;
+
+[[noreturn]] void refuse(const std::string& what) { throw Refusal(what); }
+
+LengthUnit length_unit(const Options& o, const ExportScan& scan) {
+  const std::string name = o.length_unit.value_or(scan.layout.length_unit);
+  std::optional<LengthUnit> unit = find_length_unit(name);
+  if (!unit) {
+    refuse("the coordinates' unit " + quoted_token(name) +
+           " is not one of m, cm, mm, um, in; name it with --length-unit");
+  }
+  return *unit;
+}
+
+FieldUnit field_unit(const Options& o, const ExportScan& scan) {
+  const std::string name = o.field_unit.value_or(scan.layout.field_unit);
+  std::optional<FieldUnit> unit = find_field_unit(name);
+  if (!unit) {
+    refuse("the field's unit " + quoted_token(name) +
+           " is not one of V/m, kV/m, MV/m, V/cm, A/m, kA/m, T, mT, G, Vs/m^2, Wb/m^2;"
+           " name it with --field-unit");
+  }
+  if (scan.layout.kind && *scan.layout.kind != unit->kind) {
+    refuse(std::string("the header names the field ") + field_letter(*scan.layout.kind) +
+           ", but its unit " + quoted_token(name) + " is the unit of " + field_letter(unit->kind));
+  }
+  return *unit;
+}
+
+double largest_of(const double values[3]) { return std::max({values[0], values[1], values[2]}); }
+
+// The part of the field to write: the one asked for, else the one that is not zero.
+Part choose_part(const Options& o, Plan& plan) {
+  const ExportScan& scan = plan.scan;
+  const bool has_imaginary = scan.layout.has_imaginary();
+  if (o.part) {
+    if (*o.part == Part::imaginary && !has_imaginary) {
+      refuse("--part im: the export holds no imaginary parts");
+    }
+    return *o.part;
+  }
+  if (!has_imaginary) return Part::real;
+  const double re = largest_of(scan.largest[real_part]);
+  const double im = largest_of(scan.largest[imaginary_part]);
+  const double zero_re = re <= o.tolerance * im, zero_im = im <= o.tolerance * re;
+  if (zero_re && !zero_im) {
+    plan.notes.push_back("the real parts are zero everywhere (largest " + figure(re) +
+                         ", imaginary " + figure(im) + "): the imaginary parts are written");
+    return Part::imaginary;
+  }
+  if (!zero_re && !zero_im) {
+    plan.notes.push_back("both parts hold a field (largest real " + figure(re) + ", imaginary " +
+                         figure(im) + "): the real parts are written; --part im gives the other");
+  }
+  return Part::real;
+}
+
+// Where the table lies along each axis, and the codes of the planes it starts at.
+void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
+  const ExportScan& scan = plan.scan;
+  const int part = plan.part == Part::real ? real_part : imaginary_part;
+  plan.largest = largest_of(scan.largest[part]);
+  const double zero = o.tolerance * plan.largest;
+  for (int a = 0; a < 3; ++a) {
+    const AxisMesh& m = scan.axis[a];
+    const double near = 0.01 * m.step;
+    const std::string range =
+        std::string(axis_names[a]) + " from " + figure(m.lo) + " to " + figure(m.hi);
+    if (std::abs(m.lo) <= near) {
+      plan.region[a] = Region::half;
+    } else if (m.lo < 0 && m.hi > near) {
+      plan.region[a] = Region::whole;
+    } else if (a == 2) {
+      plan.region[a] = Region::offset;
+    } else {
+      refuse("the table covers " + range + ": the beam axis " + axis_names[a] +
+             " = 0 must lie in the table or on its edge, with the table on the side from 0 up");
+    }
+    codes[a] = 0;
+    if (plan.region[a] != Region::half) {
+      if (o.symmetry && (*o.symmetry)[static_cast<std::size_t>(a)] != 0) {
+        refuse("--symmetry names code " +
+               std::to_string((*o.symmetry)[static_cast<std::size_t>(a)]) + " for " +
+               axis_names[a] + ", but the table covers " + range +
+               ": a symmetry plane needs a table that starts at 0");
+      }
+      continue;
+    }
+    const double* f = scan.largest_on_plane[a][part];
+    const double normal = f[a];
+    const double tangential = std::max(f[(a + 1) % 3], f[(a + 2) % 3]);
+    plan.normal_on_plane[a] = normal;
+    plan.tangential_on_plane[a] = tangential;
+    const bool normal_zero = normal <= zero, tangential_zero = tangential <= zero;
+    const std::string figures =
+        "on the plane " + std::string(axis_names[a]) + " = 0 the normal component reaches " +
+        figure(normal) + " and the tangential ones " + figure(tangential) + "; zero is at most " +
+        figure(zero) + " (--tolerance " + figure(o.tolerance) + " of the largest value " +
+        figure(plan.largest) + ")";
+    const int found = normal_zero && !tangential_zero ? 1 : tangential_zero && !normal_zero ? 2 : 0;
+    if (o.symmetry) {
+      const int named = (*o.symmetry)[static_cast<std::size_t>(a)];
+      if (named == 0 && a != 2) {
+        refuse("--symmetry names code 0 for " + std::string(axis_names[a]) +
+               ", but the table covers " + range +
+               ": without a plane at 0 the output region would lie outside the table");
+      }
+      if ((named == 1 && !normal_zero) || (named == 2 && !tangential_zero)) {
+        plan.warnings.push_back("--symmetry names code " + std::to_string(named) + " for " +
+                                axis_names[a] + ", which the field contradicts: " + figures);
+      }
+      codes[a] = named;
+      if (named == 0) plan.region[a] = Region::offset;
+      continue;
+    }
+    if (found == 0) {
+      refuse("cannot tell the symmetry code of the plane " + std::string(axis_names[a]) +
+             " = 0: " + figures + (normal_zero ? "; both vanish" : "; neither vanishes") +
+             ". Name the codes with --symmetry CX CY CZ");
+    }
+    codes[a] = found;
+  }
+}
+
+// What each component shows about the plane at 0 of each whole axis with symmetric nodes.
+void find_parity(const Options& o, Plan& plan) {
+  const ExportScan& scan = plan.scan;
+  const int part = plan.part == Part::real ? real_part : imaginary_part;
+  for (int a = 0; a < 3; ++a) {
+    const AxisMesh& m = scan.axis[a];
+    if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
+    for (int k = 0; k < 3; ++k) {
+      const double scale = scan.parity_scale[part][a][k];
+      std::string& shown = plan.parity[static_cast<std::size_t>(a)][static_cast<std::size_t>(k)];
+      if (scan.largest[part][k] <= o.tolerance * plan.largest) {
+        shown = "zero";
+        continue;
+      }
+      // The sum that does not cancel for a component of the other parity is a sum of
+      // weights of random size, so it may come out small by chance: of the two, the one
+      // that vanishes is the smaller.
+      const double odd = std::abs(scan.odd_sum[part][a][k]);
+      const double even = std::abs(scan.even_sum[part][a][k]);
+      if (odd <= o.tolerance * scale && odd < even) {
+        shown = "odd";
+      } else if (even <= o.tolerance * scale && even < odd) {
+        shown = "even";
+      } else {
+        shown = "neither";
+      }
+    }
+  }
+}
+
+// The smallest odd count whose step over `extent` is no coarser than `step`.
+int output_count(double extent, double step) {
+  // A ratio a rounding above a whole number is that number.
+  const double intervals = std::ceil(extent / step * (1 - 1e-9));
+  long count = static_cast<long>(std::min(intervals, 1e6)) + 1;
+  if (count % 2 == 0) ++count;
+  return static_cast<int>(std::max(count, 3L));
+}
+
+std::string today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
+  return text;
+}
+
+void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
+  ControlDraft& c = plan.control;
+  const ExportScan& scan = plan.scan;
+  const double cscale = plan.length.metres;
+  c.titles[0] = "Drafted by korvane-prepare on " + today() + " from " +
+                printable(fs::path(o.export_path).filename().string());
+  c.titles[1] = std::string(field_letter(plan.field.kind)) + " in " + plan.field.name + ", " +
+                (plan.part == Part::real ? "real" : "imaginary") + " parts, coordinates in " +
+                plan.length.name + ", " + describe_order(scan.order);
+  c.table = o.table;
+  c.ifield = plan.field.kind == FieldKind::electric ? 0 : 1;
+  for (int a = 0; a < 3; ++a) {
+    c.isym[a] = codes[a];
+    c.ksym[a] = o.keep_symmetry ? codes[a] : 0;
+  }
+  c.nfile = o.nfile;
+  c.ifmt = o.format;
+  // Bounds in metres, computed as the converter computes them from the table.
+  double lo[3], hi[3];
+  for (int a = 0; a < 3; ++a) {
+    lo[a] = scan.axis[a].lo * cscale;
+    hi[a] = scan.axis[a].hi * cscale;
+  }
+  double half_width[2];
+  for (int a = 0; a < 2; ++a) half_width[a] = codes[a] != 0 ? hi[a] : std::min(-lo[a], hi[a]);
+  c.aper = std::min(half_width[0], half_width[1]);
+  // A z half is unfolded to twice its length, or kept from z = 0 to d_elm/2.
+  c.d_elm = (hi[2] - lo[2]) * (codes[2] != 0 ? 2 : 1);
+  c.fscale = plan.field.fscale;
+  c.cscale = cscale;
+  const double extent[3] = {c.ksym[0] != 0 ? c.aper : 2 * c.aper,
+                            c.ksym[1] != 0 ? c.aper : 2 * c.aper,
+                            c.ksym[2] != 0 ? c.d_elm / 2 : c.d_elm};
+  for (int a = 0; a < 3; ++a) {
+    const double step = scan.axis[a].step * cscale;
+    const int wanted = output_count(extent[a], step);
+    c.counts[a] = std::min(wanted, largest_counts[a]);
+    if (wanted > largest_counts[a]) {
+      plan.notes.push_back("the output keeps at most " + std::to_string(largest_counts[a]) +
+                           " nodes along " + axis_names[a] + ": its step " +
+                           figure(extent[a] / (c.counts[a] - 1)) +
+                           " m is coarser than the table's " + figure(step) + " m (" +
+                           std::to_string(wanted) + " nodes would match it)");
+    }
+  }
+  c.comments[fscale_record] = plan.field.meaning;
+  c.comments[cscale_record] = "cscale: table coordinates in " + plan.length.name;
+  char file[16];
+  std::snprintf(file, sizeof file, "%02d", o.nfile);
+  c.comments[nfile_record] = std::string("nfile: output file eh_EMS.#") + file;
+}
+
+void check_table_name(const Options& o) {
+  const std::string& name = o.table;
+  if (name.empty() || name.size() > longest_name || name.front() == ' ' || name.back() == ' ' ||
+      name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
+    throw OverwriteError("--table " + quoted_token(name) +
+                         ": the converter reads a name of 1 to 132 characters on one line,"
+                         " without blanks at its ends");
+  }
+}
+
+}  // namespace
+
+Plan plan_preparation(const Options& o) {
+  check_table_name(o);
+  Plan plan;
+  const fs::path dir(o.dir);
+  plan.table_path = (dir / o.table).string();
+  plan.control_path = (dir / "korvane.dat").string();
+  std::error_code error;
+  // The folder may not exist yet, so compare the names resolved as far as they go too.
+  const auto resolved = [&error](const std::string& path) {
+    return fs::weakly_canonical(fs::absolute(path, error).lexically_normal(), error);
+  };
+  if (resolved(plan.table_path) == resolved(o.export_path) ||
+      (fs::exists(plan.table_path, error) &&
+       fs::equivalent(plan.table_path, o.export_path, error))) {
+    throw OverwriteError("the table " + quoted_token(plan.table_path) +
+                         " would overwrite the export; name another with --table");
+  }
+
+  plan.scan = scan_export(o.export_path);
+  const ExportScan& scan = plan.scan;
+  if (!scan.layout.from_header && (!o.length_unit || !o.field_unit)) {
+    refuse("the export " + quoted_token(o.export_path) +
+           " has no header to tell the units: name them with --length-unit and --field-unit");
+  }
+  plan.length = length_unit(o, scan);
+  plan.field = field_unit(o, scan);
+  plan.part = choose_part(o, plan);
+  std::int32_t codes[3];
+  choose_symmetry(o, plan, codes);
+  if (plan.largest == 0) plan.warnings.push_back("the field is zero everywhere");
+  find_parity(o, plan);
+  if (scan.repeat_line != 0) {
+    plan.notes.push_back("line " + std::to_string(scan.repeat_line) +
+                         " repeats the last record exactly; the repeat is dropped");
+  }
+  draft_control(o, plan, codes);
+  return plan;
+}
+
+}  // namespace korvane::prepare

@@ -1,0 +1,75 @@
+// korvane-prepare: from a solver export as saved to the two inputs of the converter, a
+// headerless table and a drafted control file, with a report of what was found and chosen.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/control_records.h"
+#include "prepare/export_scan.h"
+
+namespace korvane::prepare {
+
+enum class Part { real, imaginary };
+
+struct Options {
+  std::string export_path;
+  std::string dir = ".";
+  std::string table = "table.txt";
+  std::optional<std::string> length_unit;  // overrides the header's
+  std::optional<std::string> field_unit;
+  std::optional<Part> part;
+  std::optional<std::array<int, 3>> symmetry;  // codes named by the user
+  double tolerance = 1e-3;
+  int nfile = 1;
+  int format = 1;
+  bool keep_symmetry = false;
+  bool force = false;
+};
+
+// What one axis of the table covers.
+enum class Region { whole, half, offset };
+
+// Everything decided, for the files and the report.
+struct Plan {
+  ExportScan scan;
+  LengthUnit length;
+  FieldUnit field;
+  Part part = Part::real;
+  std::vector<std::string> notes;     // what was chosen without being asked, and why
+  std::vector<std::string> warnings;  // doubtful input that does not stop the preparation
+  Region region[3] = {};
+  // Per axis with a plane at 0: the largest normal and tangential component on it, and the
+  // largest component anywhere (the scale of "zero"), in the export's field unit.
+  double normal_on_plane[3] = {};
+  double tangential_on_plane[3] = {};
+  double largest = 0;
+  // Per whole axis whose nodes lie symmetric about 0, what each component shows about the
+  // plane at 0: "even", "odd", "zero" or "neither" (for the report only).
+  std::array<std::array<std::string, 3>, 3> parity;
+  ControlDraft control;
+  std::string table_path;    // where the table goes
+  std::string control_path;  // where korvane.dat goes
+};
+
+// Reads the export and decides everything; writes nothing. Throws Refusal (status 1) when
+// the export cannot be prepared, IoError when it cannot be read.
+Plan plan_preparation(const Options& options);
+
+// Writes the table and the control file of `plan`, each under a temporary name renamed when
+// complete. Refuses (OverwriteError) an existing file without options.force, before either
+// is written. Throws IoError when a file cannot be read or written.
+void write_preparation(const Plan& plan, const Options& options);
+
+class OverwriteError : public std::runtime_error {
+ public:
+  explicit OverwriteError(const std::string& what) : std::runtime_error(what) {}
+};
+
+// The report, as lines of text and as one JSON object.
+std::string report_text(const Plan& plan);
+std::string report_json(const Plan& plan);
+
+}  // namespace korvane::prepare
