@@ -1,6 +1,7 @@
 # Builds the Debian package and checks what it holds: every tool, its man page, the guides,
 # and a dependency list.
-#   cmake -DBUILD_DIR=... -DSCRATCH=... -DTOOLS="korvane;..." -P check_package.cmake
+#   cmake -DBUILD_DIR=... -DSCRATCH=... -DTOOLS="korvane;..." -DDEPENDS="libstdc++6;..."
+#         -P check_package.cmake
 file(REMOVE_RECURSE "${SCRATCH}")
 execute_process(COMMAND cpack -G DEB --config "${BUILD_DIR}/CPackConfig.cmake" -B "${SCRATCH}"
                 WORKING_DIRECTORY "${BUILD_DIR}" RESULT_VARIABLE status
@@ -22,7 +23,11 @@ foreach(path IN LISTS wanted)
     message(FATAL_ERROR "the package lacks /usr/${path}:\n${contents}")
   endif()
 endforeach()
-if(NOT info MATCHES "\n Depends: [^\n]*libstdc\\+\\+6")
-  message(FATAL_ERROR "the package names no dependencies:\n${info}")
-endif()
+string(REGEX MATCH "\n Depends: [^\n]*" depends "${info}")
+foreach(library IN LISTS DEPENDS)
+  string(FIND "${depends}" "${library}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the package does not depend on ${library}:\n${info}")
+  endif()
+endforeach()
 file(REMOVE_RECURSE "${SCRATCH}")
