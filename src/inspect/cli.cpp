@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "inspect/axis.h"
 #include "inspect/checks.h"
@@ -21,6 +22,7 @@
 #include "output/field_reader.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
+#include "textio/replacing_file.h"
 
 namespace korvane::inspect {
 namespace {
@@ -35,59 +37,40 @@ class OutputError : public std::runtime_error {
 // of that name as it was, and no temporary. Every failure is an OutputError naming the file.
 class OutputFile : public ByteSink {
  public:
-  explicit OutputFile(const std::string& name) : name_(name), temporary_(name + ".partial-XXXXXX") {
-    if (name.find('\0') != std::string::npos) {
-      throw OutputError("cannot create '" + printable(name_) +
-                        "': a file name cannot hold a NUL byte");
-    }
-    const int fd = ::mkstemp(temporary_.data());
-    if (fd < 0) fail("cannot create");
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+  explicit OutputFile(const std::string& name) : replacing_(name) {
+    if (const int error = replacing_.create()) fail("cannot create", error);
+    const int fd = replacing_.release();
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
       const int error = errno;
       ::close(fd);
-      ::unlink(temporary_.c_str());
       fail("cannot create", error);
     }
   }
   ~OutputFile() override {
-    if (file_ != nullptr) {
-      std::fclose(file_);
-      ::unlink(temporary_.c_str());
-    }
+    if (file_ != nullptr) std::fclose(file_);
   }
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   void write(const char* data, std::size_t size) override {
-    if (std::fwrite(data, 1, size, file_) != size) fail("cannot write");
+    if (std::fwrite(data, 1, size, file_) != size) fail("cannot write", errno);
   }
   using ByteSink::write;
 
   void close() {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    if (std::fclose(file) != 0) {
-      const int error = errno;
-      ::unlink(temporary_.c_str());
-      fail("cannot write", error);
-    }
-    if (std::rename(temporary_.c_str(), name_.c_str()) != 0) {
-      const int error = errno;
-      ::unlink(temporary_.c_str());
-      fail("cannot create", error);
-    }
+    if (std::fclose(std::exchange(file_, nullptr)) != 0) fail("cannot write", errno);
+    if (const int error = replacing_.commit()) fail("cannot create", error);
   }
 
  private:
-  [[noreturn]] void fail(const char* action, int error = errno) const {
-    throw OutputError(std::string(action) + " '" + printable(name_) + "': " + std::strerror(error));
+  [[noreturn]] void fail(const char* action, int error) const {
+    const std::string why = error == EINVAL && replacing_.final_name().find('\0') != std::string::npos
+                                ? "a file name cannot hold a NUL byte"
+                                : std::strerror(error);
+    throw OutputError(std::string(action) + " '" + printable(replacing_.final_name()) + "': " + why);
   }
-  std::string name_;
-  std::string temporary_;
+  ReplacingFile replacing_;
   std::FILE* file_ = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include "output/field_records.h"
 #include "symmetry/unfold.h"
 #include "textio/errors.h"
+#include "textio/replacing_file.h"
 
 namespace korvane::inspect {
 namespace {
@@ -132,36 +133,23 @@ std::vector<double> mesh_values(const OutputField& c, int component, const MeshA
   return values;
 }
 
-mode_t creation_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 // Writes under "OUT.partial-XXXXXX" beside the output and renames it over the output only
 // when the library has closed the file, so a failure leaves the old file or none.
 void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
-  std::string temporary = output + ".partial-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
-    throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(errno));
+  ReplacingFile file(output);
+  if (const int error = file.create()) {
+    throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(error));
   }
-  ::close(fd);
-  try {
+  // The library opens the temporary by its name.
+  ::close(file.release());
 #if KORVANE_HDF5
-    write_field_mesh(mesh, temporary, output);
+  write_field_mesh(mesh, file.temporary(), output);
 #else
-    (void)mesh;
-    throw std::runtime_error("cannot write '" + printable(output) + "': built without HDF5");
+  (void)mesh;
+  throw std::runtime_error("cannot write '" + printable(output) + "': built without HDF5");
 #endif
-    ::chmod(temporary.c_str(), creation_mode());
-    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
-      throw std::runtime_error("cannot replace '" + printable(output) +
-                               "': " + std::strerror(errno));
-    }
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
+  if (const int error = file.commit()) {
+    throw std::runtime_error("cannot replace '" + printable(output) + "': " + std::strerror(error));
   }
 }
 

@@ -1,9 +1,5 @@
 // The files of a preparation: the table, streamed from the export a second time, and the
 // drafted control file, each written under a temporary name and renamed when complete.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +9,7 @@
 #include "prepare/prepare.h"
 #include "textio/byte_sink.h"
 #include "textio/line_reader.h"
+#include "textio/replacing_file.h"
 
 namespace korvane::prepare {
 namespace fs = std::filesystem;
@@ -25,27 +22,18 @@ constexpr std::size_t longest_line = 131;
 // failure leaves no half-written file and no temporary behind.
 template <class Body>
 void write_replacing(const std::string& path, Body&& body) {
-  std::string temporary = path + ".partial-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
+  ReplacingFile file(path);
+  if (const int error = file.create()) {
     throw IoError(TextPlace{"korvane-prepare", 0, path, 0}.message(
-        std::string("cannot create the file: ") + std::strerror(errno)));
+        std::string("cannot create the file: ") + std::strerror(error)));
   }
-  try {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    FileSink sink(0, path);
-    sink.adopt(fd);
-    body(sink);
-    sink.close();
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-      throw IoError(TextPlace{"korvane-prepare", 0, path, 0}.message(
-          std::string("cannot rename the file into place: ") + std::strerror(errno)));
-    }
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
+  FileSink sink(0, path);
+  sink.adopt(file.release());
+  body(sink);
+  sink.close();
+  if (const int error = file.commit()) {
+    throw IoError(TextPlace{"korvane-prepare", 0, path, 0}.message(
+        std::string("cannot rename the file into place: ") + std::strerror(error)));
   }
 }
 
