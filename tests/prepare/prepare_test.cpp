@@ -30,21 +30,7 @@ using testing::ScratchDir;
 using testing::write_file;
 
 ProcessResult run_prepare(const fs::path& dir, const std::string& arguments) {
-  ProcessResult result;
-  const fs::path out = dir / ".stdout", err = dir / ".stderr";
-  std::string command = "cd '" + dir.string();
-  command += "' && '" KORVANE_PREPARE_BINARY "' ";
-  command += arguments;
-  command += " >'" + out.string();
-  command += "' 2>'" + err.string();
-  command += "'";
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = read_file(out);
-  result.err = read_file(err);
-  fs::remove(out);
-  fs::remove(err);
-  return result;
+  return testing::run_tool(KORVANE_PREPARE_BINARY, dir, arguments);
 }
 
 // A field in SI units at a point in metres.

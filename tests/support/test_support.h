@@ -52,6 +52,9 @@ inline const std::string log_header =
 
 // Runs the korvane binary in `dir` with the given arguments (none by default).
 ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "");
+// Runs `binary` in `dir` with the given arguments, its output collected.
+ProcessResult run_tool(const std::string& binary, const std::filesystem::path& dir,
+                       const std::string& arguments);
 
 // Collects warnings in memory.
 class CollectedWarnings : public Warnings {
