@@ -2,7 +2,9 @@
 // "korvane.dat" in the working directory.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <exception>
 #include <string>
 
@@ -42,13 +44,21 @@ int main(int argc, char** argv) {
                  argv[1]);
     return 2;
   }
+  // Settled before any file is opened: a bad setting ends the run with nothing touched.
+  int threads = 1;
+  try {
+    threads = korvane::run_threads(std::getenv(korvane::threads_variable));
+  } catch (const std::invalid_argument& error) {
+    std::fprintf(stderr, "korvane: %s\n", error.what());
+    return 2;
+  }
   // Past a file-size limit a write must fail as an error the run reports and cleans up
   // after (no temporary left, the log kept), not end the process as SIGXFSZ would.
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     StandardErrorWarnings warnings;
     korvane::StorePtr store = korvane::make_store();
-    korvane::RunOutcome outcome = korvane::run_conversion(*store, warnings);
+    korvane::RunOutcome outcome = korvane::run_conversion(*store, warnings, threads);
     if (outcome.status != 0) std::fprintf(stderr, "%s\n", outcome.message.c_str());
     return outcome.status;
   } catch (const std::exception& error) {

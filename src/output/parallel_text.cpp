@@ -1,0 +1,68 @@
+#include "output/parallel_text.h"
+
+#include <algorithm>
+
+#include "textio/format.h"
+
+namespace korvane {
+
+ParallelTextRecords::ParallelTextRecords(ByteSink& sink, TaskPool& pool)
+    : sink_(sink),
+      pool_(pool),
+      // A few parts a thread, so a thread slowed by others' work holds up little.
+      batch_items_(part_items * 4 * static_cast<std::size_t>(pool.threads())),
+      place_(ListWriter::record_start()) {
+  items_.reserve(batch_items_);
+  part_places_.reserve(batch_items_ / part_items);
+}
+
+void ParallelTextRecords::push(const Item& item) {
+  if (items_.size() % part_items == 0) {
+    if (items_.size() == batch_items_) flush();
+    part_places_.push_back(place_);
+  }
+  items_.push_back(item);
+}
+
+void ParallelTextRecords::begin_record() {
+  push({0.0, 0, Kind::begin});
+  place_ = ListWriter::record_start();
+}
+
+void ParallelTextRecords::integer(std::int32_t value) {
+  push({0.0, value, Kind::integer});
+  ListWriter::advance(place_, integer_width);
+}
+
+void ParallelTextRecords::real(double value) {
+  push({value, 0, Kind::real});
+  ListWriter::advance(place_, real_width);
+}
+
+void ParallelTextRecords::flush() {
+  const std::size_t parts = part_places_.size();
+  if (part_texts_.size() < parts) part_texts_.resize(parts);
+  pool_.run(static_cast<int>(parts), [&](int p) {
+    const std::size_t part = static_cast<std::size_t>(p);
+    StringSink& text = part_texts_[part];
+    text.text.clear();
+    ListWriter out(text);
+    out.carry_on(part_places_[part]);
+    const std::size_t first = part * part_items;
+    const std::size_t last = std::min(first + part_items, items_.size());
+    for (std::size_t n = first; n < last; ++n) {
+      const Item& item = items_[n];
+      switch (item.kind) {
+        case Kind::begin: out.begin_record(); break;
+        case Kind::end: out.end_record(); break;
+        case Kind::integer: out.integer(item.integer); break;
+        case Kind::real: out.real(item.real); break;
+      }
+    }
+  });
+  for (std::size_t part = 0; part < parts; ++part) sink_.write(part_texts_[part].text);
+  items_.clear();
+  part_places_.clear();
+}
+
+}  // namespace korvane
