@@ -106,7 +106,7 @@ void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnin
   warnings.warn(text);
 }
 
-void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool) {
+void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout) {
   GroupReader in(table_unit, table_name(s));
   RecordPlacement placement;
   if (!placement.set_up(s)) return;
@@ -114,7 +114,7 @@ void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool) {
   bool warned = false;
   std::int64_t first = 1;
   if (pool != nullptr && pool->threads() > 1) {
-    first = fill_usual_records(s, placement, in, *pool, warnings, warned);
+    first = fill_usual_records(s, placement, in, *pool, warnings, warned, layout);
   }
 
   int node[3] = {1, 1, 1};

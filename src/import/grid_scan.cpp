@@ -130,9 +130,9 @@ void grid_from_control(FieldStore& s) {
 
 }  // namespace
 
-void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool) {
+void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout) {
   if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
-    ParallelRecords in(table_unit, table_name(s), 3, *pool);
+    ParallelRecords in(table_unit, table_name(s), 3, *pool, layout);
     scan_table(s, in);
   } else if (s.ireim == 1 || s.ireim == 2) {
     GroupReader in(table_unit, table_name(s));
