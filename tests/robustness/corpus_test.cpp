@@ -178,55 +178,64 @@ class MalformedInput : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(MalformedInput, EndsWithItsStatusAndKeepsLogAndEarlierFile) {
   const CorpusCase& c = GetParam();
-  ScratchDir dir;
-  if (c.control != nullptr) fs::copy_file(corpus_dir / c.control, dir / "korvane.dat");
-  if (c.table != nullptr) fs::copy_file(corpus_dir / c.table, dir / "table.txt");
-  if (c.prepare != nullptr) c.prepare(dir.path());
-  write_file(dir / "eh_EMS.#07", earlier_field_file);
+  // Once with one thread and once with the default: the same ends, byte for byte.
+  std::vector<std::string> errors, logs;
+  for (const char* setting : thread_settings) {
+    SCOPED_TRACE(setting);
+    ScratchDir dir;
+    if (c.control != nullptr) fs::copy_file(corpus_dir / c.control, dir / "korvane.dat");
+    if (c.table != nullptr) fs::copy_file(corpus_dir / c.table, dir / "table.txt");
+    if (c.prepare != nullptr) c.prepare(dir.path());
+    write_file(dir / "eh_EMS.#07", earlier_field_file);
 
-  const ProcessResult run = run_korvane(dir.path());
+    const ProcessResult run = run_korvane(dir.path(), "", setting);
 
-  EXPECT_EQ(run.status, c.status) << run.err;
-  EXPECT_EQ(run.out, "");
-  const std::string first_line = run.err.substr(0, run.err.find('\n'));
-  for (const std::string& part : c.first_line) {
-    EXPECT_NE(first_line.find(part), std::string::npos)
-        << "first line of stderr: " << first_line << "\nlacks: " << part;
-  }
-  if (c.status == 1) {
-    // A fatal stop is its message alone, on one line.
-    ASSERT_EQ(c.first_line.size(), 1u);
-    EXPECT_EQ(run.err, c.first_line[0] + "\n");
-  }
-  if (c.status == 2) {
-    EXPECT_EQ(first_line.rfind("korvane: unit ", 0), 0u) << first_line;
-  }
-
-  const std::string log = read_file(dir / "korvane.log");
-  EXPECT_EQ(log.rfind("  mu0 =   1.256637061435917E-002 Gs*m/A \r\n"
-                      "  ------------------------------ \r\n",
-                      0),
-            0u)
-      << log;
-  if (c.log_holds != nullptr) {
-    EXPECT_NE(log.find(c.log_holds), std::string::npos) << log;
-  }
-  EXPECT_EQ(log.find("korvane:"), std::string::npos) << "an error message went into the log";
-  if (c.status == 1) {
-    EXPECT_EQ(log.find(c.first_line[0]), std::string::npos);
-  }
-
-  if (c.status == 0) {
-    EXPECT_NE(read_file(dir / "eh_EMS.#07"), earlier_field_file);
-  } else {
-    EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
-  }
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("eh_EMS.", 0) == 0) {
-      EXPECT_EQ(name, "eh_EMS.#07") << "a stray output file";
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::string first_line = run.err.substr(0, run.err.find('\n'));
+    for (const std::string& part : c.first_line) {
+      EXPECT_NE(first_line.find(part), std::string::npos)
+          << "first line of stderr: " << first_line << "\nlacks: " << part;
     }
+    if (c.status == 1) {
+      // A fatal stop is its message alone, on one line.
+      ASSERT_EQ(c.first_line.size(), 1u);
+      EXPECT_EQ(run.err, c.first_line[0] + "\n");
+    }
+    if (c.status == 2) {
+      EXPECT_EQ(first_line.rfind("korvane: unit ", 0), 0u) << first_line;
+    }
+
+    const std::string log = read_file(dir / "korvane.log");
+    EXPECT_EQ(log.rfind("  mu0 =   1.256637061435917E-002 Gs*m/A \r\n"
+                        "  ------------------------------ \r\n",
+                        0),
+              0u)
+        << log;
+    if (c.log_holds != nullptr) {
+      EXPECT_NE(log.find(c.log_holds), std::string::npos) << log;
+    }
+    EXPECT_EQ(log.find("korvane:"), std::string::npos) << "an error message went into the log";
+    if (c.status == 1) {
+      EXPECT_EQ(log.find(c.first_line[0]), std::string::npos);
+    }
+
+    if (c.status == 0) {
+      EXPECT_NE(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+    } else {
+      EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("eh_EMS.", 0) == 0) {
+        EXPECT_EQ(name, "eh_EMS.#07") << "a stray output file";
+      }
+    }
+    errors.push_back(run.err);
+    logs.push_back(read_file(dir / "korvane.log"));
   }
+  EXPECT_EQ(errors[0], errors[1]);
+  EXPECT_EQ(logs[0], logs[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, MalformedInput, ::testing::ValuesIn(corpus_cases()),

@@ -44,11 +44,12 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-ProcessResult run_korvane(const fs::path& dir, const std::string& arguments) {
+ProcessResult run_korvane(const fs::path& dir, const std::string& arguments,
+                          const std::string& environment) {
   ProcessResult result;
   const fs::path out = dir / ".stdout", err = dir / ".stderr";
-  const std::string command = "cd '" + dir.string() + "' && '" KORVANE_BINARY "' " +
-                              arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+  const std::string command = "cd '" + dir.string() + "' && " + environment +
+                              " '" KORVANE_BINARY "' " + arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
   const int raw = std::system(command.c_str());
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   result.out = read_file(out);

@@ -44,8 +44,14 @@ struct ProcessResult {
   std::string err;
 };
 
-// Runs the korvane binary in `dir` with the given arguments (none by default).
-ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "");
+// Runs the korvane binary in `dir` with the given arguments (none by default) and
+// environment settings ("NAME=value ...", none by default).
+ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "",
+                          const std::string& environment = "");
+
+// The KORVANE_THREADS settings every whole run is tried with: one thread, and the default
+// (every usable processor).
+inline const char* const thread_settings[] = {"KORVANE_THREADS=1", ""};
 
 // Collects warnings in memory.
 class CollectedWarnings : public Warnings {
