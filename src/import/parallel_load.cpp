@@ -1,6 +1,7 @@
 #include "import/parallel_load.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvane {
 namespace {
@@ -12,9 +13,15 @@ unsigned long long offset_of(const LineChunk& chunk, std::string_view line) {
 
 // Lines in a chunk of whole lines (the file's last line may lack its LF).
 std::int64_t count_lines(std::string_view text) {
-  std::int64_t lines = std::count(text.begin(), text.end(), '\n');
-  if (!text.empty() && text.back() != '\n') ++lines;
-  return lines;
+  std::int64_t lines = 0;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // memchr is the library's vector search: far faster than a byte loop.
+  while (const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+    p = static_cast<const char*>(lf) + 1;
+    ++lines;
+  }
+  return p != end ? lines + 1 : lines;
 }
 
 }  // namespace
