@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace korvane {
 namespace {
@@ -66,7 +67,8 @@ void ParallelRecords::hand_over(unsigned long long offset) {
 }
 
 GroupStatus ParallelRecords::try_read_reals(double* values, int n, GroupFault& fault) {
-  while (!sequential_ && n == n_) {
+  if (n != n_) throw std::logic_error("ParallelRecords: a group of another size");
+  while (!sequential_) {
     if (chunk_ < active_chunks_) {
       const Chunk& chunk = chunks_[chunk_];
       if (line_in_chunk_ < chunk.lines) {
@@ -88,7 +90,6 @@ GroupStatus ParallelRecords::try_read_reals(double* values, int n, GroupFault& f
     }
     if (!read_window()) hand_over(file_.next_offset());
   }
-  if (!sequential_) hand_over(file_.next_offset());
   return in_.try_read_reals(values, n, fault);
 }
 
