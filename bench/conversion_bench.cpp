@@ -9,7 +9,6 @@
 //   korvane_bench WORKDIR [REPEATS]
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -213,8 +212,5 @@ int main(int argc, char** argv) {
   std::printf("\nphases of the largest table:\n");
   time_phases(threads);
   time_phases(1);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak resident memory of the benchmark: %.1f MB\n", usage.ru_maxrss / 1024.0);
   return 0;
 }
