@@ -29,7 +29,9 @@ std::int64_t count_lines(std::string_view text) {
 
 ParallelRecords::ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
                                  ChunkLayout layout)
-    : in_(unit, name), file_(name, layout), pool_(pool), n_(n) {}
+    : in_(unit, name), file_(name, layout), pool_(pool), n_(n) {
+  if (n < 1 || n > 9) throw std::logic_error("ParallelRecords: a group of 1 to 9 values");
+}
 
 bool ParallelRecords::read_window() {
   if (!file_.next_window()) return false;
