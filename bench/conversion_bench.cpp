@@ -126,8 +126,13 @@ double whole_run(int threads) {
   return seconds;
 }
 
-// Each phase of one conversion, on a pool of `threads`.
-void time_phases(int threads) {
+// The phases of one conversion, on a pool of `threads`: scan, load, scaling and unfolding,
+// interpolation, field file.
+struct PhaseTimes {
+  std::vector<double> t[5];
+};
+
+void time_phases(int threads, PhaseTimes& times) {
   PrintedWarnings warnings;
   korvane::StorePtr store = korvane::make_store();
   FieldStore& s = *store;
@@ -138,27 +143,30 @@ void time_phases(int threads) {
   korvane::probe_table(s, log);
   auto t = Clock::now();
   korvane::find_input_grid(s, log, &pool);
-  const double scan = seconds_since(t);
+  times.t[0].push_back(seconds_since(t));
   korvane::check_input_grid(s);
   korvane::shift_z(s, log);
   t = Clock::now();
   korvane::fill_grid(s, warnings, &pool);
-  const double load = seconds_since(t);
+  times.t[1].push_back(seconds_since(t));
   t = Clock::now();
   korvane::scale_field(s);
   korvane::unfold_symmetry(s);
   korvane::centre_z(s, log);
-  const double unfold = seconds_since(t);
+  times.t[2].push_back(seconds_since(t));
   t = Clock::now();
   korvane::setup_output_grid(s, log);
   korvane::transfer_field(s, log);
-  const double regrid = seconds_since(t);
+  times.t[3].push_back(seconds_since(t));
   t = Clock::now();
   korvane::write_field_file(s, log, warnings, &pool);
-  const double output = seconds_since(t);
-  std::printf("  %d thread(s): scan %.3f s  load %.3f s  scale+unfold %.3f s  interpolate %.3f s"
-              "  write format 1 %.3f s\n",
-              threads, scan, load, unfold, regrid, output);
+  times.t[4].push_back(seconds_since(t));
+}
+
+void print_phases(int threads, const PhaseTimes& times) {
+  std::printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s |\n", threads,
+              median(times.t[0]), median(times.t[1]), median(times.t[2]), median(times.t[3]),
+              median(times.t[4]));
 }
 
 }  // namespace
@@ -209,8 +217,15 @@ int main(int argc, char** argv) {
                 static_cast<double>(fs::file_size(table)) / 1e6, n.nx * n.ny * n.nz, b, p,
                 p / b, s1, s1 / b, sink == 0.0 ? " " : "");
   }
-  std::printf("\nphases of the largest table:\n");
-  time_phases(threads);
-  time_phases(1);
+  std::printf("\nphases of the largest table (medians):\n\n"
+              "| threads | scan | load | scaling and unfolding | interpolation | format 1 file |\n"
+              "|---|---|---|---|---|---|\n");
+  PhaseTimes parallel_phases, single_phases;
+  for (int r = 0; r < repeats; ++r) {
+    time_phases(threads, parallel_phases);
+    time_phases(1, single_phases);
+  }
+  print_phases(threads, parallel_phases);
+  print_phases(1, single_phases);
   return 0;
 }

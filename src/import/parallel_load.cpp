@@ -41,20 +41,21 @@ bool ParallelRecords::read_window() {
     const LineChunk& chunk = chunks[static_cast<std::size_t>(c)];
     Chunk& out = chunks_[static_cast<std::size_t>(c)];
     out.values.clear();
-    out.lines = 0;
     out.stopped = false;
     std::string_view text = chunk.text, line;
     double values[9];
     GroupFault fault;
+    std::size_t lines = 0;
     while (take_line(text, line)) {
       if (read_reals_from_text(line, values, n_, fault) != GroupStatus::complete) {
         out.stopped = true;
         out.stop_offset = offset_of(chunk, line);
-        return;
+        break;
       }
       out.values.insert(out.values.end(), values, values + n_);
-      ++out.lines;
+      ++lines;
     }
+    out.lines = lines;
   });
   active_chunks_ = chunks.size();
   chunk_ = 0;
@@ -98,7 +99,8 @@ GroupStatus ParallelRecords::try_read_reals(double* values, int n, GroupFault& f
 std::int64_t fill_usual_records(FieldStore& s, const RecordPlacement& placement,
                                 GroupReader& in, TaskPool& pool, Warnings& warnings,
                                 bool& warned, ChunkLayout layout) {
-  struct Chunk {
+  // Each on cache lines of its own: the threads fill neighbouring chunks at once.
+  struct alignas(64) Chunk {
     std::int64_t first_record = 0;
     bool stopped = false;
     std::int64_t stop_record = 0;

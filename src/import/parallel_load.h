@@ -38,7 +38,8 @@ class ParallelRecords {
   }
 
  private:
-  struct Chunk {
+  // Each on cache lines of its own: the threads fill neighbouring chunks at once.
+  struct alignas(64) Chunk {
     std::vector<double> values;  // n per line, for the lines before the stop
     std::size_t lines = 0;
     bool stopped = false;

@@ -44,7 +44,10 @@ void ParallelTextRecords::flush() {
   if (part_texts_.size() < parts) part_texts_.resize(parts);
   pool_.run(static_cast<int>(parts), [&](int p) {
     const std::size_t part = static_cast<std::size_t>(p);
-    StringSink& text = part_texts_[part];
+    // Rendered into a sink of the task's own, not into the neighbouring parts' cache
+    // lines; the text's storage is kept for the next batch.
+    StringSink text;
+    text.text.swap(part_texts_[part].text);
     text.text.clear();
     ListWriter out(text);
     out.carry_on(part_places_[part]);
@@ -59,6 +62,7 @@ void ParallelTextRecords::flush() {
         case Kind::real: out.real(item.real); break;
       }
     }
+    part_texts_[part].text.swap(text.text);
   });
   for (std::size_t part = 0; part < parts; ++part) sink_.write(part_texts_[part].text);
   items_.clear();
