@@ -11,9 +11,10 @@ void ListWriter::begin_record() {
 
 void ListWriter::place(const char* item, int length) {
   Place place = place_in_record();
-  if (advance(place, length)) sink_.write("\r\n ", 3);
-  sink_.write(item, static_cast<std::size_t>(length));
+  const bool new_line = advance(place, length);
   carry_on(place);
+  if (new_line) sink_.write("\r\n ", 3);
+  sink_.write(item, static_cast<std::size_t>(length));
 }
 
 void ListWriter::text(std::string_view item) {
