@@ -39,15 +39,28 @@ void ParallelTextRecords::real(double value) {
   ListWriter::advance(place_, real_width);
 }
 
+void ParallelTextRecords::write_rendered() {
+  const std::vector<StringSink>& texts = part_texts_[1 - rendering_];
+  for (std::size_t part = 0; part < rendered_parts_; ++part) sink_.write(texts[part].text);
+  rendered_parts_ = 0;
+}
+
 void ParallelTextRecords::flush() {
   const std::size_t parts = part_places_.size();
-  if (part_texts_.size() < parts) part_texts_.resize(parts);
-  pool_.run(static_cast<int>(parts), [&](int p) {
-    const std::size_t part = static_cast<std::size_t>(p);
+  std::vector<StringSink>& texts = part_texts_[rendering_];
+  if (texts.size() < parts) texts.resize(parts);
+  // Task 0, taken first, writes the batch before (one task, so in order); the others
+  // render this one.
+  pool_.run(static_cast<int>(parts) + 1, [&](int task) {
+    if (task == 0) {
+      write_rendered();
+      return;
+    }
+    const std::size_t part = static_cast<std::size_t>(task - 1);
     // Rendered into a sink of the task's own, not into the neighbouring parts' cache
-    // lines; the text's storage is kept for the next batch.
+    // lines; the text's storage is kept for a later batch.
     StringSink text;
-    text.text.swap(part_texts_[part].text);
+    text.text.swap(texts[part].text);
     text.text.clear();
     ListWriter out(text);
     out.carry_on(part_places_[part]);
@@ -62,11 +75,17 @@ void ParallelTextRecords::flush() {
         case Kind::real: out.real(item.real); break;
       }
     }
-    part_texts_[part].text.swap(text.text);
+    texts[part].text.swap(text.text);
   });
-  for (std::size_t part = 0; part < parts; ++part) sink_.write(part_texts_[part].text);
+  rendered_parts_ = parts;
+  rendering_ = 1 - rendering_;
   items_.clear();
   part_places_.clear();
+}
+
+void ParallelTextRecords::finish() {
+  flush();
+  write_rendered();
 }
 
 }  // namespace korvane

@@ -5,7 +5,8 @@
 // batch is cut into parts, the parts are rendered at once, each by a ListWriter that
 // carries on from the place in the record where the part starts, and are written to the
 // sink in order. The place of each part is known before any text exists, since it depends
-// only on the widths of the items before it.
+// only on the widths of the items before it. A batch's text is written by one task while
+// the others render the next batch.
 #pragma once
 
 #include <cstddef>
@@ -33,8 +34,9 @@ class ParallelTextRecords {
     return arrays_for_ifield(s.ifield, s, arrays);
   }
 
-  // Renders and writes what is still gathered; the sink's failures throw from here.
-  void finish() { flush(); }
+  // Renders and writes what is still gathered; the sink's failures throw from here (or
+  // from the call that gathered a batch full).
+  void finish();
 
  private:
   enum class Kind : std::uint8_t { begin, end, integer, real };
@@ -48,13 +50,17 @@ class ParallelTextRecords {
   void begin_record();
   void push(const Item& item);
   void flush();
+  void write_rendered();
 
   ByteSink& sink_;
   TaskPool& pool_;
   std::size_t batch_items_;
   std::vector<Item> items_;
   std::vector<ListWriter::Place> part_places_;  // where each part of the batch starts
-  std::vector<StringSink> part_texts_;
+  // The texts of the batch being rendered and of the one rendered before, still to write.
+  std::vector<StringSink> part_texts_[2];
+  int rendering_ = 0;
+  std::size_t rendered_parts_ = 0;  // parts of part_texts_[1 - rendering_] to write
   ListWriter::Place place_;                      // after the last item gathered
 };
 
