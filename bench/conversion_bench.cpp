@@ -1,15 +1,22 @@
-// Times a conversion of the largest table the field store takes: 50 x 50 x 402 records of
-// 9 values (coordinates, real and imaginary parts), as a solver writes them, interpolated
-// onto the largest output grid (25 x 25 x 201) and written in format 1 with both field
-// sets. Reports each phase and the whole run, with throughput and peak memory.
+// Times whole conversions of tables of about 1, 10, 50 and 143 MB (the largest the field
+// store takes: 50 x 50 x 402 records of 9 values), each interpolated onto the largest
+// output grid (25 x 25 x 201) and written in format 1 with both field sets. Beside each
+// conversion, in the same run, it times a bare two-pass std::from_chars read of the same
+// file (three values a line, then nine) as the baseline. Each figure is the median of the
+// repeats, run in turn so that a busy machine slows all of them alike. For the largest
+// table it also times each phase.
 //
 //   korvane_bench WORKDIR [REPEATS]
-#include <sys/resource.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +29,7 @@
 #include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
+#include "textio/task_pool.h"
 
 namespace fs = std::filesystem;
 using korvane::FieldStore;
@@ -34,43 +42,131 @@ double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// x, y, z in mm with z fastest, then y, then x; a smooth field in 10 significant digits.
-std::uintmax_t write_table(const fs::path& path) {
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+struct TableSize {
+  int nx, ny, nz;
+};
+
+// x, y, z in mm over the same extent whatever the counts, z fastest, then y, then x; a
+// smooth field in 10 significant digits.
+void write_table(const fs::path& path, TableSize n) {
   korvane::FileSink out(2, path.string());
   out.open_truncate();
   char line[256];
-  for (int i = 0; i < 50; ++i) {
-    for (int j = 0; j < 50; ++j) {
-      for (int k = 0; k < 402; ++k) {
-        const double x = -24.5 + i, y = -24.5 + j, z = -100.25 + 0.5 * k;
+  for (int i = 0; i < n.nx; ++i) {
+    for (int j = 0; j < n.ny; ++j) {
+      for (int k = 0; k < n.nz; ++k) {
+        const double x = -24.5 + 49.0 * i / (n.nx - 1), y = -24.5 + 49.0 * j / (n.ny - 1),
+                     z = -100.25 + 200.5 * k / (n.nz - 1);
         const double v[6] = {1e3 * y * (1 + 1e-4 * z),
                              1e3 * x * (1 - 1e-4 * z),
                              0.5 * x * y,
                              -2e-3 * x,
                              3e-3 * y,
                              1e-2 * z};
-        int n = std::snprintf(line, sizeof line, "  %9.4f  %9.4f  %9.4f", x, y, z);
-        for (double value : v) n += std::snprintf(line + n, sizeof line - n, "  % .9e", value);
-        line[n++] = '\n';
-        out.write(line, static_cast<std::size_t>(n));
+        int c = std::snprintf(line, sizeof line, "  %9.4f  %9.4f  %9.4f", x, y, z);
+        for (double value : v) c += std::snprintf(line + c, sizeof line - c, "  % .9e", value);
+        line[c++] = '\n';
+        out.write(line, static_cast<std::size_t>(c));
       }
     }
   }
   out.close();
-  return fs::file_size(path);
 }
 
-class NoWarnings : public korvane::Warnings {
+// The baseline: the file mapped whole, then read twice with std::from_chars: the first
+// three values of each line, then all nine. Returns a sum, so nothing is left unread.
+double bare_two_pass_read(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  const std::size_t size = fs::file_size(path);
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (map == MAP_FAILED) std::exit(1);
+  const char* const first = static_cast<const char*>(map);
+  const char* const last = first + size;
+  double sum = 0.0;
+  for (int values_per_line : {3, 9}) {
+    const char* p = first;
+    while (p < last) {
+      for (int v = 0; v < values_per_line; ++v) {
+        while (p < last && *p == ' ') ++p;
+        double value = 0.0;
+        p = std::from_chars(p, last, value).ptr;
+        sum += value;
+      }
+      const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(last - p));
+      p = lf == nullptr ? last : static_cast<const char*>(lf) + 1;
+    }
+  }
+  ::munmap(map, size);
+  return sum;
+}
+
+class PrintedWarnings : public korvane::Warnings {
  public:
   void warn(const std::string& text) override {
     std::fprintf(stderr, "warning: %s\n", text.c_str());
   }
 };
 
-long peak_rss_kib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+double whole_run(int threads) {
+  PrintedWarnings warnings;
+  korvane::StorePtr store = korvane::make_store();
+  const auto start = Clock::now();
+  const korvane::RunOutcome outcome = korvane::run_conversion(*store, warnings, threads);
+  const double seconds = seconds_since(start);
+  if (outcome.status != 0) {
+    std::fprintf(stderr, "%s\n", outcome.message.c_str());
+    std::exit(1);
+  }
+  return seconds;
+}
+
+// The phases of one conversion, on a pool of `threads`: scan, load, scaling and unfolding,
+// interpolation, field file.
+struct PhaseTimes {
+  std::vector<double> t[5];
+};
+
+void time_phases(int threads, PhaseTimes& times) {
+  PrintedWarnings warnings;
+  korvane::StorePtr store = korvane::make_store();
+  FieldStore& s = *store;
+  korvane::TaskPool pool(threads);
+  korvane::StringSink log_text;
+  korvane::ListWriter log(log_text);
+  korvane::read_control_file(s);
+  korvane::probe_table(s, log);
+  auto t = Clock::now();
+  korvane::find_input_grid(s, log, &pool);
+  times.t[0].push_back(seconds_since(t));
+  korvane::check_input_grid(s);
+  korvane::shift_z(s, log);
+  t = Clock::now();
+  korvane::fill_grid(s, warnings, &pool);
+  times.t[1].push_back(seconds_since(t));
+  t = Clock::now();
+  korvane::scale_field(s);
+  korvane::unfold_symmetry(s);
+  korvane::centre_z(s, log);
+  times.t[2].push_back(seconds_since(t));
+  t = Clock::now();
+  korvane::setup_output_grid(s, log);
+  korvane::transfer_field(s, log);
+  times.t[3].push_back(seconds_since(t));
+  t = Clock::now();
+  korvane::write_field_file(s, log, warnings, &pool);
+  times.t[4].push_back(seconds_since(t));
+}
+
+void print_phases(int threads, const PhaseTimes& times) {
+  std::printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s |\n", threads,
+              median(times.t[0]), median(times.t[1]), median(times.t[2]), median(times.t[3]),
+              median(times.t[4]));
 }
 
 }  // namespace
@@ -80,79 +176,56 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: korvane_bench WORKDIR [REPEATS]\n");
     return 2;
   }
-  const fs::path dir = argv[1];
-  const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
+  const fs::path dir = fs::absolute(argv[1]);
+  const int repeats = std::max(1, argc > 2 ? std::atoi(argv[2]) : 7);
+  const int threads = korvane::run_threads(std::getenv(korvane::threads_variable));
   fs::create_directories(dir);
-  const fs::path table = dir / "largest_table.txt";
-  if (!fs::exists(table)) {
-    std::printf("generating %s ...\n", table.c_str());
-    write_table(table);
-  }
-  const double megabytes = static_cast<double>(fs::file_size(table)) / 1e6;
-  const double records = 50.0 * 50.0 * 402.0;
-  {
-    korvane::FileSink control(1, (dir / "korvane.dat").string());
-    control.open_truncate();
-    control.write(
-        "largest table\nbenchmark\nlargest_table.txt\n2\n0 0 0\n7\n1\n0 0 0\n0.2\n0.024\n1.0\n"
-        "0.001\n25 25 201\n");
-    control.close();
-  }
-  fs::current_path(dir);
-  std::printf("table: %.1f MB, %.0f records of 9 values\n", megabytes, records);
+  const TableSize sizes[] = {{10, 10, 70}, {20, 20, 175}, {40, 40, 219}, {50, 50, 402}};
 
-  for (int r = 0; r < repeats; ++r) {
-    double scan, load, unfold, regrid, output, phases;
-    NoWarnings warnings;
+  std::printf("median of %d runs; %d thread(s) and 1 thread; baseline: a bare two-pass "
+              "std::from_chars read\n\n",
+              repeats, threads);
+  std::printf("| table | records | baseline | whole run, %d threads | ratio | whole run, 1 thread "
+              "| ratio |\n|---|---|---|---|---|---|---|\n",
+              threads);
+  for (const TableSize& n : sizes) {
+    const fs::path folder = dir / (std::to_string(n.nx) + "x" + std::to_string(n.ny) + "x" +
+                                   std::to_string(n.nz));
+    fs::create_directories(folder);
+    const fs::path table = folder / "table.txt";
+    if (!fs::exists(table)) write_table(table, n);
     {
-      korvane::StorePtr store = korvane::make_store();
-      FieldStore& s = *store;
-      korvane::StringSink log_text;
-      korvane::ListWriter log(log_text);
-
-      auto start = Clock::now();
-      korvane::read_control_file(s);
-      korvane::probe_table(s, log);
+      korvane::FileSink control(1, (folder / "korvane.dat").string());
+      control.open_truncate();
+      control.write(
+          "benchmark table\nbenchmark\ntable.txt\n2\n0 0 0\n7\n1\n0 0 0\n0.2\n0.024\n1.0\n"
+          "0.001\n25 25 201\n");
+      control.close();
+    }
+    fs::current_path(folder);
+    std::vector<double> baseline, parallel, single;
+    double sink = 0.0;
+    for (int r = 0; r < repeats; ++r) {
       auto t = Clock::now();
-      korvane::find_input_grid(s, log);
-      scan = seconds_since(t);
-      korvane::check_input_grid(s);
-      korvane::shift_z(s, log);
-      t = Clock::now();
-      korvane::fill_grid(s, warnings);
-      load = seconds_since(t);
-      t = Clock::now();
-      korvane::scale_field(s);
-      korvane::unfold_symmetry(s);
-      korvane::centre_z(s, log);
-      unfold = seconds_since(t);
-      t = Clock::now();
-      korvane::setup_output_grid(s, log);
-      korvane::transfer_field(s, log);
-      regrid = seconds_since(t);
-      t = Clock::now();
-      korvane::write_field_file(s, log, warnings);
-      output = seconds_since(t);
-      phases = seconds_since(start);
+      sink += bare_two_pass_read(table);
+      baseline.push_back(seconds_since(t));
+      parallel.push_back(whole_run(threads));
+      single.push_back(whole_run(1));
     }
-    // The same conversion through the driver, as the tool runs it.
-    korvane::StorePtr fresh = korvane::make_store();
-    auto t = Clock::now();
-    korvane::RunOutcome outcome = korvane::run_conversion(*fresh, warnings);
-    const double whole = seconds_since(t);
-    if (outcome.status != 0) {
-      std::fprintf(stderr, "%s\n", outcome.message.c_str());
-      return 1;
-    }
-    std::printf(
-        "run %d: scan %.3f s (%.0f MB/s, %.2f M records/s)  load %.3f s (%.0f MB/s, %.2f M "
-        "records/s)\n       scale+unfold %.3f s  interpolate %.3f s  write format 1 %.3f s  phases "
-        "%.3f s  "
-        "whole run %.3f s\n",
-        r + 1, scan, megabytes / scan, records / scan / 1e6, load, megabytes / load,
-        records / load / 1e6, unfold, regrid, output, phases, whole);
+    const double b = median(baseline), p = median(parallel), s1 = median(single);
+    std::printf("| %.1f MB | %d | %.3f s | %.3f s | %.2f | %.3f s | %.2f |%s\n",
+                static_cast<double>(fs::file_size(table)) / 1e6, n.nx * n.ny * n.nz, b, p,
+                p / b, s1, s1 / b, sink == 0.0 ? " " : "");
   }
-  std::printf("peak resident memory: %.1f MB (the field store is %.1f MB)\n",
-              peak_rss_kib() / 1024.0, sizeof(FieldStore) / 1048576.0);
+  std::printf("\nphases of the largest table (medians):\n\n"
+              "| threads | scan | load | scaling and unfolding | interpolation | format 1 file |\n"
+              "|---|---|---|---|---|---|\n");
+  PhaseTimes parallel_phases, single_phases;
+  for (int r = 0; r < repeats; ++r) {
+    time_phases(threads, parallel_phases);
+    time_phases(1, single_phases);
+  }
+  print_phases(threads, parallel_phases);
+  print_phases(1, single_phases);
   return 0;
 }

@@ -8,8 +8,8 @@
 // Each run must end with status 0 (a complete field file and no error text), 1 (a fixed
 // fatal message) or 2 (an error naming a unit); after a status other than 0 no field file
 // may exist, after any run no temporary file, and the log starts with its mu0 record.
-// The run is made twice from a clean folder and a zero store: both must give the same
-// status, messages, log and field file.
+// The run is made twice from a clean folder and a zero store, once on one thread and once
+// on three: both must give the same status, messages, log and field file.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -43,7 +43,7 @@ struct Result {
   std::vector<std::pair<std::string, std::string>> field_files;
 };
 
-Result run_once(std::string_view control, std::string_view table) {
+Result run_once(std::string_view control, std::string_view table, int threads) {
   fuzz::clear_scratch();
   fuzz::write_bytes(fuzz::scratch() / "korvane.dat", control);
   fuzz::write_bytes(fuzz::scratch() / "table.txt", table);
@@ -51,7 +51,7 @@ Result run_once(std::string_view control, std::string_view table) {
 
   Result result;
   CollectedWarnings warnings;
-  fuzz::in_scratch([&] { result.outcome = run_conversion(fuzz::store(), warnings); });
+  fuzz::in_scratch([&] { result.outcome = run_conversion(fuzz::store(), warnings, threads); });
   result.warnings = warnings.texts;
   result.log = fuzz::read_bytes(fuzz::scratch() / "korvane.log");
   for (const auto& entry : fs::directory_iterator(fuzz::scratch())) {
@@ -118,9 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       cut == std::string_view::npos ? std::string_view() : input.substr(cut + separator.size());
   if (control.find('/') != std::string_view::npos) return -1;
 
-  const Result first = run_once(control, table);
+  const Result first = run_once(control, table, 1);
   check(first);
-  const Result second = run_once(control, table);
+  const Result second = run_once(control, table, 3);
   require(second.outcome.status == first.outcome.status &&
               second.outcome.message == first.outcome.message,
           "two runs on the same input ended differently");

@@ -1,12 +1,19 @@
 #include "driver/conversion.h"
 
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+
 #include "control/control_file.h"
 #include "import/table_import.h"
 #include "output/field_file.h"
 #include "regrid/regrid.h"
 #include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
+#include "textio/group_reader.h"
 #include "textio/list_writer.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 namespace {
@@ -14,7 +21,7 @@ namespace {
 // The magnetic constant 4 pi 1e-3 in Gs*m/A, logged for the user's reference.
 constexpr double magnetic_constant = 0.012566370614359173;
 
-void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings) {
+void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool& pool) {
   s.mu0 = magnetic_constant;
   log.record(" mu0 = ", s.mu0, " Gs*m/A ");
   log.record(" ------------------------------ ");
@@ -23,10 +30,10 @@ void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings) {
   check_control_values(s);
 
   probe_table(s, log);
-  find_input_grid(s, log);
+  find_input_grid(s, log, &pool);
   check_input_grid(s);
   shift_z(s, log);
-  fill_grid(s, warnings);
+  fill_grid(s, warnings, &pool);
   scale_field(s);
 
   unfold_symmetry(s);
@@ -35,13 +42,39 @@ void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings) {
   setup_output_grid(s, log);
   transfer_field(s, log);
 
-  write_field_file(s, log, warnings);
+  write_field_file(s, log, warnings, &pool);
   write_summary(s, log);
+}
+
+// A team of `threads`, or the caller alone when the system cannot start more.
+std::unique_ptr<TaskPool> make_pool(int threads) {
+  try {
+    return std::make_unique<TaskPool>(threads);
+  } catch (const std::system_error&) {
+    return std::make_unique<TaskPool>(1);
+  }
 }
 
 }  // namespace
 
-RunOutcome run_conversion(FieldStore& store, Warnings& warnings) {
+int run_threads(const char* setting) {
+  const int usable = usable_processors();
+  if (setting == nullptr) return usable;
+  std::int32_t cap = 0;
+  const TokenStatus status = parse_integer(setting, cap);
+  // A count beyond 32 bits asks for no cap at all.
+  if (status == TokenStatus::out_of_range && setting[0] != '-') return usable;
+  if (status != TokenStatus::ok || cap < 1) {
+    std::string shown = printable(std::string_view(setting).substr(0, 40));
+    if (std::string_view(setting).size() > 40) shown += "...";
+    throw std::invalid_argument(std::string(threads_variable) + "='" + shown +
+                                "' is not a positive integer (the most threads a run uses)");
+  }
+  return std::min(cap, usable);
+}
+
+RunOutcome run_conversion(FieldStore& store, Warnings& warnings, int threads) {
+  std::unique_ptr<TaskPool> pool = make_pool(threads);
   RunOutcome outcome;
   FileSink log_file(log_unit, log_file_name);
   try {
@@ -51,7 +84,7 @@ RunOutcome run_conversion(FieldStore& store, Warnings& warnings) {
     log_file.write_through_lines();
     ListWriter log(log_file);
     try {
-      run_phases(store, log, warnings);
+      run_phases(store, log, warnings, *pool);
     } catch (const FatalStop& stop) {
       outcome = {1, stop.what()};
     } catch (const IoError& error) {

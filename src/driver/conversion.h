@@ -11,6 +11,7 @@ namespace korvane {
 
 inline constexpr const char* log_file_name = "korvane.log";
 inline constexpr int log_unit = 8;
+inline constexpr const char* threads_variable = "KORVANE_THREADS";
 
 struct RunOutcome {
   int status = 0;       // 0 normal end, 1 fatal stop, 2 input/output error
@@ -20,7 +21,14 @@ struct RunOutcome {
 // Runs one conversion: reads "korvane.dat" and the table it names, rewrites
 // "korvane.log" and writes the output field file. Warnings go to `warnings` as they
 // arise. The log keeps every record written before a stop. Does not throw for anything
-// the input can cause.
-RunOutcome run_conversion(FieldStore& store, Warnings& warnings);
+// the input can cause. The table is read and the field file rendered on `threads`
+// threads; every output is the same for any number.
+RunOutcome run_conversion(FieldStore& store, Warnings& warnings, int threads = 1);
+
+// The threads a run uses: the processors this process may use, capped by the setting of
+// KORVANE_THREADS (`setting`, nullptr when it is not set). Throws std::invalid_argument
+// with a one-line message naming the variable for a setting that is not a positive
+// integer.
+int run_threads(const char* setting);
 
 }  // namespace korvane

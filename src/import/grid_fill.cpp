@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "import/parallel_load.h"
+#include "import/record_placement.h"
 #include "import/table_import.h"
 #include "textio/group_reader.h"
 
@@ -37,71 +39,110 @@ void shift_z(FieldStore& s, ListWriter& log) {
   }
 }
 
-void fill_grid(FieldStore& s, Warnings& warnings) {
-  GroupReader in(table_unit, table_name(s));
-  int axes[3];
-  // Records without coordinates run z fastest, then y, x slowest. The scan only ever finds
-  // one of the six orders, so any other code is a fault of the program, not of the table:
-  // an assertion that holds in release builds too.
-  const std::int32_t order = s.ireim == 3 ? 321 : s.iord;
-  if (!loop_axes(order, axes)) {
-    throw std::logic_error("fill_grid: loop order " + std::to_string(order) +
-                           " is none of the six");
-  }
-  const int values_per_record = s.ireim == 3 ? 3 : s.ireim == 2 ? 6 : 9;
-  const int first_component = s.ireim == 3 ? 0 : 3;
-  const bool has_coordinates = s.ireim != 3;
-
-  const std::int32_t counts[3] = {s.Nix, s.Niy, s.Niz};
-  const std::int64_t records =
-      static_cast<std::int64_t>(s.Nix) * s.Niy * static_cast<std::int64_t>(s.Niz);
-  double mesh_step[3];
+bool RecordPlacement::set_up(const FieldStore& s) {
+  // Records without coordinates run z fastest, then y, x slowest.
+  if (!loop_axes(s.ireim == 3 ? 321 : s.iord, axes)) return false;
+  values_per_record = s.ireim == 3 ? 3 : s.ireim == 2 ? 6 : 9;
+  first_component = s.ireim == 3 ? 0 : 3;
+  has_coordinates = s.ireim != 3;
+  counts[0] = s.Nix, counts[1] = s.Niy, counts[2] = s.Niz;
+  records = static_cast<std::int64_t>(s.Nix) * s.Niy * static_cast<std::int64_t>(s.Niz);
   for (int a = 0; a < 3; ++a) {
     mesh_step[a] = counts[a] > 1 ? (s.mesh_hi[a] - s.mesh_lo[a]) / (counts[a] - 1) : 0.0;
   }
+  return true;
+}
+
+void RecordPlacement::node_of(std::int64_t record, int node[3]) const {
+  const std::int64_t index = record - 1;
+  const std::int64_t rows = index / counts[axes[0]];
+  node[axes[0]] = static_cast<int>(index % counts[axes[0]]) + 1;
+  node[axes[1]] = static_cast<int>(rows % counts[axes[1]]) + 1;
+  node[axes[2]] = static_cast<int>(rows / counts[axes[1]]) + 1;
+}
+
+void RecordPlacement::advance(int node[3]) const {
+  if (++node[axes[0]] > counts[axes[0]]) {
+    node[axes[0]] = 1;
+    if (++node[axes[1]] > counts[axes[1]]) {
+      node[axes[1]] = 1;
+      ++node[axes[2]];
+    }
+  }
+}
+
+void RecordPlacement::place(FieldStore& s, const int node[3], const double* values) const {
+  const int i = node[0], j = node[1], k = node[2];
+  s.ExIn(i, j, k) = values[first_component];
+  s.EyIn(i, j, k) = values[first_component + 1];
+  s.EzIn(i, j, k) = values[first_component + 2];
+}
+
+int RecordPlacement::off_mesh_axis(const FieldStore& s, const int node[3],
+                                   const double* values) const {
+  if (!has_coordinates) return -1;
+  for (int a = 0; a < 3; ++a) {
+    if (counts[a] < 2) continue;
+    const double expected = s.mesh_lo[a] + (node[a] - 1) * mesh_step[a];
+    const double found = values[a] * s.cscale;
+    if (!(std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[a]))) return a;
+  }
+  return -1;
+}
+
+void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnings& warnings,
+                   const std::string& name, long line, int axis, const int node[3],
+                   const double* values) {
+  const double expected = s.mesh_lo[axis] + (node[axis] - 1) * placement.mesh_step[axis];
+  const double found = values[axis] * s.cscale;
+  char detail[160];
+  std::snprintf(detail, sizeof detail,
+                "%s = %.9g lies off the regular mesh (node %d at %.9g); the field is "
+                "placed by record order",
+                axis_name[axis], found, node[axis], expected);
+  // The warning channel puts its own "korvane: warning: " before the text.
+  warnings.warn(TextPlace{"", table_unit, name, line}.message(detail));
+}
+
+void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout) {
+  GroupReader in(table_unit, table_name(s));
+  RecordPlacement placement;
+  // The scan only ever finds one of the six orders, so any other code is a fault of the
+  // program, not of the table: an assertion that holds in release builds too.
+  if (!placement.set_up(s)) {
+    throw std::logic_error("fill_grid: loop order " + std::to_string(s.iord) +
+                           " is none of the six");
+  }
+  const std::int64_t records = placement.records;
   bool warned = false;
+  std::int64_t first = 1;
+  if (pool != nullptr && pool->threads() > 1) {
+    first = fill_usual_records(s, placement, in, *pool, warnings, warned, layout);
+  }
 
   int node[3] = {1, 1, 1};
+  if (first <= records) placement.node_of(first, node);
   double values[9];
   GroupFault fault;
-  for (std::int64_t r = 1; r <= records; ++r) {
-    if (in.try_read_reals(values, values_per_record, fault) != GroupStatus::complete) {
-      in.raise(fault, values_per_record,
+  for (std::int64_t r = first; r <= records; ++r) {
+    if (in.try_read_reals(values, placement.values_per_record, fault) !=
+        GroupStatus::complete) {
+      in.raise(fault, placement.values_per_record,
                "record " + std::to_string(r) + " of the " + std::to_string(records) +
                    " the input grid needs");
     }
-    const int i = node[0], j = node[1], k = node[2];
-    s.ExIn(i, j, k) = values[first_component];
-    s.EyIn(i, j, k) = values[first_component + 1];
-    s.EzIn(i, j, k) = values[first_component + 2];
+    placement.place(s, node, values);
 
     // The field is placed by record order; a record off the regular mesh means that
     // order is not what the scan assumed, which the user must learn of.
-    if (has_coordinates && !warned) {
-      for (int a = 0; a < 3 && !warned; ++a) {
-        if (counts[a] < 2) continue;
-        const double expected = s.mesh_lo[a] + (node[a] - 1) * mesh_step[a];
-        const double found = values[a] * s.cscale;
-        if (!(std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[a]))) {
-          char detail[160];
-          std::snprintf(detail, sizeof detail,
-                        "%s = %.9g lies off the regular mesh (node %d at %.9g); the field is "
-                        "placed by record order",
-                        axis_name[a], found, node[a], expected);
-          // The warning channel puts its own "korvane: warning: " before the text.
-          warnings.warn(TextPlace{"", table_unit, in.name(), in.line_number()}.message(detail));
-          warned = true;
-        }
+    if (!warned) {
+      const int axis = placement.off_mesh_axis(s, node, values);
+      if (axis >= 0) {
+        warn_off_mesh(s, placement, warnings, in.name(), in.line_number(), axis, node, values);
+        warned = true;
       }
     }
-
-    if (++node[axes[0]] > counts[axes[0]]) {
-      node[axes[0]] = 1;
-      if (++node[axes[1]] > counts[axes[1]]) {
-        node[axes[1]] = 1;
-        ++node[axes[2]];
-      }
-    }
+    placement.advance(node);
   }
 }
 

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <string>
 
+#include "import/parallel_load.h"
 #include "import/table_import.h"
 #include "textio/group_reader.h"
 
@@ -13,8 +14,9 @@ constexpr int axis_weight[3] = {100, 10, 1};
 // record. The fastest axis is the first coordinate that changes from record 1 to record 2;
 // run 1 counts the records along it, run 2 the records of one plane of the fast and middle
 // axes, run 3 every record to the end of the table (or to its first unreadable record).
-void scan_table(FieldStore& s) {
-  GroupReader in(table_unit, table_name(s));
+// Records is GroupReader or ParallelRecords.
+template <class Records>
+void scan_table(FieldStore& s, Records& in) {
   std::int64_t icount = 0;
   double first[3];
   double current[3];
@@ -129,9 +131,13 @@ void grid_from_control(FieldStore& s) {
 
 }  // namespace
 
-void find_input_grid(FieldStore& s, ListWriter& log) {
-  if (s.ireim == 1 || s.ireim == 2) {
-    scan_table(s);
+void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout) {
+  if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
+    ParallelRecords in(table_unit, table_name(s), 3, *pool, layout);
+    scan_table(s, in);
+  } else if (s.ireim == 1 || s.ireim == 2) {
+    GroupReader in(table_unit, table_name(s));
+    scan_table(s, in);
   } else {
     grid_from_control(s);
   }

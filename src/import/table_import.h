@@ -9,6 +9,8 @@
 #include "store/field_store.h"
 #include "textio/errors.h"
 #include "textio/list_writer.h"
+#include "textio/line_chunks.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 
@@ -26,8 +28,11 @@ void probe_table(FieldStore& store, ListWriter& log);
 // counts, steps and bounds, lengths times cscale); for ireim 3 from aper, d_elm, the
 // export symmetry codes and the output counts. Logs the " Input Grid parameters " block.
 // Throws IoError when the table ends inside the first two runs of the scan (a table that
-// does not vary along all three axes) or holds an unreadable value there.
-void find_input_grid(FieldStore& store, ListWriter& log);
+// does not vary along all three axes) or holds an unreadable value there. With a pool of
+// more than one thread the table is parsed on all of them in chunks cut by `layout`, with
+// the same results.
+void find_input_grid(FieldStore& store, ListWriter& log, TaskPool* pool = nullptr,
+                     ChunkLayout layout = {});
 
 // The tests of the grid just logged, each a FatalStop: a grid was found, it fits the
 // input arrays (also after unfolding), and its coordinates increase along each axis.
@@ -39,8 +44,11 @@ void shift_z(FieldStore& store, ListWriter& log);
 // Reads exactly Nix*Niy*Niz records into ExIn, EyIn, EzIn in the table's loop order,
 // never by their coordinates. Warns (once) when a record's coordinates lie off the
 // regular mesh the scan found by more than 1 % of a step. Throws IoError for a table that
-// ends early or holds an unreadable value.
-void fill_grid(FieldStore& store, Warnings& warnings);
+// ends early or holds an unreadable value. With a pool of more than one thread the table
+// is parsed on all of them in chunks cut by `layout`, with the same results, warning and
+// errors.
+void fill_grid(FieldStore& store, Warnings& warnings, TaskPool* pool = nullptr,
+               ChunkLayout layout = {});
 
 // Scales the loaded field by ifield: 0 electric (times fscale, times 0.01), 1 magnetic
 // (times fscale, electric set cleared), anything else unchanged.

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "output/field_records.h"
+#include "output/parallel_text.h"
 
 namespace korvane {
 namespace {
@@ -91,17 +92,29 @@ void write_format0(const FieldStore& s, ByteSink& sink) {
   walk_format0_1(file, s);
 }
 
-void write_format1(const FieldStore& s, ByteSink& sink) {
+void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+  if (pool != nullptr && pool->threads() > 1) {
+    ParallelTextRecords text(sink, *pool);
+    walk_format0_1(text, s);
+    text.finish();
+    return;
+  }
   TextRecords text(sink);
   walk_format0_1(text, s);
 }
 
-void write_format2(const FieldStore& s, ByteSink& sink) {
+void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+  if (pool != nullptr && pool->threads() > 1) {
+    ParallelTextRecords text(sink, *pool);
+    walk_format2(text, s);
+    text.finish();
+    return;
+  }
   TextRecords text(sink);
   walk_format2(text, s);
 }
 
-void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings) {
+void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool* pool) {
   const std::string digits = cnum2(s.nfile);
   if (digits == "**") {
     warnings.warn("nfile = " + std::to_string(s.nfile) +
@@ -131,9 +144,9 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings) {
     if (s.ifmt == 0) {
       write_format0(s, sink);
     } else if (s.ifmt == 1) {
-      write_format1(s, sink);
+      write_format1(s, sink, pool);
     } else {
-      write_format2(s, sink);
+      write_format2(s, sink, pool);
     }
     sink.close();
     if (std::rename(temporary.c_str(), name.c_str()) != 0) {

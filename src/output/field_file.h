@@ -8,6 +8,7 @@
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
 #include "textio/list_writer.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 
@@ -21,13 +22,16 @@ std::string cnum2(std::int32_t n);
 // k_s_EH and iend, stops with the format message for an ifmt other than 0, 1 or 2, and
 // writes the file. The file is written under a temporary name in the same folder and
 // renamed over the final name only when complete, so a failure (IoError, unit 7) leaves an
-// earlier file of that name as it was and no temporary behind.
-void write_field_file(FieldStore& store, ListWriter& log, Warnings& warnings);
+// earlier file of that name as it was and no temporary behind. With a pool of more than
+// one thread the text formats are rendered on all of them, byte for byte the same.
+void write_field_file(FieldStore& store, ListWriter& log, Warnings& warnings,
+                      TaskPool* pool = nullptr);
 
-// The records of each format, written to any sink (the file, or memory in tests).
+// The records of each format, written to any sink (the file, or memory in tests); the text
+// formats rendered on the pool's threads when it has more than one.
 void write_format0(const FieldStore& store, ByteSink& sink);
-void write_format1(const FieldStore& store, ByteSink& sink);
-void write_format2(const FieldStore& store, ByteSink& sink);
+void write_format1(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
+void write_format2(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
 
 // The closing block of the log: d_elm, aper, k_s_EH; the output symmetry codes; the first
 // and last output node coordinate along x, y and z.

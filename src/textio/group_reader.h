@@ -67,6 +67,11 @@ class GroupReader {
   // The IoError for a group that stopped short, naming `what`.
   [[noreturn]] void raise(const GroupFault& fault, int needed, std::string_view what) const;
 
+  // Goes on from byte `offset`, the start of line `line_number` + 1 (see LineReader).
+  void resume_at(unsigned long long offset, long line_number) {
+    lines_.resume_at(offset, line_number);
+  }
+
   long line_number() const { return lines_.line_number(); }
   int unit() const { return lines_.unit(); }
   const std::string& name() const { return lines_.name(); }

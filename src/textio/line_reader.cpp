@@ -111,6 +111,20 @@ bool LineReader::next_mapped(std::string_view& line) {
   }
 }
 
+void LineReader::resume_at(unsigned long long offset, long line_number) {
+  line_number_ = line_number;
+  if (mapped_) {
+    position_ = std::min(offset, file_size_);
+    return;
+  }
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    throw IoError(located_message(unit_, name_, line_number_ + 1,
+                                  std::string("cannot read: ") + std::strerror(errno)));
+  }
+  begin_ = end_ = 0;
+  at_end_ = false;
+}
+
 bool LineReader::fill() {
   if (at_end_) return false;
   if (begin_ > 0) {

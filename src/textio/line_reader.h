@@ -25,6 +25,10 @@ class LineReader {
   // The next line, valid until the next call; false at the end of the file.
   bool next(std::string_view& line);
 
+  // Goes on reading from byte `offset` of the file, the start of line `line_number` + 1
+  // (a place another reader of the same file has reached).
+  void resume_at(unsigned long long offset, long line_number);
+
   // Number of the line last returned, from 1 (0 before the first).
   long line_number() const { return line_number_; }
   int unit() const { return unit_; }

@@ -6,18 +6,15 @@ namespace korvane {
 
 void ListWriter::begin_record() {
   sink_.write(" ", 1);
-  column_ = 1;
-  line_has_item_ = false;
+  carry_on(record_start());
 }
 
 void ListWriter::place(const char* item, int length) {
-  if (line_has_item_ && column_ + length > line_limit) {
-    sink_.write("\r\n ", 3);
-    column_ = 1;
-  }
+  Place place = place_in_record();
+  const bool new_line = advance(place, length);
+  carry_on(place);
+  if (new_line) sink_.write("\r\n ", 3);
   sink_.write(item, static_cast<std::size_t>(length));
-  column_ += length;
-  line_has_item_ = true;
 }
 
 void ListWriter::text(std::string_view item) {

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <string>
 
+#include "driver/conversion.h"
 #include "support/test_support.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 namespace {
@@ -53,15 +55,18 @@ class WholeRun : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(WholeRun, LogAndFieldFileAsExpected) {
   const RunCase& c = GetParam();
-  ScratchDir dir;
-  write_file(dir / "korvane.dat", c.control.text());
-  write_file(dir / c.control.table, c.table);
-  testing::ProcessResult result = run_korvane(dir.path());
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "");
-  expect_same_file(dir / "korvane.log", expected_root / c.name / "korvane.log");
-  expect_same_file(dir / c.field_file, expected_root / c.name / c.field_file);
+  for (const char* setting : testing::thread_settings) {
+    SCOPED_TRACE(setting);
+    ScratchDir dir;
+    write_file(dir / "korvane.dat", c.control.text());
+    write_file(dir / c.control.table, c.table);
+    testing::ProcessResult result = run_korvane(dir.path(), "", setting);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    expect_same_file(dir / "korvane.log", expected_root / c.name / "korvane.log");
+    expect_same_file(dir / c.field_file, expected_root / c.name / c.field_file);
+  }
 }
 
 RunCase direct_format0() {
@@ -224,6 +229,31 @@ TEST_F(RunEnds, SecondRunRewritesTheLog) {
   const std::string l = log();
   EXPECT_EQ(l.substr(0, testing::log_header.size()), testing::log_header);
   EXPECT_EQ(l.find('@'), std::string::npos);
+}
+
+// A setting of KORVANE_THREADS that is not a positive integer ends the run before any
+// file is opened, with one line that names the variable.
+TEST(CommandLine, ThreadSettingThatIsNotAPositiveIntegerIsRefused) {
+  for (const char* value : {"0", "-2", "two", "''", "1.5", "'2 '", "3x"}) {
+    SCOPED_TRACE(value);
+    ScratchDir dir;
+    const testing::ProcessResult run =
+        run_korvane(dir.path(), "", std::string("KORVANE_THREADS=") + value);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("korvane: KORVANE_THREADS=", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
+    EXPECT_FALSE(fs::exists(dir / "korvane.log"));
+  }
+}
+
+TEST(ThreadSetting, CapsTheUsableProcessors) {
+  const int usable = usable_processors();
+  EXPECT_EQ(run_threads(nullptr), usable);
+  EXPECT_EQ(run_threads("1"), 1);
+  EXPECT_EQ(run_threads("+1"), 1);
+  EXPECT_EQ(run_threads("1000"), usable);
+  EXPECT_EQ(run_threads("99999999999"), usable);
 }
 
 TEST(CommandLine, HelpVersionAndUnknownArguments) {

@@ -213,3 +213,30 @@ TEST_F(FieldFileTest, Format2ElectricNodeIsOneLine) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// Rendered on several threads, in parts that start anywhere in a record (format 1's
+// component records are 125,625 values long), the text formats are byte for byte those
+// of one writer: for each field kind, on the largest grid and on one too small to fill a
+// part.
+TEST_F(FieldFileTest, TextFormatsRenderedOnThreadsAsByOneWriter) {
+  TaskPool pool(3);
+  for (int size : {25, 2}) {
+    grid(size, size, size == 25 ? Nozmax : 3);
+    for (int ifield : {0, 1, 2, 5}) {
+      s().ifield = ifield;
+      StringSink one1, one2, many1, many2;
+      write_format1(s(), one1);
+      write_format1(s(), many1, &pool);
+      write_format2(s(), one2);
+      write_format2(s(), many2, &pool);
+      EXPECT_TRUE(many1.text == one1.text) << "format 1, ifield " << ifield << ", size " << size;
+      EXPECT_TRUE(many2.text == one2.text) << "format 2, ifield " << ifield << ", size " << size;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvane

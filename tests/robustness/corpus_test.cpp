@@ -198,71 +198,80 @@ class MalformedInput : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(MalformedInput, EndsWithItsStatusAndKeepsLogAndEarlierFile) {
   const CorpusCase& c = GetParam();
-  ScratchDir dir;
-  if (c.control != nullptr) fs::copy_file(corpus_dir / c.control, dir / "korvane.dat");
-  if (c.table != nullptr) fs::copy_file(corpus_dir / c.table, dir / "table.txt");
-  if (c.prepare != nullptr) c.prepare(dir.path());
-  write_file(dir / "eh_EMS.#07", earlier_field_file);
+  // Once with one thread and once with the default: the same ends, byte for byte.
+  std::vector<std::string> errors, logs;
+  for (const char* setting : thread_settings) {
+    SCOPED_TRACE(setting);
+    ScratchDir dir;
+    if (c.control != nullptr) fs::copy_file(corpus_dir / c.control, dir / "korvane.dat");
+    if (c.table != nullptr) fs::copy_file(corpus_dir / c.table, dir / "table.txt");
+    if (c.prepare != nullptr) c.prepare(dir.path());
+    write_file(dir / "eh_EMS.#07", earlier_field_file);
 
-  const ProcessResult run = run_korvane(dir.path());
+    const ProcessResult run = run_korvane(dir.path(), "", setting);
 
-  EXPECT_EQ(run.status, c.status) << run.err;
-  EXPECT_EQ(run.out, "");
-  const std::string first_line = run.err.substr(0, run.err.find('\n'));
-  for (const std::string& part : c.first_line) {
-    EXPECT_NE(first_line.find(part), std::string::npos)
-        << "first line of stderr: " << first_line << "\nlacks: " << part;
-  }
-  if (c.status == 1) {
-    // A fatal stop is its message alone, on one line.
-    ASSERT_EQ(c.first_line.size(), 1u);
-    EXPECT_EQ(run.err, c.first_line[0] + "\n");
-  }
-  if (c.status == 2) {
-    EXPECT_EQ(first_line.rfind("korvane: unit ", 0), 0u) << first_line;
-    // A quoted bad value: its line follows, then a caret under the value.
-    const std::size_t quote = first_line.find(": '");
-    if (quote != std::string::npos && first_line.find(", line ") < quote) {
-      const std::string token =
-          first_line.substr(quote + 3, first_line.find('\'', quote + 3) - quote - 3);
-      std::vector<std::string> lines;
-      for (std::size_t p = 0, n; (n = run.err.find('\n', p)) != std::string::npos; p = n + 1) {
-        lines.push_back(run.err.substr(p, n - p));
-      }
-      ASSERT_EQ(lines.size(), 3u) << run.err;
-      const std::size_t column = lines[1].find(token);
-      if (column != std::string::npos) {  // unprintable bytes are shown otherwise
-        EXPECT_EQ(lines[2], std::string(column, ' ') + "^") << run.err;
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::string first_line = run.err.substr(0, run.err.find('\n'));
+    for (const std::string& part : c.first_line) {
+      EXPECT_NE(first_line.find(part), std::string::npos)
+          << "first line of stderr: " << first_line << "\nlacks: " << part;
+    }
+    if (c.status == 1) {
+      // A fatal stop is its message alone, on one line.
+      ASSERT_EQ(c.first_line.size(), 1u);
+      EXPECT_EQ(run.err, c.first_line[0] + "\n");
+    }
+    if (c.status == 2) {
+      EXPECT_EQ(first_line.rfind("korvane: unit ", 0), 0u) << first_line;
+      // A quoted bad value: its line follows, then a caret under the value.
+      const std::size_t quote = first_line.find(": '");
+      if (quote != std::string::npos && first_line.find(", line ") < quote) {
+        const std::string token =
+            first_line.substr(quote + 3, first_line.find('\'', quote + 3) - quote - 3);
+        std::vector<std::string> lines;
+        for (std::size_t p = 0, n; (n = run.err.find('\n', p)) != std::string::npos; p = n + 1) {
+          lines.push_back(run.err.substr(p, n - p));
+        }
+        ASSERT_EQ(lines.size(), 3u) << run.err;
+        const std::size_t column = lines[1].find(token);
+        if (column != std::string::npos) {  // unprintable bytes are shown otherwise
+          EXPECT_EQ(lines[2], std::string(column, ' ') + "^") << run.err;
+        }
       }
     }
-  }
-  if (c.status == 0 && c.first_line.empty()) {
-    EXPECT_EQ(run.err, "");
-  }
-
-  const std::string log = read_file(dir / "korvane.log");
-  EXPECT_EQ(log.rfind(log_header, 0), 0u) << log;
-  if (c.log_holds != nullptr) {
-    EXPECT_NE(log.find(c.log_holds), std::string::npos) << log;
-  } else if (c.status != 0) {
-    EXPECT_EQ(log, log_header);
-  }
-  EXPECT_EQ(log.find("korvane:"), std::string::npos) << "an error message went into the log";
-  if (c.status == 1) {
-    EXPECT_EQ(log.find(c.first_line[0]), std::string::npos);
-  }
-
-  if (c.status == 0) {
-    EXPECT_NE(read_file(dir / "eh_EMS.#07"), earlier_field_file);
-  } else {
-    EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
-  }
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("eh_EMS.", 0) == 0) {
-      EXPECT_EQ(name, "eh_EMS.#07") << "a stray output file";
+    if (c.status == 0 && c.first_line.empty()) {
+      EXPECT_EQ(run.err, "");
     }
+
+    const std::string log = read_file(dir / "korvane.log");
+    EXPECT_EQ(log.rfind(log_header, 0), 0u) << log;
+    if (c.log_holds != nullptr) {
+      EXPECT_NE(log.find(c.log_holds), std::string::npos) << log;
+    } else if (c.status != 0) {
+      EXPECT_EQ(log, log_header);
+    }
+    EXPECT_EQ(log.find("korvane:"), std::string::npos) << "an error message went into the log";
+    if (c.status == 1) {
+      EXPECT_EQ(log.find(c.first_line[0]), std::string::npos);
+    }
+
+    if (c.status == 0) {
+      EXPECT_NE(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+    } else {
+      EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("eh_EMS.", 0) == 0) {
+        EXPECT_EQ(name, "eh_EMS.#07") << "a stray output file";
+      }
+    }
+    errors.push_back(run.err);
+    logs.push_back(log);
   }
+  EXPECT_EQ(errors[0], errors[1]);
+  EXPECT_EQ(logs[0], logs[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, MalformedInput, ::testing::ValuesIn(corpus_cases()),

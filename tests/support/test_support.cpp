@@ -44,16 +44,18 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-ProcessResult run_korvane(const fs::path& dir, const std::string& arguments) {
-  return run_tool(KORVANE_BINARY, dir, arguments);
+ProcessResult run_korvane(const fs::path& dir, const std::string& arguments,
+                          const std::string& environment) {
+  return run_tool(KORVANE_BINARY, dir, arguments, environment);
 }
 
 ProcessResult run_tool(const std::string& binary, const fs::path& dir,
-                       const std::string& arguments) {
+                       const std::string& arguments, const std::string& environment) {
   ProcessResult result;
   const fs::path out = dir / ".stdout", err = dir / ".stderr";
-  const std::string command = "cd '" + dir.string() + "' && '" + binary + "' " + arguments +
-                              " >'" + out.string() + "' 2>'" + err.string() + "'";
+  const std::string command = "cd '" + dir.string() + "' && " + environment + " '" + binary +
+                              "' " + arguments + " >'" + out.string() + "' 2>'" +
+                              err.string() + "'";
   const int raw = std::system(command.c_str());
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   result.out = read_file(out);

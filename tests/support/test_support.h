@@ -50,11 +50,17 @@ inline const std::string log_header =
     "  mu0 =   1.256637061435917E-002 Gs*m/A \r\n"
     "  ------------------------------ \r\n";
 
-// Runs the korvane binary in `dir` with the given arguments (none by default).
-ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "");
-// Runs `binary` in `dir` with the given arguments, its output collected.
+// Runs the korvane binary in `dir` with the given arguments (none by default) and
+// environment settings ("NAME=value ...", none by default).
+ProcessResult run_korvane(const std::filesystem::path& dir, const std::string& arguments = "",
+                          const std::string& environment = "");
+// Runs `binary` in `dir` the same way.
 ProcessResult run_tool(const std::string& binary, const std::filesystem::path& dir,
-                       const std::string& arguments);
+                       const std::string& arguments, const std::string& environment = "");
+
+// The KORVANE_THREADS settings every whole run is tried with: one thread, and the default
+// (every usable processor).
+inline const char* const thread_settings[] = {"KORVANE_THREADS=1", ""};
 
 // Collects warnings in memory.
 class CollectedWarnings : public Warnings {

@@ -1,0 +1,54 @@
+// A fixed team of threads that runs a batch of numbered tasks at once.
+//
+// The calling thread works in the team: a pool of one thread starts none and runs every
+// task on the caller, in order, so a one-thread run is a plain sequential run.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace korvane {
+
+class TaskPool {
+ public:
+  // Starts threads - 1 workers (threads below 1 count as 1); throws std::system_error
+  // when the system cannot start them.
+  explicit TaskPool(int threads);
+  ~TaskPool();
+  TaskPool(const TaskPool&) = delete;
+  TaskPool& operator=(const TaskPool&) = delete;
+
+  int threads() const { return static_cast<int>(workers_.size()) + 1; }
+
+  // Runs task(0) .. task(count - 1), each once, on the team, and returns when all have
+  // ended. Everything a task wrote is visible to the caller afterwards. When tasks throw,
+  // the others still run and the first exception caught is thrown here.
+  void run(int count, const std::function<void(int)>& task);
+
+ private:
+  void work_loop();
+  void take_tasks();
+
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable start_;
+  std::condition_variable finished_;
+  // The batch in progress, guarded by mutex_.
+  const std::function<void(int)>* task_ = nullptr;
+  int count_ = 0;
+  int next_ = 0;
+  int unfinished_ = 0;   // tasks handed out or waiting
+  std::uint64_t batch_ = 0;
+  std::exception_ptr failure_;
+  bool stopping_ = false;
+};
+
+// The number of processors this process may run on (at least 1).
+int usable_processors();
+
+}  // namespace korvane
