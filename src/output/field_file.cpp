@@ -1,9 +1,5 @@
 #include "output/field_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -12,6 +8,7 @@
 
 #include "output/field_records.h"
 #include "output/parallel_text.h"
+#include "textio/replacing_file.h"
 
 namespace korvane {
 namespace {
@@ -69,17 +66,6 @@ class TextRecords {
   ListWriter out_;
 };
 
-// The name of the temporary a file is written under before it takes its final name.
-std::string temporary_pattern(const std::string& final_name) {
-  return final_name + ".partial-XXXXXX";
-}
-
-mode_t creation_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 }  // namespace
 
 std::string cnum2(std::int32_t n) {
@@ -114,6 +100,16 @@ void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
   walk_format2(text, s);
 }
 
+void write_format(const FieldStore& s, int ifmt, ByteSink& sink, TaskPool* pool) {
+  if (ifmt == 0) {
+    write_format0(s, sink);
+  } else if (ifmt == 1) {
+    write_format1(s, sink, pool);
+  } else {
+    write_format2(s, sink, pool);
+  }
+}
+
 void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool* pool) {
   const std::string digits = cnum2(s.nfile);
   if (digits == "**") {
@@ -130,33 +126,20 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPo
     throw FatalStop(" Not a valid PELIX 3D field format: use 0, 1 or 2 ");
   }
 
-  std::string temporary = temporary_pattern(name);
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) {
+  ReplacingFile file(name);
+  if (const int error = file.create()) {
     throw IoError(located_message(field_file_unit, name, 0,
                                   std::string("cannot create the file: ") +
-                                      std::strerror(errno)));
+                                      std::strerror(error)));
   }
-  try {
-    ::fchmod(fd, creation_mode());
-    FileSink sink(field_file_unit, name);
-    sink.adopt(fd);
-    if (s.ifmt == 0) {
-      write_format0(s, sink);
-    } else if (s.ifmt == 1) {
-      write_format1(s, sink, pool);
-    } else {
-      write_format2(s, sink, pool);
-    }
-    sink.close();
-    if (std::rename(temporary.c_str(), name.c_str()) != 0) {
-      throw IoError(located_message(field_file_unit, name, 0,
-                                    std::string("cannot replace the file: ") +
-                                        std::strerror(errno)));
-    }
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
+  FileSink sink(field_file_unit, name);
+  sink.adopt(file.release());
+  write_format(s, s.ifmt, sink, pool);
+  sink.close();
+  if (const int error = file.commit()) {
+    throw IoError(located_message(field_file_unit, name, 0,
+                                  std::string("cannot replace the file: ") +
+                                      std::strerror(error)));
   }
 }
 

@@ -32,6 +32,8 @@ void write_field_file(FieldStore& store, ListWriter& log, Warnings& warnings,
 void write_format0(const FieldStore& store, ByteSink& sink);
 void write_format1(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
 void write_format2(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
+// The one of the three that ifmt names (0, 1, anything else 2).
+void write_format(const FieldStore& store, int ifmt, ByteSink& sink, TaskPool* pool = nullptr);
 
 // The closing block of the log: d_elm, aper, k_s_EH; the output symmetry codes; the first
 // and last output node coordinate along x, y and z.

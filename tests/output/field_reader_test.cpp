@@ -47,9 +47,7 @@ void fill_store(FieldStore& s, int ifield, int nx, int ny, int nz, const int ksy
 
 std::string written(const FieldStore& s, int format) {
   StringSink sink;
-  if (format == 0) write_format0(s, sink);
-  if (format == 1) write_format1(s, sink);
-  if (format == 2) write_format2(s, sink);
+  write_format(s, format, sink);
   return sink.text;
 }
 
