@@ -7,12 +7,7 @@
 // table it also times each phase.
 //
 //   korvane_bench WORKDIR [REPEATS]
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_read.h"
 #include "control/control_file.h"
 #include "driver/conversion.h"
 #include "import/table_import.h"
@@ -78,32 +74,9 @@ void write_table(const fs::path& path, TableSize n) {
   out.close();
 }
 
-// The baseline: the file mapped whole, then read twice with std::from_chars: the first
-// three values of each line, then all nine. Returns a sum, so nothing is left unread.
+// The baseline: the first three values of each line, then all nine.
 double bare_two_pass_read(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  const std::size_t size = fs::file_size(path);
-  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  ::close(fd);
-  if (map == MAP_FAILED) std::exit(1);
-  const char* const first = static_cast<const char*>(map);
-  const char* const last = first + size;
-  double sum = 0.0;
-  for (int values_per_line : {3, 9}) {
-    const char* p = first;
-    while (p < last) {
-      for (int v = 0; v < values_per_line; ++v) {
-        while (p < last && *p == ' ') ++p;
-        double value = 0.0;
-        p = std::from_chars(p, last, value).ptr;
-        sum += value;
-      }
-      const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(last - p));
-      p = lf == nullptr ? last : static_cast<const char*>(lf) + 1;
-    }
-  }
-  ::munmap(map, size);
-  return sum;
+  return korvane::bench::bare_read(path, 0, {3, 9});
 }
 
 class PrintedWarnings : public korvane::Warnings {

@@ -5,15 +5,13 @@
 //   korvane_prepare_bench WORKDIR [REPEATS]
 #include <sys/resource.h>
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
+#include "bare_read.h"
 #include "prepare/prepare.h"
 #include "textio/byte_sink.h"
 
@@ -56,47 +54,6 @@ std::uintmax_t write_export(const fs::path& path) {
   return fs::file_size(path);
 }
 
-// One pass of the baseline: every value of every record after the header parsed with
-// std::from_chars from a block buffer; returns the sum so that nothing is left out.
-double bare_pass(const fs::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) std::exit(2);
-  std::vector<char> buffer(1 << 20);
-  std::size_t kept = 0;
-  double sum = 0;
-  int header = 2;
-  for (;;) {
-    const std::size_t got = std::fread(buffer.data() + kept, 1, buffer.size() - kept, file);
-    const std::size_t size = kept + got;
-    std::size_t start = 0;
-    for (;;) {
-      const char* begin = buffer.data() + start;
-      const char* end = static_cast<const char*>(std::memchr(begin, '\n', size - start));
-      if (!end) break;
-      start = static_cast<std::size_t>(end - buffer.data()) + 1;
-      if (header > 0) {
-        --header;
-        continue;
-      }
-      const char* p = begin;
-      while (p < end) {
-        while (p < end && (*p == ' ' || *p == '\r')) ++p;
-        if (p == end) break;
-        double value;
-        const auto result = std::from_chars(p, end, value);
-        if (result.ec != std::errc()) std::exit(3);
-        sum += value;
-        p = result.ptr;
-      }
-    }
-    kept = size - start;
-    std::memmove(buffer.data(), buffer.data() + start, kept);
-    if (got == 0) break;
-  }
-  std::fclose(file);
-  return sum;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,7 +76,7 @@ int main(int argc, char** argv) {
   double best_bare = 1e9, best_prepare = 1e9;
   for (int round = 0; round < repeats; ++round) {
     auto start = Clock::now();
-    const double sum = bare_pass(path) + bare_pass(path);
+    const double sum = korvane::bench::bare_read(path, 2, {0, 0});
     best_bare = std::min(best_bare, seconds_since(start));
     start = Clock::now();
     const korvane::prepare::Plan plan = korvane::prepare::plan_preparation(options);
