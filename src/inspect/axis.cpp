@@ -42,6 +42,15 @@ std::string csv_number(double value) {
   return text;
 }
 
+// The converter writes a lone electric set in V/cm (its factor 0.01 on a table in V/m), so
+// the integral of Ez is a hundredth of the voltage in V; a file of both sets holds the
+// table's values, whose unit it does not record.
+std::string voltage_hint(const InspectedFile& file, double integral) {
+  if (file.info.sets == FieldSets::both) return " (for E in V/m: the on-axis voltage in V)";
+  return " (for E in V/cm, the converter's unit: an on-axis voltage of " + number(100.0 * integral) +
+         " V)";
+}
+
 }  // namespace
 
 AxisReach reach_axis(const FieldStore& s, int axis) {
@@ -158,14 +167,14 @@ std::string axis_report(const InspectedFile& file, const AxisReach& x, const Axi
   if (s.ksym_z != 0 && std::fabs(s.zmws(1)) <= 1e-9 * std::fabs(step(s, 2))) {
     out += "  the file keeps z >= 0 only (ksym_z = " + std::to_string(s.ksym_z) +
            "): over the whole element an even quantity integrates to twice the figures "
-           "below, an odd one to 0\n";
+           "below (and its effective length is twice as long), an odd one to 0\n";
   }
   if (profiles.empty()) return out + "  no field components\n";
   for (const AxisProfile& p : profiles) {
     const std::string& f = p.set.letter;
     const std::string units = "(units of " + f + ")";
     out += "  " + f + ": integral of " + f + "z dz = " + number(trapezoid(s, p.f[2])) + " " +
-           units + " x m" + (f == "E" ? " (for E in V/m: the on-axis voltage in V)" : "") + "\n";
+           units + " x m" + (f == "E" ? voltage_hint(file, trapezoid(s, p.f[2])) : "") + "\n";
     const std::pair<std::string, const std::vector<double>*> derivatives[2] = {
         {"d" + f + "y/dx", &p.dfy_dx}, {"d" + f + "x/dy", &p.dfx_dy}};
     for (const auto& [name, values] : derivatives) {

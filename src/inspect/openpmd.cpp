@@ -115,7 +115,8 @@ bool all_zero(const FieldStore& s, const FieldSet& set) {
   return true;
 }
 
-std::vector<double> mesh_values(const OutputField& c, int component, const MeshAxis (&axes)[3]) {
+std::vector<double> mesh_values(const OutputField& c, int component, const MeshAxis (&axes)[3],
+                                double scale) {
   std::vector<double> values;
   values.reserve(axes[0].source.size() * axes[1].source.size() * axes[2].source.size());
   for (std::size_t k = 0; k < axes[2].source.size(); ++k) {
@@ -126,7 +127,8 @@ std::vector<double> mesh_values(const OutputField& c, int component, const MeshA
         for (int a = 0; a < 3; ++a) {
           if (axes[a].mirrored[at[a]] && is_odd(axes[a].code, a, component)) sign = -sign;
         }
-        values.push_back(sign * c(axes[0].source[i], axes[1].source[j], axes[2].source[k]));
+        values.push_back(scale * sign *
+                         c(axes[0].source[i], axes[1].source[j], axes[2].source[k]));
       }
     }
   }
@@ -266,12 +268,15 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
     const std::string taken = electric ? std::string("E in ") + unit->name
                                        : std::string("H as the flux density B in ") + unit->name;
     units += (units.empty() ? "" : ", ") + taken;
-    report += "  " + record + "  the file's " + taken + " (unitSI " + number(unit->si) + ")" +
-              (given.empty() ? ", the converter's unit" : "") + "\n";
+    report += "  " + record + "  the file's " + taken +
+              (given.empty() ? ", the converter's unit" : "") + ", written in " +
+              (electric ? "V/m" : "T") + " (x " + number(unit->si) + ", unitSI 1)\n";
+    // The values go out in SI with unitSI 1. openPMD readers multiply by unitSI, but Bmad
+    // divides by it: only unitSI 1 gives both the same field.
     for (int c = 0; c < 3; ++c) {
-      mesh.components.push_back(MeshComponent{record, std::string(1, "xyz"[c]), unit->si,
+      mesh.components.push_back(MeshComponent{record, std::string(1, "xyz"[c]), 1.0,
                                               electric ? electric_dimension : magnetic_dimension,
-                                              mesh_values(*set.c[c], c, axes)});
+                                              mesh_values(*set.c[c], c, axes, unit->si)});
     }
   }
   if (mesh.components.empty()) {
@@ -302,7 +307,7 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
   const std::string base = std::filesystem::path(file.name).filename().string();
   mesh.name = o.name.empty() ? base : o.name;
   mesh.comment = "korvane field file " + base + " (format " + std::to_string(file.info.format) +
-                 "): " + units + "; coordinates in m" +
+                 "): " + units + ", written in SI (V/m, T); coordinates in m" +
                  (unfolded.empty() ? "" : "; unfolded over the planes " + unfolded);
 
   write_in_place_of(mesh, o.output);

@@ -51,11 +51,10 @@ Options parse_options(const std::vector<std::string>& args) {
   app.add_flag("-h,--help", o.help);
   app.add_flag("--version", o.version);
   CLI::Option* check = app.add_flag("--check", o.check);
-  app.add_option("--parity-tolerance", o.parity_tolerance)
-      ->check(CLI::NonNegativeNumber)
-      ->needs(check);
+  // The range is checked below: CLI11's own message would print the largest double.
+  app.add_option("--parity-tolerance", o.parity_tolerance)->needs(check);
   CLI::Option* compare = app.add_option("--compare", o.compare);
-  app.add_option("--tolerance", o.tolerance)->check(CLI::NonNegativeNumber)->needs(compare);
+  app.add_option("--tolerance", o.tolerance)->needs(compare);
   app.add_option("--axis", o.axis);
   app.add_option("--svg", o.svg);
   app.add_option("--vtk", o.vtk);
@@ -104,7 +103,8 @@ Options parse_options(const std::vector<std::string>& args) {
   if (o.openpmd.output.empty() && !o.openpmd.first_setting.empty()) {
     throw UsageError(o.openpmd.first_setting + " applies to --openpmd only");
   }
-  if (!std::isfinite(o.parity_tolerance) || !std::isfinite(o.tolerance))
+  if (!std::isfinite(o.parity_tolerance) || !std::isfinite(o.tolerance) ||
+      o.parity_tolerance < 0.0 || o.tolerance < 0.0)
     throw UsageError("a tolerance must be a finite number of 0 or more");
   if (o.file.empty()) throw UsageError("no field file named");
   for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv, &o.openpmd.output}) {

@@ -9,15 +9,23 @@ namespace {
 struct Sums {
   double peak = 0.0, from_even = 0.0, from_odd = 0.0;
   double outer_peak = 0.0, outer_from_odd = 0.0;  // over the outer half of the axis
+  double far_peak = 0.0, far_from_odd = 0.0;      // beyond the plane's band of nodes
   int at_odd[3] = {1, 1, 1};
 };
 
-// Visits every mirrored pair of nodes about the plane normal to `axis`, once: f(n, m, outer)
-// with n and m the two index triples (n = m on the plane).
+// The nodes this many steps or fewer from the plane may take the plane node's kept value
+// through the interpolation's stencil (on an output up to about twice as fine as the
+// table): beyond them a wrong code leaves an exactly odd component.
+constexpr double plane_band_steps = 3.0;
+
+// Visits every mirrored pair of nodes about the plane normal to `axis`, once:
+// f(n, m, outer, far) with n and m the two index triples (n = m on the plane), `outer` on
+// the outer half of the axis, `far` beyond the plane's band.
 template <class F>
 void for_each_pair(const FieldStore& s, int axis, F&& f) {
   const int count = node_count(s, axis);
   const double reach = std::fabs(node(s, axis, 1));
+  const double band = (plane_band_steps + 0.01) * std::fabs(step(s, axis));
   int lo[3] = {1, 1, 1};
   int hi[3] = {s.Nox, s.Noy, s.Noz};
   hi[axis] = (count + 1) / 2;
@@ -27,8 +35,8 @@ void for_each_pair(const FieldStore& s, int axis, F&& f) {
         int n[3] = {i, j, k};
         int m[3] = {i, j, k};
         m[axis] = count + 1 - n[axis];
-        const bool outer = std::fabs(node(s, axis, n[axis])) >= reach / 2;
-        f(n, m, outer);
+        const double from_plane = std::fabs(node(s, axis, n[axis]));
+        f(n, m, from_plane >= reach / 2, from_plane > band);
       }
     }
   }
@@ -36,7 +44,7 @@ void for_each_pair(const FieldStore& s, int axis, F&& f) {
 
 Sums pair_sums(const FieldStore& s, int axis, const OutputField& f) {
   Sums sums;
-  for_each_pair(s, axis, [&](const int n[3], const int m[3], bool outer) {
+  for_each_pair(s, axis, [&](const int n[3], const int m[3], bool outer, bool far) {
     const double a = f(n[0], n[1], n[2]), b = f(m[0], m[1], m[2]);
     if (!std::isfinite(a) || !std::isfinite(b)) return;
     const double peak = std::max(std::fabs(a), std::fabs(b));
@@ -51,6 +59,10 @@ Sums pair_sums(const FieldStore& s, int axis, const OutputField& f) {
       sums.outer_peak = std::max(sums.outer_peak, peak);
       sums.outer_from_odd = std::max(sums.outer_from_odd, from_odd);
     }
+    if (far) {
+      sums.far_peak = std::max(sums.far_peak, peak);
+      sums.far_from_odd = std::max(sums.far_from_odd, from_odd);
+    }
   });
   return sums;
 }
@@ -59,7 +71,11 @@ Parity classify(const Sums& sums, double scale, double tolerance) {
   if (sums.peak <= tolerance * scale) return Parity::zero;
   if (sums.from_even <= tolerance * scale) return Parity::even;
   if (sums.from_odd <= tolerance * scale) return Parity::odd;
-  if (sums.outer_peak > tolerance * scale && sums.outer_from_odd <= tolerance * scale)
+  // Odd away from the plane but not at it: over the outer half for a field that fills the
+  // axis, beyond the band for one gathered about the plane (the field of a gap).
+  const double limit = tolerance * scale;
+  if ((sums.outer_peak > limit && sums.outer_from_odd <= limit) ||
+      (sums.far_peak > limit && sums.far_from_odd <= limit))
     return Parity::jump;
   return Parity::neither;
 }

@@ -12,7 +12,9 @@
 // A wrong symmetry code unfolds a component with the wrong parity: away from the plane the
 // result is exactly even or odd, but the exported values on the plane node are kept, so a
 // component made odd keeps its non-zero value there and jumps across the plane. Such a
-// component is neither even nor odd overall, yet odd over the outer half of the axis.
+// component is neither even nor odd overall, yet odd over the outer half of the axis, or,
+// for a field gathered about the plane (a gap), beyond the few nodes next to the plane that
+// the interpolation's stencil reaches from the plane node.
 #pragma once
 
 #include <string>
@@ -31,7 +33,7 @@ enum class Parity {
   zero,     // largest magnitude within the tolerance: either parity fits
   even,     // |F(mirror) - F| within the tolerance
   odd,      // |F(mirror) + F| within the tolerance
-  jump,     // odd over the outer half of the axis, not at the plane
+  jump,     // odd away from the plane, not at it
   neither,  // not symmetric about the plane
 };
 

@@ -123,6 +123,7 @@ TEST_F(Cli, CheckFaultEndsWithStatus1) {
   EXPECT_EQ(err, "korvane-inspect: file '" + name +
                      "': --axis: x = 0 lies outside the grid (0.01 .. 0.03 m)\n");
   EXPECT_EQ(run({name, "--check", "--parity-tolerance", "-1"}), 2);
+  EXPECT_EQ(err, "korvane-inspect: a tolerance must be a finite number of 0 or more (see --help)\n");
 }
 
 TEST_F(Cli, ErrorsEndWithStatus2InTheConvertersStyle) {

@@ -166,6 +166,12 @@ TEST(Axis, RfGapVoltage) {
   // Half of the 1.5 mm output steps fall between the 1 mm input nodes; interpolation and
   // the trapezoidal rule together leave 5e-7 of the voltage.
   EXPECT_NEAR(trapezoid(*store, p[0].f[2]) / voltage, 1.0, 2e-6);
+  // The report gives the voltage in V, not the integral in V/cm x m alone.
+  const std::string report = axis_report(file, reach_axis(*store, 0), reach_axis(*store, 1), p);
+  EXPECT_NE(report.find("an on-axis voltage of " + number(100.0 * trapezoid(*store, p[0].f[2])) +
+                        " V"),
+            std::string::npos)
+      << report;
 }
 
 struct Layout {

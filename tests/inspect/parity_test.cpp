@@ -183,5 +183,30 @@ TEST(Parity, SwappedComponentsFail) {
   EXPECT_EQ(planes[2].match, PlaneMatch::code1);  // swapping x and y keeps the z parities
 }
 
+
+TEST(Parity, WrongCodeOnAFieldGatheredAboutThePlaneJumps) {
+  // The Ez of a gap, a Gaussian of 4 steps about z = 0, unfolded with code 1 instead of 2:
+  // odd on both sides, the exported value kept on the plane. It is small over the outer
+  // half of the axis, so only the nodes beyond the stencil's reach show it odd.
+  StorePtr store = make_store();
+  FieldStore& s = *store;
+  s.Nox = s.Noy = 3, s.Noz = 41;
+  for (int n = 1; n <= 3; ++n) s.xmws(n) = s.ymws(n) = 0.001 * (n - 2);
+  for (int n = 1; n <= 41; ++n) s.zmws(n) = 0.001 * (n - 21);
+  for (int k = 1; k <= 41; ++k) {
+    const double steps = k - 21.0;
+    const double gap = std::exp(-(steps / 4) * (steps / 4));
+    for (int j = 1; j <= 3; ++j) {
+      for (int i = 1; i <= 3; ++i) s.EzOut(i, j, k) = steps < 0 ? -gap : gap;
+    }
+  }
+  const FieldSet set = field_sets(s, FieldSets::electric)[0];
+  const std::vector<PlaneParity> planes =
+      plane_parities(s, set, largest_magnitude(s, set), default_parity_tolerance);
+  ASSERT_EQ(planes.size(), 3u);
+  EXPECT_EQ(planes[2].c[2].parity, Parity::jump);
+  EXPECT_TRUE(planes[2].fault());
+}
+
 }  // namespace
 }  // namespace korvane::inspect
