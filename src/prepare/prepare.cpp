@@ -154,13 +154,14 @@ void find_parity(const Options& o, Plan& plan) {
         continue;
       }
       // The sum that does not cancel for a component of the other parity is a sum of
-      // weights of random size, so it may come out small by chance: of the two, the one
-      // that vanishes is the smaller.
+      // weights of random size, so it may come out small by chance, and for a component
+      // that is odd about another plane both sums are small: the one that vanishes must
+      // also be small beside the other.
       const double odd = std::abs(scan.odd_sum[part][a][k]);
       const double even = std::abs(scan.even_sum[part][a][k]);
-      if (odd <= o.tolerance * scale && odd < even) {
+      if (odd <= o.tolerance * scale && odd <= o.tolerance * even) {
         shown = "odd";
-      } else if (even <= o.tolerance * scale && even < odd) {
+      } else if (even <= o.tolerance * scale && even <= o.tolerance * odd) {
         shown = "even";
       } else {
         shown = "neither";

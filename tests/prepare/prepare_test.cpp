@@ -418,6 +418,25 @@ TEST(Prepare, ReportsTheParityAboutEachPlaneOfAWholeSymmetricExport) {
   EXPECT_EQ(plan.parity[0], (Row{"even", "odd", "zero"}));
   EXPECT_EQ(plan.parity[1], (Row{"odd", "even", "zero"}));
   EXPECT_EQ(plan.parity[2], (Row{"even", "even", "zero"}));
+
+  // Ex odd about x and of no parity about z: both sums over z are small beside the scale,
+  // which once made Ex and Ey look odd or even about z.
+  Fixture mixed = fixtures[5];
+  mixed.counts[0] = mixed.counts[1] = 11, mixed.counts[2] = 17;
+  mixed.lo[0] = mixed.lo[1] = -10, mixed.lo[2] = -12, mixed.step[2] = 1.5;
+  mixed.field = [](double x, double y, double z, double f[3]) {
+    f[0] = 1e5 * x * (1 + 50 * z), f[1] = 7e4 * y * (1 - 30 * z), f[2] = 1e3 * std::cos(200 * z);
+  };
+  write_file(dir / "mixed.txt", make_export(mixed));
+  o.export_path = (dir / "mixed.txt").string();
+  EXPECT_EQ(plan_preparation(o).parity[2], (Row{"neither", "neither", "even"}));
+}
+
+TEST(Prepare, ReadsUnitsWithBlanksInsideTheirBrackets) {
+  const ColumnLayout layout =
+      read_header("x [ mm ]  y [ mm]  z [mm ]  Ex [ V/m ]  Ey [ V/m ]  Ez [ V/m ] ");
+  EXPECT_EQ(layout.length_unit, "mm");
+  EXPECT_EQ(layout.field_unit, "V/m");
 }
 
 // A small whole export to break: E in V/m on 3 x 3 x 3 nodes from -1 mm, x fastest.
