@@ -483,6 +483,7 @@ TEST_P(Refusals, StopWithAMessageAndWriteNothing) {
   EXPECT_EQ(run.status, r.status) << run.err;
   EXPECT_EQ(run.err.rfind("korvane-prepare: ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("korvane-prepare: korvane-prepare"), std::string::npos) << run.err;
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(fs::exists(dir / "out/korvane.dat"));
 }
@@ -538,6 +539,9 @@ const RefusalCase refusals[] = {
      "--length-unit"},
     {"table_is_the_export", base, "--table ../export.txt", 2, "would overwrite the export"},
     {"wrong_command_line", base, "--format 5", 2, "--format"},
+    {"unknown_unit_named", base, "--length-unit ft", 2, "--length-unit: not one of"},
+    {"table_in_a_missing_folder", base, "--table sub/t.txt", 2,
+     "file 'out/sub/t.txt': cannot create"},
     {"missing_export", base, "", 2, "file 'missing.txt'", "missing.txt"},
 };
 
