@@ -228,6 +228,7 @@ ExportScan scan_export(const std::string& path) {
   std::string titles;
   bool found = false;
   while (lines.next(line)) {
+    line = without_byte_order_mark(line, lines.line_number());
     std::string_view first;
     TokenScanner scanner(line);
     if (!scanner.next_token(first)) continue;

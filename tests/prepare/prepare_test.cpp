@@ -566,6 +566,18 @@ TEST(Prepare, NamedCodesAreCheckedAgainstTheTable) {
   EXPECT_NE(run.err.find("the export holds no imaginary parts"), std::string::npos);
 }
 
+TEST(Prepare, ReadsAnExportThatBeginsWithAByteOrderMark) {
+  const std::string headerless = base.substr(base.find("-----\n") + 6);
+  for (const std::string& text : {base, headerless}) {
+    ScratchDir dir;
+    write_file(dir / "export.txt", "\xEF\xBB\xBF" + text);
+    const ProcessResult run =
+        run_prepare(dir.path(), "export.txt --length-unit mm --field-unit V/m");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(dir / "table.txt").rfind("-1 -1 -1 1 2 3\n", 0), 0u);
+  }
+}
+
 TEST(Prepare, RefusesToOverwriteWithoutForce) {
   ScratchDir dir;
   write_file(dir / "export.txt", base);
