@@ -147,21 +147,22 @@ void find_parity(const Options& o, Plan& plan) {
     const AxisMesh& m = scan.axis[a];
     if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
     for (int k = 0; k < 3; ++k) {
-      const double scale = scan.parity_scale[part][a][k];
+      // A parity holds when the part of the component that breaks it is no larger than
+      // zero, --tolerance of the largest value, in root mean square over the records.
+      const double scale = std::sqrt(static_cast<double>(scan.records)) * plan.largest;
       std::string& shown = plan.parity[static_cast<std::size_t>(a)][static_cast<std::size_t>(k)];
       if (scan.largest[part][k] <= o.tolerance * plan.largest) {
         shown = "zero";
         continue;
       }
-      // The sum that does not cancel for a component of the other parity is a sum of
-      // weights of random size, so it may come out small by chance, and for a component
-      // that is odd about another plane both sums are small: the one that vanishes must
-      // also be small beside the other.
+      // The sum that does not cancel for a component of the other parity is a random walk,
+      // so it may come out small by chance: of the two, the one that vanishes is the
+      // smaller.
       const double odd = std::abs(scan.odd_sum[part][a][k]);
       const double even = std::abs(scan.even_sum[part][a][k]);
-      if (odd <= o.tolerance * scale && odd <= o.tolerance * even) {
+      if (odd <= o.tolerance * scale && odd < even) {
         shown = "odd";
-      } else if (even <= o.tolerance * scale && even <= o.tolerance * odd) {
+      } else if (even <= o.tolerance * scale && even < odd) {
         shown = "even";
       } else {
         shown = "neither";
