@@ -264,11 +264,18 @@ Plan plan_preparation(const Options& o) {
   const auto resolved = [&error](const std::string& path) {
     return fs::weakly_canonical(fs::absolute(path, error).lexically_normal(), error);
   };
-  if (resolved(plan.table_path) == resolved(o.export_path) ||
-      (fs::exists(plan.table_path, error) &&
-       fs::equivalent(plan.table_path, o.export_path, error))) {
+  const auto is_export = [&](const std::string& path) {
+    return resolved(path) == resolved(o.export_path) ||
+           (fs::exists(path, error) && fs::equivalent(path, o.export_path, error));
+  };
+  if (is_export(plan.table_path)) {
     throw OverwriteError("the table " + quoted_token(plan.table_path) +
                          " would overwrite the export; name another with --table");
+  }
+  // --force would replace an export named korvane.dat by the drafted control file.
+  if (is_export(plan.control_path)) {
+    throw OverwriteError("the control file " + quoted_token(plan.control_path) +
+                         " would overwrite the export; rename the export or write with --dir");
   }
 
   plan.scan = scan_export(o.export_path);

@@ -586,6 +586,12 @@ TEST(Prepare, RefusesToOverwriteWithoutForce) {
   EXPECT_EQ(again.status, 2);
   EXPECT_NE(again.err.find("exists; --force replaces it"), std::string::npos) << again.err;
   EXPECT_EQ(run_prepare(dir.path(), "export.txt --force").status, 0);
+  // Not even --force lets the drafted control file replace an export of its name.
+  write_file(dir / "korvane.dat", base);
+  const ProcessResult onto = run_prepare(dir.path(), "korvane.dat --table t.txt --force");
+  EXPECT_EQ(onto.status, 2);
+  EXPECT_NE(onto.err.find("would overwrite the export"), std::string::npos) << onto.err;
+  EXPECT_EQ(read_file(dir / "korvane.dat"), base);
 }
 
 }  // namespace
