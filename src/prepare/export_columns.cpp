@@ -62,9 +62,11 @@ std::vector<Title> split_titles(std::string_view line) {
   std::string* open_unit = nullptr;  // a unit whose closing bracket is still to come
   while (scanner.next_token(token)) {
     if (open_unit) {
-      *open_unit += ' ';
+      // Blanks inside the brackets ("[ V/m ]") separate words of the unit, never pad it.
       const std::size_t close = token.find(']');
-      *open_unit += token.substr(0, close);
+      const std::string_view piece = token.substr(0, close);
+      if (!open_unit->empty() && !piece.empty()) *open_unit += ' ';
+      *open_unit += piece;
       if (close != std::string_view::npos) open_unit = nullptr;
       continue;
     }

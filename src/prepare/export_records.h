@@ -15,6 +15,14 @@
 
 namespace korvane::prepare {
 
+// An export saved by a Windows editor may begin with the UTF-8 byte order mark; it is no
+// part of the first line's text.
+inline std::string_view without_byte_order_mark(std::string_view line, long number) {
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  if (number == 1 && line.substr(0, mark.size()) == mark) line.remove_prefix(mark.size());
+  return line;
+}
+
 class RecordSplitter {
  public:
   RecordSplitter(std::string file, const ColumnLayout& layout)
@@ -25,6 +33,7 @@ class RecordSplitter {
   // Splits `line` (line number `number`); false for an empty line. A line with another
   // number of values than the columns is refused.
   bool split(std::string_view line, long number) {
+    line = without_byte_order_mark(line, number);
     line_ = line;
     number_ = number;
     tokens_.clear();

@@ -26,8 +26,12 @@ bool has_letter(std::string_view line) {
 
 std::string percent(double fraction) { return figure(fraction * 100.0) + " %"; }
 
-// A weight in [0.5, 1.5) that depends only on the position of a node up to its mirror
-// image in the plane `axis` = 0: on |c[axis]| and the other two coordinates, as read.
+// A weight of +1 or -1, drawn at random for each position of a node up to its mirror
+// image in the plane `axis` = 0: it depends on |c[axis]| and the other two coordinates, as
+// read. Its mean is 0, so a sum that does not cancel by parity is a random walk of the
+// size of the root sum of squares of the part that breaks the parity, whatever the
+// component's parity about the other planes; a weight of mean 1 would let a component odd
+// about x cancel in both sums about z.
 double mirror_weight(const double c[3], int axis) {
   auto bits = [](double v) {
     std::uint64_t u;
@@ -44,7 +48,7 @@ double mirror_weight(const double c[3], int axis) {
   std::uint64_t u = mix(bits(std::abs(c[axis])));
   u = mix(u ^ bits(c[(axis + 1) % 3]));
   u = mix(u ^ bits(c[(axis + 2) % 3]));
-  return 0.5 + static_cast<double>(u >> 11) * 0x1.0p-53;
+  return (u >> 63) != 0 ? 1.0 : -1.0;
 }
 
 // One node of an axis: the coordinate it was first given with, and the extremes of every
@@ -228,6 +232,7 @@ ExportScan scan_export(const std::string& path) {
   std::string titles;
   bool found = false;
   while (lines.next(line)) {
+    line = without_byte_order_mark(line, lines.line_number());
     std::string_view first;
     TokenScanner scanner(line);
     if (!scanner.next_token(first)) continue;
@@ -302,7 +307,6 @@ ExportScan scan_export(const std::string& path) {
         for (int k = 0; k < 3; ++k) {
           scan.odd_sum[part][a][k] += weight[a] * f[k];
           scan.even_sum[part][a][k] += signed_weight[a] * f[k];
-          scan.parity_scale[part][a][k] += weight[a] * std::abs(f[k]);
         }
       }
       for (int k = 0; k < 3; ++k) {

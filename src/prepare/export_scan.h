@@ -39,12 +39,13 @@ struct ExportScan {
   double largest_on_plane[3][2][3] = {};
 
   // The parity of each component about each plane x, y, z = 0, per part, from weighted sums
-  // over all records: with a weight that is the same for a node and its mirror image,
-  // sum(w f) vanishes for an odd component and sum(w sign f) for an even one; scale is
-  // sum(w |f|). Meaningful for an axis whose nodes lie symmetric about 0.
+  // over all records: with a weight of +1 or -1 that is the same for a node and its mirror
+  // image, sum(w f) vanishes for an odd component and sum(w sign f) for an even one, while
+  // a sum that does not vanish is of the size of sqrt(records) times the root mean square
+  // of the part of f that breaks the parity. Meaningful for an axis whose nodes lie
+  // symmetric about 0.
   double odd_sum[2][3][3] = {};  // [part][axis][component]
   double even_sum[2][3][3] = {};
-  double parity_scale[2][3][3] = {};
 };
 
 // Reads the export at `path`; a file without a header is read with the columns korvane

@@ -36,9 +36,25 @@ int main(int argc, char** argv) {
   app.add_option("--dir", o.dir, "folder to write into (created when missing)")
       ->capture_default_str();
   app.add_option("--table", o.table, "name of the table in that folder")->capture_default_str();
-  app.add_option("--length-unit", o.length_unit, "unit of the coordinates: m, cm, mm, um, in");
+  // A unit named on the command line that is not known is a wrong command line (status 2),
+  // not a fault of the export.
+  const CLI::Validator length_unit(
+      [](std::string& name) {
+        return korvane::prepare::find_length_unit(name) ? "" : "not one of m, cm, mm, um, in";
+      },
+      "UNIT");
+  const CLI::Validator field_unit(
+      [](std::string& name) {
+        return korvane::prepare::find_field_unit(name)
+                   ? ""
+                   : "not one of V/m, kV/m, MV/m, V/cm, A/m, kA/m, T, mT, G, Vs/m^2, Wb/m^2";
+      },
+      "UNIT");
+  app.add_option("--length-unit", o.length_unit, "unit of the coordinates: m, cm, mm, um, in")
+      ->check(length_unit);
   app.add_option("--field-unit", o.field_unit,
-                 "unit of the field: V/m, kV/m, MV/m, V/cm, A/m, kA/m, T, mT, G, Vs/m^2, Wb/m^2");
+                 "unit of the field: V/m, kV/m, MV/m, V/cm, A/m, kA/m, T, mT, G, Vs/m^2, Wb/m^2")
+      ->check(field_unit);
   app.add_option("--part", part, "the part to write: re or im (default: the non-zero one)")
       ->check(CLI::IsMember({"re", "im"}));
   app.add_option("--symmetry", symmetry, "symmetry codes of the planes x, y, z = 0 (0, 1, 2)")

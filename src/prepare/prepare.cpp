@@ -147,15 +147,17 @@ void find_parity(const Options& o, Plan& plan) {
     const AxisMesh& m = scan.axis[a];
     if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
     for (int k = 0; k < 3; ++k) {
-      const double scale = scan.parity_scale[part][a][k];
+      // A parity holds when the part of the component that breaks it is no larger than
+      // zero, --tolerance of the largest value, in root mean square over the records.
+      const double scale = std::sqrt(static_cast<double>(scan.records)) * plan.largest;
       std::string& shown = plan.parity[static_cast<std::size_t>(a)][static_cast<std::size_t>(k)];
       if (scan.largest[part][k] <= o.tolerance * plan.largest) {
         shown = "zero";
         continue;
       }
-      // The sum that does not cancel for a component of the other parity is a sum of
-      // weights of random size, so it may come out small by chance: of the two, the one
-      // that vanishes is the smaller.
+      // The sum that does not cancel for a component of the other parity is a random walk,
+      // so it may come out small by chance: of the two, the one that vanishes is the
+      // smaller.
       const double odd = std::abs(scan.odd_sum[part][a][k]);
       const double even = std::abs(scan.even_sum[part][a][k]);
       if (odd <= o.tolerance * scale && odd < even) {
@@ -262,11 +264,18 @@ Plan plan_preparation(const Options& o) {
   const auto resolved = [&error](const std::string& path) {
     return fs::weakly_canonical(fs::absolute(path, error).lexically_normal(), error);
   };
-  if (resolved(plan.table_path) == resolved(o.export_path) ||
-      (fs::exists(plan.table_path, error) &&
-       fs::equivalent(plan.table_path, o.export_path, error))) {
+  const auto is_export = [&](const std::string& path) {
+    return resolved(path) == resolved(o.export_path) ||
+           (fs::exists(path, error) && fs::equivalent(path, o.export_path, error));
+  };
+  if (is_export(plan.table_path)) {
     throw OverwriteError("the table " + quoted_token(plan.table_path) +
                          " would overwrite the export; name another with --table");
+  }
+  // --force would replace an export named korvane.dat by the drafted control file.
+  if (is_export(plan.control_path)) {
+    throw OverwriteError("the control file " + quoted_token(plan.control_path) +
+                         " would overwrite the export; rename the export or write with --dir");
   }
 
   plan.scan = scan_export(o.export_path);

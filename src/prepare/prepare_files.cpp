@@ -24,7 +24,7 @@ template <class Body>
 void write_replacing(const std::string& path, Body&& body) {
   ReplacingFile file(path);
   if (const int error = file.create()) {
-    throw IoError(TextPlace{"korvane-prepare", 0, path, 0}.message(
+    throw IoError(TextPlace{"", 0, path, 0}.message(
         std::string("cannot create the file: ") + std::strerror(error)));
   }
   FileSink sink(0, path);
@@ -32,7 +32,7 @@ void write_replacing(const std::string& path, Body&& body) {
   body(sink);
   sink.close();
   if (const int error = file.commit()) {
-    throw IoError(TextPlace{"korvane-prepare", 0, path, 0}.message(
+    throw IoError(TextPlace{"", 0, path, 0}.message(
         std::string("cannot rename the file into place: ") + std::strerror(error)));
   }
 }
@@ -70,7 +70,7 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
     ++written;
   }
   if (written != scan.records) {
-    throw IoError(TextPlace{"korvane-prepare", 0, export_path, 0}.message(
+    throw IoError(TextPlace{"", 0, export_path, 0}.message(
         "the export changed while it was read"));
   }
 }
@@ -81,7 +81,7 @@ void write_preparation(const Plan& plan, const Options& o) {
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) {
-    throw IoError(TextPlace{"korvane-prepare", 0, o.dir, 0}.message("cannot create the folder: " +
+    throw IoError(TextPlace{"", 0, o.dir, 0}.message("cannot create the folder: " +
                                                                     error.message()));
   }
   if (!o.force) {

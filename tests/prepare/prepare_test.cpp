@@ -418,6 +418,25 @@ TEST(Prepare, ReportsTheParityAboutEachPlaneOfAWholeSymmetricExport) {
   EXPECT_EQ(plan.parity[0], (Row{"even", "odd", "zero"}));
   EXPECT_EQ(plan.parity[1], (Row{"odd", "even", "zero"}));
   EXPECT_EQ(plan.parity[2], (Row{"even", "even", "zero"}));
+
+  // Ex odd about x and of no parity about z: both sums over z are small beside the scale,
+  // which once made Ex and Ey look odd or even about z.
+  Fixture mixed = fixtures[5];
+  mixed.counts[0] = mixed.counts[1] = 11, mixed.counts[2] = 17;
+  mixed.lo[0] = mixed.lo[1] = -10, mixed.lo[2] = -12, mixed.step[2] = 1.5;
+  mixed.field = [](double x, double y, double z, double f[3]) {
+    f[0] = 1e5 * x * (1 + 50 * z), f[1] = 7e4 * y * (1 - 30 * z), f[2] = 1e3 * std::cos(200 * z);
+  };
+  write_file(dir / "mixed.txt", make_export(mixed));
+  o.export_path = (dir / "mixed.txt").string();
+  EXPECT_EQ(plan_preparation(o).parity[2], (Row{"neither", "neither", "even"}));
+}
+
+TEST(Prepare, ReadsUnitsWithBlanksInsideTheirBrackets) {
+  const ColumnLayout layout =
+      read_header("x [ mm ]  y [ mm]  z [mm ]  Ex [ V/m ]  Ey [ V/m ]  Ez [ V/m ] ");
+  EXPECT_EQ(layout.length_unit, "mm");
+  EXPECT_EQ(layout.field_unit, "V/m");
 }
 
 // A small whole export to break: E in V/m on 3 x 3 x 3 nodes from -1 mm, x fastest.
@@ -464,6 +483,7 @@ TEST_P(Refusals, StopWithAMessageAndWriteNothing) {
   EXPECT_EQ(run.status, r.status) << run.err;
   EXPECT_EQ(run.err.rfind("korvane-prepare: ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("korvane-prepare: korvane-prepare"), std::string::npos) << run.err;
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(fs::exists(dir / "out/korvane.dat"));
 }
@@ -519,6 +539,9 @@ const RefusalCase refusals[] = {
      "--length-unit"},
     {"table_is_the_export", base, "--table ../export.txt", 2, "would overwrite the export"},
     {"wrong_command_line", base, "--format 5", 2, "--format"},
+    {"unknown_unit_named", base, "--length-unit ft", 2, "--length-unit: not one of"},
+    {"table_in_a_missing_folder", base, "--table sub/t.txt", 2,
+     "file 'out/sub/t.txt': cannot create"},
     {"missing_export", base, "", 2, "file 'missing.txt'", "missing.txt"},
 };
 
@@ -543,6 +566,18 @@ TEST(Prepare, NamedCodesAreCheckedAgainstTheTable) {
   EXPECT_NE(run.err.find("the export holds no imaginary parts"), std::string::npos);
 }
 
+TEST(Prepare, ReadsAnExportThatBeginsWithAByteOrderMark) {
+  const std::string headerless = base.substr(base.find("-----\n") + 6);
+  for (const std::string& text : {base, headerless}) {
+    ScratchDir dir;
+    write_file(dir / "export.txt", "\xEF\xBB\xBF" + text);
+    const ProcessResult run =
+        run_prepare(dir.path(), "export.txt --length-unit mm --field-unit V/m");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(read_file(dir / "table.txt").rfind("-1 -1 -1 1 2 3\n", 0), 0u);
+  }
+}
+
 TEST(Prepare, RefusesToOverwriteWithoutForce) {
   ScratchDir dir;
   write_file(dir / "export.txt", base);
@@ -551,6 +586,12 @@ TEST(Prepare, RefusesToOverwriteWithoutForce) {
   EXPECT_EQ(again.status, 2);
   EXPECT_NE(again.err.find("exists; --force replaces it"), std::string::npos) << again.err;
   EXPECT_EQ(run_prepare(dir.path(), "export.txt --force").status, 0);
+  // Not even --force lets the drafted control file replace an export of its name.
+  write_file(dir / "korvane.dat", base);
+  const ProcessResult onto = run_prepare(dir.path(), "korvane.dat --table t.txt --force");
+  EXPECT_EQ(onto.status, 2);
+  EXPECT_NE(onto.err.find("would overwrite the export"), std::string::npos) << onto.err;
+  EXPECT_EQ(read_file(dir / "korvane.dat"), base);
 }
 
 }  // namespace
