@@ -123,13 +123,13 @@ void time_phases(int threads, PhaseTimes& times) {
   korvane::fill_grid(s, warnings, &pool);
   times.t[1].push_back(seconds_since(t));
   t = Clock::now();
-  korvane::scale_field(s);
-  korvane::unfold_symmetry(s);
+  korvane::scale_field(s, &pool);
+  korvane::unfold_symmetry(s, &pool);
   korvane::centre_z(s, log);
   times.t[2].push_back(seconds_since(t));
   t = Clock::now();
   korvane::setup_output_grid(s, log);
-  korvane::transfer_field(s, log);
+  korvane::transfer_field(s, log, &pool);
   times.t[3].push_back(seconds_since(t));
   t = Clock::now();
   korvane::write_field_file(s, log, warnings, &pool);

@@ -34,13 +34,13 @@ void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool& po
   check_input_grid(s);
   shift_z(s, log);
   fill_grid(s, warnings, &pool);
-  scale_field(s);
+  scale_field(s, &pool);
 
-  unfold_symmetry(s);
+  unfold_symmetry(s, &pool);
   centre_z(s, log);
 
   setup_output_grid(s, log);
-  transfer_field(s, log);
+  transfer_field(s, log, &pool);
 
   write_field_file(s, log, warnings, &pool);
   write_summary(s, log);

@@ -146,29 +146,32 @@ void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout la
   }
 }
 
-void scale_field(FieldStore& s) {
+void scale_field(FieldStore& s, TaskPool* pool) {
   if (s.ifield != 0 && s.ifield != 1) return;
-  for (int k = 1; k <= s.Niz; ++k) {
-    for (int j = 1; j <= s.Niy; ++j) {
-      for (int i = 1; i <= s.Nix; ++i) {
-        if (s.ifield == 0) {
-          s.ExIn(i, j, k) = (s.fscale * s.ExIn(i, j, k)) * 0.01;
-          s.EyIn(i, j, k) = (s.fscale * s.EyIn(i, j, k)) * 0.01;
-          s.EzIn(i, j, k) = (s.fscale * s.EzIn(i, j, k)) * 0.01;
-          s.HxIn(i, j, k) = 0.0;
-          s.HyIn(i, j, k) = 0.0;
-          s.HzIn(i, j, k) = 0.0;
-        } else {
-          s.HxIn(i, j, k) = s.fscale * s.ExIn(i, j, k);
-          s.HyIn(i, j, k) = s.fscale * s.EyIn(i, j, k);
-          s.HzIn(i, j, k) = s.fscale * s.EzIn(i, j, k);
-          s.ExIn(i, j, k) = 0.0;
-          s.EyIn(i, j, k) = 0.0;
-          s.EzIn(i, j, k) = 0.0;
+  // Every node is scaled on its own, so z planes may go to different threads.
+  run_spans(pool, 1, s.Niz, [&](int first, int last) {
+    for (int k = first; k <= last; ++k) {
+      for (int j = 1; j <= s.Niy; ++j) {
+        for (int i = 1; i <= s.Nix; ++i) {
+          if (s.ifield == 0) {
+            s.ExIn(i, j, k) = (s.fscale * s.ExIn(i, j, k)) * 0.01;
+            s.EyIn(i, j, k) = (s.fscale * s.EyIn(i, j, k)) * 0.01;
+            s.EzIn(i, j, k) = (s.fscale * s.EzIn(i, j, k)) * 0.01;
+            s.HxIn(i, j, k) = 0.0;
+            s.HyIn(i, j, k) = 0.0;
+            s.HzIn(i, j, k) = 0.0;
+          } else {
+            s.HxIn(i, j, k) = s.fscale * s.ExIn(i, j, k);
+            s.HyIn(i, j, k) = s.fscale * s.EyIn(i, j, k);
+            s.HzIn(i, j, k) = s.fscale * s.EzIn(i, j, k);
+            s.ExIn(i, j, k) = 0.0;
+            s.EyIn(i, j, k) = 0.0;
+            s.EzIn(i, j, k) = 0.0;
+          }
         }
       }
     }
-  }
+  });
 }
 
 void centre_z(FieldStore& s, ListWriter& log) {

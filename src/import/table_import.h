@@ -51,8 +51,9 @@ void fill_grid(FieldStore& store, Warnings& warnings, TaskPool* pool = nullptr,
                ChunkLayout layout = {});
 
 // Scales the loaded field by ifield: 0 electric (times fscale, times 0.01), 1 magnetic
-// (times fscale, electric set cleared), anything else unchanged.
-void scale_field(FieldStore& store);
+// (times fscale, electric set cleared), anything else unchanged; z planes on the pool's
+// threads when it has more than one.
+void scale_field(FieldStore& store, TaskPool* pool = nullptr);
 
 // Centres the Z range on 0 when it is not symmetric (logs " Centered Z: Zimin, Zimax= "),
 // except for a z half that the output keeps (z_half_kept, set by the unfolding): that half

@@ -60,7 +60,7 @@ void transfer_direct(FieldStore& s) {
   }
 }
 
-void transfer_field(FieldStore& s, ListWriter& log) {
+void transfer_field(FieldStore& s, ListWriter& log, TaskPool* pool) {
   if (same_grid(s)) {
     log.record(" Same symmetry and grid, No need for interpolation",
                ", Simply write the field ...");
@@ -69,7 +69,7 @@ void transfer_field(FieldStore& s, ListWriter& log) {
   }
   log.record(" Symmetry or grid are different, Interpolate ...");
   check_interpolation_grid(s);
-  interpolate_field(s);
+  interpolate_field(s, pool);
 }
 
 }  // namespace korvane

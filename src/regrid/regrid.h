@@ -4,6 +4,7 @@
 
 #include "store/field_store.h"
 #include "textio/list_writer.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 
@@ -18,8 +19,8 @@ bool same_grid(const FieldStore& store);
 
 // Logs the transfer decision; then copies the six full-grid arrays node for node, or
 // checks that the full grid can be interpolated (FatalStop otherwise) and interpolates
-// every output node.
-void transfer_field(FieldStore& store, ListWriter& log);
+// every output node (z planes on the pool's threads when it has more than one).
+void transfer_field(FieldStore& store, ListWriter& log, TaskPool* pool = nullptr);
 
 // Copies ExFull .. HzFull onto ExOut .. HzOut over Nox x Noy x Noz nodes.
 void transfer_direct(FieldStore& store);
@@ -37,7 +38,8 @@ void interp3d(const FieldStore& store, double xo, double yo, double zo, double f
 
 // Interpolates every output node into ExOut .. HzOut, z outermost, x innermost (each
 // node depends on its own coordinates alone; interpolate.cpp says why this order). Leaves
-// xo, yo, zo, fe and fh holding the last node, (Nox, Noy, Noz).
-void interpolate_field(FieldStore& store);
+// xo, yo, zo, fe and fh holding the last node, (Nox, Noy, Noz). With a pool of more than
+// one thread, z planes are interpolated at once, with the same result.
+void interpolate_field(FieldStore& store, TaskPool* pool = nullptr);
 
 }  // namespace korvane

@@ -16,7 +16,7 @@ bool is_odd(int code, int axis, int component) {
   return false;
 }
 
-void unfold_symmetry(FieldStore& s) {
+void unfold_symmetry(FieldStore& s, TaskPool* pool) {
   // Judged on the codes as read: a kept plane's code is cleared just below.
   s.z_half_kept = s.isym_z != 0 && s.isym_z == s.ksym_z ? 1 : 0;
   if (s.isym_x == s.ksym_x) s.isym_x = 0;
@@ -50,26 +50,44 @@ void unfold_symmetry(FieldStore& s) {
     }
   };
 
-  for (int nz = 1; nz <= full[2]; ++nz) {
-    source(2, nz, s.ksrc, s.sgnz);
-    for (int ny = 1; ny <= full[1]; ++ny) {
-      source(1, ny, s.jsrc, s.sgny);
-      for (int nx = 1; nx <= full[0]; ++nx) {
-        source(0, nx, s.isrc, s.sgnx);
-        const double sign[3] = {s.sgnx, s.sgny, s.sgnz};
-        for (int component = 0; component < 3; ++component) {
-          double factor = 1.0;
-          for (int a = 0; a < 3; ++a) {
-            if (is_odd(code[a], a, component)) factor *= sign[a];
+  // The source indices and signs are the store's record of the node last unfolded, which
+  // nothing reads; a range of planes works on its own copy of them, and the range that
+  // holds the last plane hands its copy back, so the store ends as after one thread.
+  struct Source {
+    std::int32_t isrc, jsrc, ksrc;
+    double sgnx, sgny, sgnz;
+  };
+  auto unfold_planes = [&](int first, int last, Source& at) {
+    for (int nz = first; nz <= last; ++nz) {
+      source(2, nz, at.ksrc, at.sgnz);
+      for (int ny = 1; ny <= full[1]; ++ny) {
+        source(1, ny, at.jsrc, at.sgny);
+        for (int nx = 1; nx <= full[0]; ++nx) {
+          source(0, nx, at.isrc, at.sgnx);
+          const double sign[3] = {at.sgnx, at.sgny, at.sgnz};
+          for (int component = 0; component < 3; ++component) {
+            double factor = 1.0;
+            for (int a = 0; a < 3; ++a) {
+              if (is_odd(code[a], a, component)) factor *= sign[a];
+            }
+            const double e = (*sources[component])(at.isrc, at.jsrc, at.ksrc);
+            const double h = (*sources[component + 3])(at.isrc, at.jsrc, at.ksrc);
+            (*targets[component])(nx, ny, nz) = factor * e;
+            (*targets[component + 3])(nx, ny, nz) = factor * h;
           }
-          const double e = (*sources[component])(s.isrc, s.jsrc, s.ksrc);
-          const double h = (*sources[component + 3])(s.isrc, s.jsrc, s.ksrc);
-          (*targets[component])(nx, ny, nz) = factor * e;
-          (*targets[component + 3])(nx, ny, nz) = factor * h;
         }
       }
     }
-  }
+  };
+  const Source before = {s.isrc, s.jsrc, s.ksrc, s.sgnx, s.sgny, s.sgnz};
+  Source after = before;
+  run_spans(pool, 1, full[2], [&](int first, int last) {
+    Source at = before;
+    unfold_planes(first, last, at);
+    if (last == full[2]) after = at;
+  });
+  s.isrc = after.isrc, s.jsrc = after.jsrc, s.ksrc = after.ksrc;
+  s.sgnx = after.sgnx, s.sgny = after.sgny, s.sgnz = after.sgnz;
 
   if (code[0] != 0) s.Nix = full[0], s.Ximin = -s.Ximax;
   if (code[1] != 0) s.Niy = full[1], s.Yimin = -s.Yimax;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "store/field_store.h"
+#include "textio/task_pool.h"
 
 namespace korvane {
 
@@ -19,7 +20,8 @@ bool is_odd(int code, int axis, int component);
 // plane. The plane node keeps its exported value. Then the counts of the unfolded axes
 // become 2N - 1 and their lower bounds the negated upper bounds. A symcode that is none
 // of the 27 cases copies nothing. Needs counts that fit the arrays after unfolding (the
-// input grid check guarantees it). Does not allocate or throw; writes no log.
-void unfold_symmetry(FieldStore& store);
+// input grid check guarantees it). Fills z planes on the pool's threads when it has more
+// than one, with the same result. Writes no log.
+void unfold_symmetry(FieldStore& store, TaskPool* pool = nullptr);
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace korvane {
@@ -97,6 +98,23 @@ int usable_processors() {
   if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
   const int count = CPU_COUNT(&set);
   return count > 0 ? count : 1;
+}
+
+void run_spans(TaskPool* pool, int first, int last,
+               const std::function<void(int, int)>& span) {
+  if (last < first) return;
+  const long long count = static_cast<long long>(last) - first + 1;
+  if (pool == nullptr || pool->threads() <= 1 || count == 1) {
+    span(first, last);
+    return;
+  }
+  // A few ranges per thread even out ranges that cost unequal times.
+  const long long spans = std::min<long long>(count, 4LL * pool->threads());
+  pool->run(static_cast<int>(spans), [&](int task) {
+    const long long begin = first + count * task / spans;
+    const long long end = first + count * (task + 1) / spans - 1;
+    span(static_cast<int>(begin), static_cast<int>(end));
+  });
 }
 
 }  // namespace korvane

@@ -48,6 +48,11 @@ class TaskPool {
   bool stopping_ = false;
 };
 
+// Runs span(first, last) over consecutive ranges that together cover first .. last once
+// each, in one call on the caller when pool is null or has one thread, else as a few
+// ranges per thread on the team (each range a task). Nothing when last < first.
+void run_spans(TaskPool* pool, int first, int last, const std::function<void(int, int)>& span);
+
 // The number of processors this process may run on (at least 1).
 int usable_processors();
 

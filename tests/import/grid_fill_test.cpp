@@ -186,7 +186,8 @@ TEST_P(ScaleField, RoutesAndScalesByFieldKind) {
     InputField* e[3] = {&store->ExIn, &store->EyIn, &store->EzIn};
     (*e[c])(2, 1, 2) = v[c];
   }
-  scale_field(*store);
+  TaskPool pool(2);  // the node lies in the second of two z planes, on its own thread
+  scale_field(*store, &pool);
   const double ex[3] = {store->ExIn(2, 1, 2), store->EyIn(2, 1, 2), store->EzIn(2, 1, 2)};
   const double hx[3] = {store->HxIn(2, 1, 2), store->HyIn(2, 1, 2), store->HzIn(2, 1, 2)};
   for (int c = 0; c < 3; ++c) {

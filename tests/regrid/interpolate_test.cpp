@@ -254,7 +254,7 @@ TEST_F(InterpFixture, CentreNodeIsTheNearestTheUpperOneAtATie) {
   EXPECT_EQ(out[1], 0.0);
 }
 
-TEST_F(InterpFixture, BitForBitTheDocumentedSumInTheTransferLoop) {
+TEST_F(InterpFixture, BitForBitTheDocumentedSumInTheTransferLoopOnAnyNumberOfThreads) {
   // Steps that are not exact binary fractions, so that any other order of the operations
   // shows in the last bits.
   grid(-0.37, 1.28 / 6, 7, 0.11, 0.93 / 8, 9, -0.7, 1.4 / 10, 11);
@@ -267,24 +267,39 @@ TEST_F(InterpFixture, BitForBitTheDocumentedSumInTheTransferLoop) {
   for (int n = 1; n <= s.Noy; ++n) s.ymws(n) = s.Yi(1) + u(random) * (s.Yi(9) - s.Yi(1));
   for (int n = 1; n <= s.Noz; ++n) s.zmws(n) = s.Zi(1) + u(random) * (s.Zi(11) - s.Zi(1));
   s.xmws(1) = s.Xi(3), s.ymws(2) = (s.Yi(4) + s.Yi(5)) / 2, s.zmws(3) = s.Zi(11);
-  interpolate_field(s);
-  const OutputField* outputs[6] = {&s.ExOut, &s.EyOut, &s.EzOut, &s.HxOut, &s.HyOut, &s.HzOut};
-  int inside = 0;
-  for (int i = 1; i <= s.Nox; ++i) {
-    for (int j = 1; j <= s.Noy; ++j) {
-      for (int k = 1; k <= s.Noz; ++k) {
-        double expected[6];
-        reference_interp(s, s.xmws(i), s.ymws(j), s.zmws(k), expected);
-        inside += expected[0] != 0.0;
-        for (int a = 0; a < 6; ++a) {
-          ASSERT_EQ(std::bit_cast<std::uint64_t>((*outputs[a])(i, j, k)),
-                    std::bit_cast<std::uint64_t>(expected[a]))
-              << "array " << a << " at " << i << "," << j << "," << k;
+  OutputField* outputs[6] = {&s.ExOut, &s.EyOut, &s.EzOut, &s.HxOut, &s.HyOut, &s.HzOut};
+  for (const int threads : {1, 2, 5}) {
+    SCOPED_TRACE(threads);
+    TaskPool pool(threads);
+    for (OutputField* f : outputs) f->values.fill(std::nan(""));
+    s.xo = s.yo = s.zo = 0.0;
+    for (int c = 0; c < 3; ++c) s.fe[c] = s.fh[c] = 0.0;
+    interpolate_field(s, &pool);
+    int inside = 0;
+    for (int i = 1; i <= s.Nox; ++i) {
+      for (int j = 1; j <= s.Noy; ++j) {
+        for (int k = 1; k <= s.Noz; ++k) {
+          double expected[6];
+          reference_interp(s, s.xmws(i), s.ymws(j), s.zmws(k), expected);
+          inside += expected[0] != 0.0;
+          for (int a = 0; a < 6; ++a) {
+            ASSERT_EQ(std::bit_cast<std::uint64_t>((*outputs[a])(i, j, k)),
+                      std::bit_cast<std::uint64_t>(expected[a]))
+                << "array " << a << " at " << i << "," << j << "," << k;
+          }
         }
       }
     }
+    EXPECT_GT(inside, 400);
+    // The record of the point last interpolated is (Nox, Noy, Noz), whichever thread did it.
+    EXPECT_EQ(s.xo, s.xmws(s.Nox));
+    EXPECT_EQ(s.yo, s.ymws(s.Noy));
+    EXPECT_EQ(s.zo, s.zmws(s.Noz));
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(s.fe[c], (*outputs[c])(s.Nox, s.Noy, s.Noz));
+      EXPECT_EQ(s.fh[c], (*outputs[c + 3])(s.Nox, s.Noy, s.Noz));
+    }
   }
-  EXPECT_GT(inside, 400);
 }
 
 }  // namespace

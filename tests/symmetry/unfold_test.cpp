@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -64,46 +65,68 @@ double parity(const int code[3], const bool mirrored[3], int component) {
 
 class UnfoldCase : public UnfoldFixture, public ::testing::WithParamInterface<int> {};
 
-TEST_P(UnfoldCase, EveryComponentMirroredWithItsParity) {
+TEST_P(UnfoldCase, EveryComponentMirroredWithItsParityOnAnyNumberOfThreads) {
   const int code[3] = {GetParam() / 9, GetParam() / 3 % 3, GetParam() % 3};
   const int exported[3] = {3, 4, 2};
-  export_region(exported[0], exported[1], exported[2]);
-  FieldStore& s = *store;
-  s.isym_x = code[0], s.isym_y = code[1], s.isym_z = code[2];
-  unfold_symmetry(s);
-
-  EXPECT_EQ(s.symcode, 100 * code[0] + 10 * code[1] + code[2]);
-  int count[3];
-  for (int a = 0; a < 3; ++a) count[a] = code[a] != 0 ? 2 * exported[a] - 1 : exported[a];
-  EXPECT_EQ(s.Nix, count[0]);
-  EXPECT_EQ(s.Niy, count[1]);
-  EXPECT_EQ(s.Niz, count[2]);
-  EXPECT_EQ(s.Ximin, code[0] != 0 ? -0.7 : 0.1);
-  EXPECT_EQ(s.Yimin, code[1] != 0 ? -0.3 : 0.0);
-  EXPECT_EQ(s.Zimin, code[2] != 0 ? -0.2 : 0.0);
-  EXPECT_EQ(s.Ximax, 0.7);
-
-  int n[3];
-  for (n[2] = 1; n[2] <= count[2]; ++n[2]) {
-    for (n[1] = 1; n[1] <= count[1]; ++n[1]) {
-      for (n[0] = 1; n[0] <= count[0]; ++n[0]) {
-        int m[3];
-        bool mirrored[3];
-        for (int a = 0; a < 3; ++a) {
-          // The plane is the first exported node, shared by both halves.
-          m[a] = code[a] != 0 ? std::abs(n[a] - exported[a]) + 1 : n[a];
-          mirrored[a] = code[a] != 0 && n[a] < exported[a];
-        }
-        for (int set = 0; set < 2; ++set) {
-          for (int c = 0; c < 3; ++c) {
-            ASSERT_EQ(full(set, c, n[0], n[1], n[2]),
-                      parity(code, mirrored, c) * in(set, c, m[0], m[1], m[2]))
-                << "set " << set << " component " << c << " at " << n[0] << "," << n[1]
-                << "," << n[2];
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    TaskPool pool(threads);
+    export_region(exported[0], exported[1], exported[2]);
+    FieldStore& s = *store;
+    for (int set = 0; set < 2; ++set) {
+      for (int c = 0; c < 3; ++c) {
+        for (int k = 1; k <= 3; ++k) {
+          for (int j = 1; j <= 7; ++j) {
+            for (int i = 1; i <= 5; ++i) (*full_array(s, set, c))(i, j, k) = std::nan("");
           }
         }
       }
     }
+    s.isrc = s.jsrc = s.ksrc = 0;
+    s.sgnx = s.sgny = s.sgnz = 0.0;
+    s.isym_x = code[0], s.isym_y = code[1], s.isym_z = code[2];
+    unfold_symmetry(s, &pool);
+
+    EXPECT_EQ(s.symcode, 100 * code[0] + 10 * code[1] + code[2]);
+    int count[3];
+    for (int a = 0; a < 3; ++a) count[a] = code[a] != 0 ? 2 * exported[a] - 1 : exported[a];
+    EXPECT_EQ(s.Nix, count[0]);
+    EXPECT_EQ(s.Niy, count[1]);
+    EXPECT_EQ(s.Niz, count[2]);
+    EXPECT_EQ(s.Ximin, code[0] != 0 ? -0.7 : 0.1);
+    EXPECT_EQ(s.Yimin, code[1] != 0 ? -0.3 : 0.0);
+    EXPECT_EQ(s.Zimin, code[2] != 0 ? -0.2 : 0.0);
+    EXPECT_EQ(s.Ximax, 0.7);
+
+    int n[3];
+    for (n[2] = 1; n[2] <= count[2]; ++n[2]) {
+      for (n[1] = 1; n[1] <= count[1]; ++n[1]) {
+        for (n[0] = 1; n[0] <= count[0]; ++n[0]) {
+          int m[3];
+          bool mirrored[3];
+          for (int a = 0; a < 3; ++a) {
+            // The plane is the first exported node, shared by both halves.
+            m[a] = code[a] != 0 ? std::abs(n[a] - exported[a]) + 1 : n[a];
+            mirrored[a] = code[a] != 0 && n[a] < exported[a];
+          }
+          for (int set = 0; set < 2; ++set) {
+            for (int c = 0; c < 3; ++c) {
+              ASSERT_EQ(full(set, c, n[0], n[1], n[2]),
+                        parity(code, mirrored, c) * in(set, c, m[0], m[1], m[2]))
+                  << "set " << set << " component " << c << " at " << n[0] << "," << n[1]
+                  << "," << n[2];
+            }
+          }
+        }
+      }
+    }
+    // The record of the last node unfolded is that of the last node, whichever thread did it.
+    EXPECT_EQ(s.isrc, exported[0]);
+    EXPECT_EQ(s.jsrc, exported[1]);
+    EXPECT_EQ(s.ksrc, exported[2]);
+    EXPECT_EQ(s.sgnx, 1.0);
+    EXPECT_EQ(s.sgny, 1.0);
+    EXPECT_EQ(s.sgnz, 1.0);
   }
 }
 

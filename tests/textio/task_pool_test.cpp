@@ -37,5 +37,23 @@ TEST(TaskPool, ATaskThatThrowsEndsTheBatchWithItsExceptionAndThePoolGoesOn) {
   EXPECT_EQ(sum, 7);
 }
 
+TEST(TaskPool, SpansCoverEveryIndexOnceInOrderWithinASpan) {
+  struct Case {
+    int threads, first, last;
+  };
+  for (const Case c : {Case{1, 1, 9}, Case{2, 1, 1}, Case{2, 1, 3}, Case{3, 1, 402},
+                       Case{5, -2, 7}, Case{2, 1, 0}, Case{3, 5, 4}}) {
+    SCOPED_TRACE(testing::Message() << c.threads << ": " << c.first << ".." << c.last);
+    TaskPool pool(c.threads);
+    const int count = c.last >= c.first ? c.last - c.first + 1 : 0;
+    std::vector<int> runs(static_cast<std::size_t>(count), 0);
+    run_spans(&pool, c.first, c.last, [&](int first, int last) {
+      EXPECT_LE(first, last);
+      for (int n = first; n <= last; ++n) ++runs[static_cast<std::size_t>(n - c.first)];
+    });
+    EXPECT_EQ(runs, std::vector<int>(static_cast<std::size_t>(count), 1));
+  }
+}
+
 }  // namespace
 }  // namespace korvane
