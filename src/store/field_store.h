@@ -129,9 +129,9 @@ struct StoreDeleter {
 };
 using StorePtr = std::unique_ptr<FieldStore, StoreDeleter>;
 
-// A new store, every byte zero. Zero pages come from the system on demand, so the parts of
-// the capacity a run never touches cost no memory. Throws std::bad_alloc when the memory is
-// not there.
+// A new store, every byte zero. Zero pages come from the system on demand (large pages where
+// it has them), so the parts of the capacity a run never touches cost no memory. Throws
+// std::bad_alloc when the memory is not there.
 StorePtr make_store();
 
 // The table name as the file system is to see it: the record's bytes less trailing blanks.
