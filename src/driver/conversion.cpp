@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "control/control_file.h"
+#include "import/parallel_load.h"
 #include "import/table_import.h"
 #include "output/field_file.h"
 #include "regrid/regrid.h"
@@ -30,10 +31,12 @@ void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool& po
   check_control_values(s);
 
   probe_table(s, log);
-  find_input_grid(s, log, &pool);
+  // The scan reads and places the load's records as it counts them: one pass of parsing.
+  UsualRecords ahead;
+  find_input_grid(s, log, &pool, {}, &ahead);
   check_input_grid(s);
   shift_z(s, log);
-  fill_grid(s, warnings, &pool);
+  fill_grid(s, warnings, &pool, {}, &ahead);
   scale_field(s, &pool);
 
   unfold_symmetry(s, &pool);

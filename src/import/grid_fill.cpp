@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -40,13 +41,18 @@ void shift_z(FieldStore& s, ListWriter& log) {
 }
 
 bool RecordPlacement::set_up(const FieldStore& s) {
+  const std::int32_t grid[3] = {s.Nix, s.Niy, s.Niz};
+  return set_up(s, grid);
+}
+
+bool RecordPlacement::set_up(const FieldStore& s, const std::int32_t node_counts[3]) {
   // Records without coordinates run z fastest, then y, x slowest.
   if (!loop_axes(s.ireim == 3 ? 321 : s.iord, axes)) return false;
   values_per_record = s.ireim == 3 ? 3 : s.ireim == 2 ? 6 : 9;
   first_component = s.ireim == 3 ? 0 : 3;
   has_coordinates = s.ireim != 3;
-  counts[0] = s.Nix, counts[1] = s.Niy, counts[2] = s.Niz;
-  records = static_cast<std::int64_t>(s.Nix) * s.Niy * static_cast<std::int64_t>(s.Niz);
+  std::copy(node_counts, node_counts + 3, counts);
+  records = static_cast<std::int64_t>(counts[0]) * counts[1] * static_cast<std::int64_t>(counts[2]);
   for (int a = 0; a < 3; ++a) {
     mesh_step[a] = counts[a] > 1 ? (s.mesh_hi[a] - s.mesh_lo[a]) / (counts[a] - 1) : 0.0;
   }
@@ -83,11 +89,14 @@ int RecordPlacement::off_mesh_axis(const FieldStore& s, const int node[3],
   if (!has_coordinates) return -1;
   for (int a = 0; a < 3; ++a) {
     if (counts[a] < 2) continue;
-    const double expected = s.mesh_lo[a] + (node[a] - 1) * mesh_step[a];
-    const double found = values[a] * s.cscale;
-    if (!(std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[a]))) return a;
+    if (!on_mesh(s, a, node[a], values[a] * s.cscale)) return a;
   }
   return -1;
+}
+
+bool RecordPlacement::on_mesh(const FieldStore& s, int axis, int node, double found) const {
+  const double expected = s.mesh_lo[axis] + (node - 1) * mesh_step[axis];
+  return std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[axis]);
 }
 
 void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnings& warnings,
@@ -104,7 +113,8 @@ void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnin
   warnings.warn(TextPlace{"", table_unit, name, line}.message(detail));
 }
 
-void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout) {
+void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout,
+               const UsualRecords* ahead) {
   GroupReader in(table_unit, table_name(s));
   RecordPlacement placement;
   // The scan only ever finds one of the six orders, so any other code is a fault of the
@@ -116,8 +126,12 @@ void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout la
   const std::int64_t records = placement.records;
   bool warned = false;
   std::int64_t first = 1;
-  if (pool != nullptr && pool->threads() > 1) {
-    first = fill_usual_records(s, placement, in, *pool, warnings, warned, layout);
+  if (ahead != nullptr && ahead->ready()) {
+    first = ahead->finish(s, placement, in, warnings, warned);
+  } else if (pool != nullptr && pool->threads() > 1) {
+    UsualRecords usual;
+    usual.read(s, placement, in.name(), *pool, layout);
+    first = usual.finish(s, placement, in, warnings, warned);
   }
 
   int node[3] = {1, 1, 1};

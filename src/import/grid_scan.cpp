@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "import/parallel_load.h"
 #include "import/table_import.h"
@@ -16,7 +17,7 @@ constexpr int axis_weight[3] = {100, 10, 1};
 // axes, run 3 every record to the end of the table (or to its first unreadable record).
 // Records is GroupReader or ParallelRecords.
 template <class Records>
-void scan_table(FieldStore& s, Records& in) {
+void scan_table(FieldStore& s, Records& in, UsualRecords* ahead) {
   std::int64_t icount = 0;
   double first[3];
   double current[3];
@@ -70,6 +71,23 @@ void scan_table(FieldStore& s, Records& in) {
 
     s.iord += 3 * axis_weight[slow];
     steps[slow] = current[slow] - first[slow];
+    if constexpr (std::is_same_v<Records, ParallelRecords>) {
+      // The fast and middle counts are those of the grid: the load's records can be
+      // placed from here on, in the same pass that counts them, as far as the store holds
+      // them along the slow axis.
+      const std::int32_t capacity[3] = {Nixmax, Niymax, Nizmax};
+      const std::int64_t middle_count = plane / fast_count;
+      if (ahead != nullptr && fast_count <= capacity[fast] && middle_count <= capacity[middle]) {
+        std::int32_t counts_ahead[3];
+        counts_ahead[fast] = static_cast<std::int32_t>(fast_count);
+        counts_ahead[middle] = static_cast<std::int32_t>(middle_count);
+        counts_ahead[slow] = capacity[slow];
+        RecordPlacement placement;
+        if (placement.set_up(s, counts_ahead)) {
+          icount += in.take_usual_records(s, placement, *ahead, current);
+        }
+      }
+    }
     // Run 3: the end of the table and an unreadable record both end the count; the
     // bounds come from the last record read whole.
     s.ios = 0;
@@ -131,13 +149,14 @@ void grid_from_control(FieldStore& s) {
 
 }  // namespace
 
-void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout) {
+void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout,
+                     UsualRecords* ahead) {
   if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
     ParallelRecords in(table_unit, table_name(s), 3, *pool, layout);
-    scan_table(s, in);
+    scan_table(s, in, ahead);
   } else if (s.ireim == 1 || s.ireim == 2) {
     GroupReader in(table_unit, table_name(s));
-    scan_table(s, in);
+    scan_table(s, in, nullptr);
   } else {
     grid_from_control(s);
   }

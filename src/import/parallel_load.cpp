@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <stdexcept>
 
 namespace korvane {
@@ -29,7 +31,7 @@ std::int64_t count_lines(std::string_view text) {
 
 ParallelRecords::ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
                                  ChunkLayout layout)
-    : in_(unit, name), file_(name, layout), pool_(pool), n_(n) {
+    : in_(unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
   if (n < 1 || n > 9) throw std::logic_error("ParallelRecords: a group of 1 to 9 values");
 }
 
@@ -96,26 +98,49 @@ GroupStatus ParallelRecords::try_read_reals(double* values, int n, GroupFault& f
   return in_.try_read_reals(values, n, fault);
 }
 
-std::int64_t fill_usual_records(FieldStore& s, const RecordPlacement& placement,
-                                GroupReader& in, TaskPool& pool, Warnings& warnings,
-                                bool& warned, ChunkLayout layout) {
+std::int64_t ParallelRecords::take_usual_records(FieldStore& s, const RecordPlacement& placement,
+                                                 UsualRecords& ahead, double last[3]) {
+  ahead.read(s, placement, in_.name(), pool_, layout_);
+  if (sequential_ || ahead.count() <= lines_taken_) return 0;
+  const std::int64_t taken = ahead.count() - lines_taken_;
+  std::copy(ahead.last(), ahead.last() + 3, last);
+  // The rest goes to the sequential reader; the window read ahead is no longer needed.
+  sequential_ = true;
+  in_.resume_at(ahead.end_offset(), static_cast<long>(ahead.count()));
+  lines_taken_ = static_cast<long>(ahead.count());
+  file_.close();
+  std::vector<Chunk>().swap(chunks_);
+  return taken;
+}
+
+void UsualRecords::read(FieldStore& s, const RecordPlacement& placement, const std::string& name,
+                        TaskPool& pool, ChunkLayout layout) {
   // Each on cache lines of its own: the threads fill neighbouring chunks at once.
   struct alignas(64) Chunk {
     std::int64_t first_record = 0;
+    std::int64_t taken = 0;  // usual records from the first on
     bool stopped = false;
-    std::int64_t stop_record = 0;
-    unsigned long long stop_offset = 0;
-    std::int64_t off_mesh_record = 0;  // the first record off the mesh, 0 for none
-    int off_mesh_axis = -1;
-    int off_mesh_node[3] = {0, 0, 0};
-    double off_mesh_values[9] = {};
+    unsigned long long stop_offset = 0;  // start of the line that stopped the chunk
+    double last[9] = {};
+    std::vector<PlaneBounds> bounds;
   };
-  ChunkedFile file(in.name(), layout);
+  ready_ = true;
+  fast_count_ = placement.counts[placement.axes[0]];
+  middle_count_ = placement.counts[placement.axes[1]];
+  count_ = 0;
+  highest_placed_ = 0;
+  end_offset_ = 0;
+  bounds_.clear();
+
+  const int n = placement.values_per_record;
+  const std::int64_t limit = placement.records;
+  const std::size_t bound_count =
+      static_cast<std::size_t>(fast_count_) + static_cast<std::size_t>(middle_count_) + 1;
+  const int fast = placement.axes[0], middle = placement.axes[1], slow = placement.axes[2];
+  ChunkedFile file(name, layout);
   std::vector<Chunk> chunks;
   std::int64_t next = 1;
-  const std::int64_t records = placement.records;
-  const int n = placement.values_per_record;
-  while (next <= records && file.next_window()) {
+  while (next <= limit && file.next_window()) {
     const std::vector<LineChunk>& lines = file.chunks();
     chunks.assign(lines.size(), Chunk{});
     // Each chunk's first record is the count of lines before it: one record a line, as long
@@ -129,59 +154,144 @@ std::int64_t fill_usual_records(FieldStore& s, const RecordPlacement& placement,
       first += counts[c];
     }
 
-    const bool check_mesh = !warned;
     pool.run(static_cast<int>(lines.size()), [&](int c) {
       const LineChunk& chunk = lines[static_cast<std::size_t>(c)];
       Chunk& out = chunks[static_cast<std::size_t>(c)];
       std::int64_t record = out.first_record;
-      if (record > records) return;
       int node[3];
       placement.node_of(record, node);
       std::string_view text = chunk.text, line;
-      double values[9];
+      // Two buffers in turn: a line that is not the usual one leaves the last record whole.
+      double buffers[2][9];
+      double* values = buffers[0];
       GroupFault fault;
-      for (; record <= records && take_line(text, line); ++record) {
-        if (read_reals_from_text(line, values, n, fault) != GroupStatus::complete) {
+      PlaneBounds* plane = nullptr;
+      for (; take_line(text, line); ++record) {
+        values = buffers[record % 2];
+        if (record > limit ||
+            read_reals_from_text(line, values, n, fault) != GroupStatus::complete) {
           out.stopped = true;
-          out.stop_record = record;
           out.stop_offset = offset_of(chunk, line);
-          return;
+          break;
         }
         placement.place(s, node, values);
-        if (check_mesh && out.off_mesh_record == 0) {
-          const int axis = placement.off_mesh_axis(s, node, values);
-          if (axis >= 0) {
-            out.off_mesh_record = record;
-            out.off_mesh_axis = axis;
-            std::copy(node, node + 3, out.off_mesh_node);
-            std::copy(values, values + n, out.off_mesh_values);
+        if (placement.has_coordinates) {
+          if (plane == nullptr || plane->slow_node != node[slow]) {
+            plane = &out.bounds.emplace_back();
+            plane->first_record = record;
+            plane->offset = offset_of(chunk, line);
+            plane->slow_node = node[slow];
+            plane->low.assign(bound_count, std::numeric_limits<double>::infinity());
+            plane->high.assign(bound_count, -std::numeric_limits<double>::infinity());
+          }
+          plane->last_record = record;
+          // A product of two finite doubles is never NaN: the bounds take every record.
+          const std::size_t at[3] = {static_cast<std::size_t>(node[fast] - 1),
+                                     static_cast<std::size_t>(fast_count_ + node[middle] - 1),
+                                     bound_count - 1};
+          const int axis[3] = {fast, middle, slow};
+          for (int a = 0; a < 3; ++a) {
+            const double found = values[axis[a]] * s.cscale;
+            plane->low[at[a]] = std::min(plane->low[at[a]], found);
+            plane->high[at[a]] = std::max(plane->high[at[a]], found);
           }
         }
         placement.advance(node);
       }
+      out.taken = record - out.first_record;
+      if (out.taken > 0) {
+        const double* last = buffers[(record - 1) % 2];
+        std::copy(last, last + n, out.last);
+      }
     });
 
-    // In order: the warning of the first record off the mesh, then the first record that
-    // is not the usual one, where the sequential reader takes over.
+    // Chunks after one that stopped were read as if every record before them were a line;
+    // what they placed is overwritten by the sequential reader, or cleared by finish().
     for (const Chunk& chunk : chunks) {
-      if (!warned && chunk.off_mesh_record != 0) {
-        warn_off_mesh(s, placement, warnings, in.name(), static_cast<long>(chunk.off_mesh_record),
-                      chunk.off_mesh_axis, chunk.off_mesh_node, chunk.off_mesh_values);
-        warned = true;
+      if (chunk.taken > 0) {
+        highest_placed_ = std::max(highest_placed_, chunk.first_record + chunk.taken - 1);
       }
+    }
+    for (Chunk& chunk : chunks) {
+      if (chunk.taken > 0) {
+        count_ = chunk.first_record + chunk.taken - 1;
+        std::copy(chunk.last, chunk.last + n, last_);
+      }
+      std::move(chunk.bounds.begin(), chunk.bounds.end(), std::back_inserter(bounds_));
       if (chunk.stopped) {
-        in.resume_at(chunk.stop_offset, static_cast<long>(chunk.stop_record - 1));
-        return chunk.stop_record;
+        end_offset_ = chunk.stop_offset;
+        return;
       }
     }
     next = first;
   }
-  next = std::min(next, records + 1);
-  // Nothing placed: the reader is still at the start (and may be a pipe).
-  if (next > 1 && next <= records) {
-    in.resume_at(file.next_offset(), static_cast<long>(next - 1));
+  end_offset_ = file.next_offset();
+}
+
+bool UsualRecords::all_on_mesh(const FieldStore& s, const RecordPlacement& placement,
+                               const PlaneBounds& bounds) const {
+  auto within = [&](int axis, int node, std::size_t at) {
+    const double low = bounds.low[at], high = bounds.high[at];
+    // An axis of one node is not checked; a node no record of the group lies on has no
+    // bounds.
+    if (placement.counts[axis] < 2 || low > high) return true;
+    return placement.on_mesh(s, axis, node, low) && placement.on_mesh(s, axis, node, high);
+  };
+  const int fast = placement.axes[0], middle = placement.axes[1], slow = placement.axes[2];
+  for (int node = 1; node <= fast_count_; ++node) {
+    if (!within(fast, node, static_cast<std::size_t>(node - 1))) return false;
   }
-  return next;
+  for (int node = 1; node <= middle_count_; ++node) {
+    if (!within(middle, node, static_cast<std::size_t>(fast_count_ + node - 1))) return false;
+  }
+  return within(slow, bounds.slow_node, bounds.low.size() - 1);
+}
+
+std::int64_t UsualRecords::finish(FieldStore& s, const RecordPlacement& placement, GroupReader& in,
+                                  Warnings& warnings, bool& warned) const {
+  if (placement.counts[placement.axes[0]] != fast_count_ ||
+      placement.counts[placement.axes[1]] != middle_count_) {
+    throw std::logic_error("UsualRecords: read for another grid than the one loaded");
+  }
+  const std::int64_t records = placement.records;
+  // Records read past the grid's last plane: a sequential load leaves their nodes zero.
+  const double zero[9] = {};
+  int node[3];
+  for (std::int64_t record = records + 1; record <= highest_placed_; ++record) {
+    placement.node_of(record, node);
+    placement.place(s, node, zero);
+  }
+
+  // The first record off the mesh is in the first group whose bounds are not all on it;
+  // that group's records are read again one by one to find it.
+  if (!warned) {
+    for (const PlaneBounds& bounds : bounds_) {
+      if (bounds.first_record > records) break;
+      if (all_on_mesh(s, placement, bounds)) continue;
+      in.resume_at(bounds.offset, static_cast<long>(bounds.first_record - 1));
+      double values[9];
+      GroupFault fault;
+      for (std::int64_t record = bounds.first_record; record <= bounds.last_record; ++record) {
+        if (in.try_read_reals(values, placement.values_per_record, fault) !=
+            GroupStatus::complete) {
+          throw std::logic_error("UsualRecords: a record read before is not the same now");
+        }
+        placement.node_of(record, node);
+        const int axis = placement.off_mesh_axis(s, node, values);
+        if (axis >= 0) {
+          warn_off_mesh(s, placement, warnings, in.name(), in.line_number(), axis, node, values);
+          warned = true;
+          break;
+        }
+      }
+      if (warned) break;
+    }
+  }
+
+  const std::int64_t taken = std::min(count_, records);
+  // Nothing placed: the reader is still at the start (and may be a pipe).
+  if (taken > 0 && taken < records) in.resume_at(end_offset_, static_cast<long>(taken));
+  return taken + 1;
 }
 
 }  // namespace korvane

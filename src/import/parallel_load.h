@@ -1,6 +1,8 @@
 // Reading the table on every thread of a pool: the scan's coordinates and the load's
 // field values, with the sequential reader taking over from the first record that is not
-// the usual one.
+// the usual one. In a run the table is parsed once: the scan reads its records one by one
+// only until it knows the fast and middle counts, and from there the load's records are
+// parsed and placed in the pass that counts them.
 //
 // The usual record is one line that starts with the values a read needs (more may follow
 // and are ignored). Chunks of such lines are parsed at once on the pool's threads; whatever
@@ -23,6 +25,8 @@
 
 namespace korvane {
 
+class UsualRecords;
+
 // Groups of `n` reals (at most 9) from a table, one record a call, read ahead window by
 // window on the pool. Offers the two calls of GroupReader that the mesh scan makes.
 class ParallelRecords {
@@ -37,6 +41,13 @@ class ParallelRecords {
     in_.raise(fault, needed, what);
   }
 
+  // Reads the usual records from the first on into `ahead` (see UsualRecords::read) and
+  // goes on after them: returns how many it took past the records handed out so far, and
+  // puts the coordinates of the last one in `last`; 0 when the records handed out reach
+  // past the usual ones already.
+  std::int64_t take_usual_records(FieldStore& s, const RecordPlacement& placement,
+                                  UsualRecords& ahead, double last[3]);
+
  private:
   // Each on cache lines of its own: the threads fill neighbouring chunks at once.
   struct alignas(64) Chunk {
@@ -49,6 +60,7 @@ class ParallelRecords {
   void hand_over(unsigned long long offset);
 
   GroupReader in_;
+  ChunkLayout layout_;
   ChunkedFile file_;
   TaskPool& pool_;
   int n_;
@@ -60,12 +72,56 @@ class ParallelRecords {
   bool sequential_ = false;
 };
 
-// Places the records of the table from the first on, as fill_grid does, parsing chunks on
-// the pool's threads, and warns (when `warned` is false) for the first record off the mesh.
-// Stops at the first record that is not the usual one or at the end of the table, moves
-// `in` to that record and returns its number; records + 1 when every record is placed.
-std::int64_t fill_usual_records(FieldStore& s, const RecordPlacement& placement,
-                                GroupReader& in, TaskPool& pool, Warnings& warnings,
-                                bool& warned, ChunkLayout layout = {});
+// The records of a table from the first on that are the usual ones, parsed on the pool's
+// threads and placed in the store: what the load takes before the sequential reader takes
+// the rest. The scan reads them as soon as it knows the loop order and the fast and middle
+// counts, so that the table's values are parsed once; the load, which alone may warn of a
+// record off the mesh, then finishes them.
+class UsualRecords {
+ public:
+  // Places records 1 .. at most placement.records by `placement` (whose fast and middle
+  // counts are those of the grid, the slow one no more than the store holds), stopping at
+  // the first record that is not the usual one or at the end of the table `name`. Keeps,
+  // for each plane of the slow axis in each chunk, the bounds of the coordinates found.
+  void read(FieldStore& s, const RecordPlacement& placement, const std::string& name,
+            TaskPool& pool, ChunkLayout layout);
+
+  bool ready() const { return ready_; }
+  // Records read and placed, where the next record starts, and the last record's values.
+  std::int64_t count() const { return count_; }
+  unsigned long long end_offset() const { return end_offset_; }
+  const double* last() const { return last_; }
+
+  // For the load by `placement` (that of the grid the scan found): clears what was placed
+  // beyond its records, warns (when `warned` is false) for the first record off the mesh,
+  // moves `in` to the first record still to read and returns its number; records + 1 when
+  // every record is placed.
+  std::int64_t finish(FieldStore& s, const RecordPlacement& placement, GroupReader& in,
+                      Warnings& warnings, bool& warned) const;
+
+  // The lowest and highest coordinate (times cscale) found at each node of the fast and
+  // middle axes, then on the plane, among consecutive records of one chunk in one plane of
+  // the slow axis. Whether a coordinate lies within 1 % of a step of its node holds for
+  // every value between two for which it holds, so the bounds tell whether all do.
+  struct PlaneBounds {
+    std::int64_t first_record = 0;
+    std::int64_t last_record = 0;
+    unsigned long long offset = 0;  // of the first record
+    int slow_node = 0;
+    std::vector<double> low, high;
+  };
+
+ private:
+  bool all_on_mesh(const FieldStore& s, const RecordPlacement& placement,
+                   const PlaneBounds& bounds) const;
+
+  bool ready_ = false;
+  std::int32_t fast_count_ = 0, middle_count_ = 0;
+  std::int64_t count_ = 0;
+  std::int64_t highest_placed_ = 0;  // also by chunks read past the first unusual record
+  unsigned long long end_offset_ = 0;
+  double last_[9] = {};
+  std::vector<PlaneBounds> bounds_;
+};
 
 }  // namespace korvane

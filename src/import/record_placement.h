@@ -22,8 +22,10 @@ struct RecordPlacement {
   bool has_coordinates;
   std::int64_t records;        // Nix * Niy * Niz
 
-  // False for a loop order that is none of the six.
+  // False for a loop order that is none of the six. The first takes the counts of the grid
+  // the scan found, the second the counts given.
   bool set_up(const FieldStore& s);
+  bool set_up(const FieldStore& s, const std::int32_t node_counts[3]);
   // The node (from 1) of record `record` (from 1).
   void node_of(std::int64_t record, int node[3]) const;
   // Steps node on to the next record's node.
@@ -32,6 +34,9 @@ struct RecordPlacement {
   // The first axis along which the record's coordinates lie off the mesh by more than 1 %
   // of a step, or -1.
   int off_mesh_axis(const FieldStore& s, const int node[3], const double* values) const;
+  // Whether `found` (a coordinate times cscale) lies within 1 % of a step of node `node`
+  // of axis `axis`.
+  bool on_mesh(const FieldStore& s, int axis, int node, double found) const;
 };
 
 // The warning for a record off the regular mesh, at line `line` of the table `name`.

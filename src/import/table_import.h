@@ -8,13 +8,15 @@
 
 #include "store/field_store.h"
 #include "textio/errors.h"
-#include "textio/list_writer.h"
 #include "textio/line_chunks.h"
+#include "textio/list_writer.h"
 #include "textio/task_pool.h"
 
 namespace korvane {
 
 inline constexpr int table_unit = 2;
+
+class UsualRecords;
 
 // Reads the table's first record as text (cut at 132 characters, blank-padded into
 // `line`) and sets ireim from how many numbers it holds: 9 or more gives 1 (coordinates,
@@ -30,9 +32,10 @@ void probe_table(FieldStore& store, ListWriter& log);
 // Throws IoError when the table ends inside the first two runs of the scan (a table that
 // does not vary along all three axes) or holds an unreadable value there. With a pool of
 // more than one thread the table is parsed on all of them in chunks cut by `layout`, with
-// the same results.
+// the same results; given `ahead`, the scan also reads and places the load's records as far
+// as they are the usual ones (see UsualRecords), for fill_grid to finish.
 void find_input_grid(FieldStore& store, ListWriter& log, TaskPool* pool = nullptr,
-                     ChunkLayout layout = {});
+                     ChunkLayout layout = {}, UsualRecords* ahead = nullptr);
 
 // The tests of the grid just logged, each a FatalStop: a grid was found, it fits the
 // input arrays (also after unfolding), and its coordinates increase along each axis.
@@ -46,9 +49,9 @@ void shift_z(FieldStore& store, ListWriter& log);
 // regular mesh the scan found by more than 1 % of a step. Throws IoError for a table that
 // ends early or holds an unreadable value. With a pool of more than one thread the table
 // is parsed on all of them in chunks cut by `layout`, with the same results, warning and
-// errors.
+// errors; records the scan read `ahead` are not read again.
 void fill_grid(FieldStore& store, Warnings& warnings, TaskPool* pool = nullptr,
-               ChunkLayout layout = {});
+               ChunkLayout layout = {}, const UsualRecords* ahead = nullptr);
 
 // Scales the loaded field by ifield: 0 electric (times fscale, times 0.01), 1 magnetic
 // (times fscale, electric set cleared), anything else unchanged; z planes on the pool's

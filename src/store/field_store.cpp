@@ -3,8 +3,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <type_traits>

@@ -26,9 +26,13 @@ ChunkedFile::ChunkedFile(const std::string& name, ChunkLayout layout) : layout_(
   file_size_ = static_cast<unsigned long long>(info.st_size);
 }
 
-ChunkedFile::~ChunkedFile() {
+ChunkedFile::~ChunkedFile() { close(); }
+
+void ChunkedFile::close() {
   unmap();
+  chunks_.clear();
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 void ChunkedFile::unmap() {

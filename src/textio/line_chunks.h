@@ -35,6 +35,8 @@ class ChunkedFile {
   ChunkedFile& operator=(const ChunkedFile&) = delete;
 
   bool usable() const { return fd_ >= 0; }
+  // Lets the window and the file go; next_window() is false from then on.
+  void close();
 
   // Maps the next window and cuts it into chunks. False at the end of the file, when a
   // line does not fit in a window, or when the mapping fails; the file's bytes from

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "import/parallel_load.h"
 #include "import/table_import.h"
 #include "support/test_support.h"
 #include "textio/byte_sink.h"
@@ -21,12 +22,13 @@ double sloped(double x, double y, double z, int c) {
 
 struct Import {
   std::string log, warnings, error;
-  std::vector<double> field;  // ExIn, EyIn, EzIn over the grid found
+  std::vector<double> field;  // ExIn, EyIn, EzIn over the grid found and one node beyond
 };
 
-// Probe, scan and load, as a run does them, of the table "table.txt" in `dir`.
-Import import_table(const testing::ScratchDir& dir, TaskPool* pool,
-                    ChunkLayout layout) {
+// Probe, scan and load, as a run does them, of the table "table.txt" in `dir`; with
+// `ahead`, the scan reads the load's records as the driver has it do.
+Import import_table(const testing::ScratchDir& dir, TaskPool* pool, ChunkLayout layout,
+                    bool ahead = false) {
   StorePtr store = make_store();
   FieldStore& s = *store;
   testing::set_table_name(s, (dir / "table.txt").string());
@@ -37,20 +39,24 @@ Import import_table(const testing::ScratchDir& dir, TaskPool* pool,
   testing::CollectedWarnings warnings;
   Import result;
   try {
+    UsualRecords usual;
     probe_table(s, log);
-    find_input_grid(s, log, pool, layout);
+    find_input_grid(s, log, pool, layout, ahead ? &usual : nullptr);
     check_input_grid(s);
     shift_z(s, log);
-    fill_grid(s, warnings, pool, layout);
+    fill_grid(s, warnings, pool, layout, ahead ? &usual : nullptr);
   } catch (const std::runtime_error& error) {
     result.error = error.what();
   }
   result.log = sink.text;
   for (const std::string& text : warnings.texts) result.warnings += text + "\n";
+  // One node more along each axis: what was read past the grid must not stay there.
   for (const InputField* f : {&s.ExIn, &s.EyIn, &s.EzIn}) {
-    for (int k = 1; k <= std::min(s.Niz, Nizmax); ++k) {
-      for (int j = 1; j <= std::min(s.Niy, Niymax); ++j) {
-        for (int i = 1; i <= std::min(s.Nix, Nixmax); ++i) result.field.push_back((*f)(i, j, k));
+    for (int k = 1; k <= std::min(s.Niz + 1, Nizmax); ++k) {
+      for (int j = 1; j <= std::min(s.Niy + 1, Niymax); ++j) {
+        for (int i = 1; i <= std::min(s.Nix + 1, Nixmax); ++i) {
+          result.field.push_back((*f)(i, j, k));
+        }
       }
     }
   }
@@ -135,17 +141,20 @@ TEST_P(ParallelRead, SameAsSequentialWhereverTheChunksEnd) {
     testing::write_file(dir / "table.txt", changed_table(c, at));
     const Import sequential = import_table(dir, nullptr, {});
     for (const ChunkLayout& layout : layouts) {
-      SCOPED_TRACE("line " + std::to_string(at + 1) + ", chunks of " +
-                   std::to_string(layout.chunk_bytes) + " bytes, " +
-                   std::to_string(layout.chunks_per_window) + " a window");
-      const Import parallel = import_table(dir, &pool, layout);
-      EXPECT_EQ(parallel.error, sequential.error);
-      EXPECT_EQ(parallel.warnings, sequential.warnings);
-      EXPECT_EQ(parallel.log, sequential.log);
-      // After an error the run ends, whatever the store holds; chunks read past the
-      // record at fault may have filled more of it.
-      if (sequential.error.empty()) {
-        EXPECT_TRUE(parallel.field == sequential.field);
+      for (bool ahead : {false, true}) {
+        SCOPED_TRACE("line " + std::to_string(at + 1) + ", chunks of " +
+                     std::to_string(layout.chunk_bytes) + " bytes, " +
+                     std::to_string(layout.chunks_per_window) + " a window" +
+                     (ahead ? ", read ahead by the scan" : ""));
+        const Import parallel = import_table(dir, &pool, layout, ahead);
+        EXPECT_EQ(parallel.error, sequential.error);
+        EXPECT_EQ(parallel.warnings, sequential.warnings);
+        EXPECT_EQ(parallel.log, sequential.log);
+        // After an error the run ends, whatever the store holds; chunks read past the
+        // record at fault may have filled more of it.
+        if (sequential.error.empty()) {
+          EXPECT_TRUE(parallel.field == sequential.field);
+        }
       }
     }
   }
