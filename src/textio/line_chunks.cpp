@@ -47,8 +47,11 @@ bool ChunkedFile::next_window() {
   if (fd_ < 0 || position_ >= file_size_) return false;
   const unsigned long long page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
   const unsigned long long map_offset = position_ / page * page;
+  // The first windows are small: a reader that needs only the start of the file (the
+  // scan's first plane) parses little more than that.
   const unsigned long long wanted =
-      layout_.chunk_bytes * static_cast<unsigned long long>(layout_.chunks_per_window);
+      layout_.chunk_bytes * static_cast<unsigned long long>(window_chunks_);
+  window_chunks_ = std::min(2 * window_chunks_, layout_.chunks_per_window);
   map_length_ = static_cast<std::size_t>(
       std::min<unsigned long long>(position_ - map_offset + wanted, file_size_ - map_offset));
   void* mapping = ::mmap(nullptr, map_length_, PROT_READ, MAP_PRIVATE, fd_,

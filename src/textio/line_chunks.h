@@ -2,7 +2,8 @@
 //
 // The file is mapped one window at a time (never all of it, so the memory held stays that
 // of one window); each window ends at a line end and is cut into chunks that each start at
-// the start of a line. Lines follow the rule of LineReader: a line ends at LF, and one CR
+// the start of a line. The first window is one chunk, and each next one twice the last, up
+// to the layout's chunks a window. Lines follow the rule of LineReader: a line ends at LF, and one CR
 // before the LF or before the end of the file is not part of it.
 #pragma once
 
@@ -52,6 +53,7 @@ class ChunkedFile {
 
   int fd_ = -1;
   ChunkLayout layout_;
+  int window_chunks_ = 1;  // chunks in the next window: doubling up to the layout's
   unsigned long long file_size_ = 0;
   unsigned long long position_ = 0;
   const char* map_ = nullptr;
