@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "textio/line_reader.h"
+
 namespace korvane {
 
 ChunkedFile::ChunkedFile(const std::string& name, ChunkLayout layout) : layout_(layout) {
@@ -49,31 +51,37 @@ bool ChunkedFile::next_window() {
   const unsigned long long map_offset = position_ / page * page;
   // The first windows are small: a reader that needs only the start of the file (the
   // scan's first plane) parses little more than that.
-  const unsigned long long wanted =
+  unsigned long long wanted =
       layout_.chunk_bytes * static_cast<unsigned long long>(window_chunks_);
   window_chunks_ = std::min(2 * window_chunks_, layout_.chunks_per_window);
-  map_length_ = static_cast<std::size_t>(
-      std::min<unsigned long long>(position_ - map_offset + wanted, file_size_ - map_offset));
-  void* mapping = ::mmap(nullptr, map_length_, PROT_READ, MAP_PRIVATE, fd_,
-                         static_cast<off_t>(map_offset));
-  if (mapping == MAP_FAILED) {
-    map_length_ = 0;
-    return false;
-  }
-  ::madvise(mapping, map_length_, MADV_SEQUENTIAL);
-  map_ = static_cast<const char*>(mapping);
-
-  const char* first = map_ + (position_ - map_offset);
-  const char* last = map_ + map_length_;
-  // The window ends after its last LF, unless it reaches the end of the file.
-  if (map_offset + map_length_ < file_size_) {
-    const char* end = last;
-    while (end > first && end[-1] != '\n') --end;
-    if (end == first) {
-      unmap();
+  const char* first = nullptr;
+  const char* last = nullptr;
+  for (;;) {
+    map_length_ = static_cast<std::size_t>(
+        std::min<unsigned long long>(position_ - map_offset + wanted, file_size_ - map_offset));
+    void* mapping = ::mmap(nullptr, map_length_, PROT_READ, MAP_PRIVATE, fd_,
+                           static_cast<off_t>(map_offset));
+    if (mapping == MAP_FAILED) {
+      map_length_ = 0;
       return false;
     }
-    last = end;
+    ::madvise(mapping, map_length_, MADV_SEQUENTIAL);
+    map_ = static_cast<const char*>(mapping);
+    first = map_ + (position_ - map_offset);
+    last = map_ + map_length_;
+    // The window ends after its last LF, unless it reaches the end of the file.
+    if (map_offset + map_length_ >= file_size_) break;
+    const char* end = last;
+    while (end > first && end[-1] != '\n') --end;
+    if (end > first) {
+      last = end;
+      break;
+    }
+    // A line longer than the window: the window doubles until it holds the line, up to the
+    // longest line a reader takes.
+    unmap();
+    if (wanted >= max_line_length) return false;
+    wanted *= 2;
   }
   while (first < last) {
     const char* stop = first + std::min<std::size_t>(layout_.chunk_bytes,

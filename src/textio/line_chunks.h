@@ -3,7 +3,8 @@
 // The file is mapped one window at a time (never all of it, so the memory held stays that
 // of one window); each window ends at a line end and is cut into chunks that each start at
 // the start of a line. The first window is one chunk, and each next one twice the last, up
-// to the layout's chunks a window. Lines follow the rule of LineReader: a line ends at LF, and one CR
+// to the layout's chunks a window; a window that would not hold a whole line grows until
+// it does. Lines follow the rule of LineReader: a line ends at LF, and one CR
 // before the LF or before the end of the file is not part of it.
 #pragma once
 
@@ -39,8 +40,8 @@ class ChunkedFile {
   // Lets the window and the file go; next_window() is false from then on.
   void close();
 
-  // Maps the next window and cuts it into chunks. False at the end of the file, when a
-  // line does not fit in a window, or when the mapping fails; the file's bytes from
+  // Maps the next window and cuts it into chunks. False at the end of the file, for a line
+  // longer than max_line_length, or when the mapping fails; the file's bytes from
   // next_offset() on are then left to a line-by-line reader.
   bool next_window();
 

@@ -16,7 +16,6 @@
 namespace korvane {
 namespace {
 constexpr std::size_t block_size = 1 << 20;
-constexpr std::size_t max_line_length = std::size_t{1} << 28;
 constexpr std::size_t map_window_size = std::size_t{16} << 20;
 
 // What a line past max_line_length is taken for.

@@ -13,6 +13,9 @@
 
 namespace korvane {
 
+// The longest line a reader takes; past it the file is not a text of records.
+inline constexpr std::size_t max_line_length = std::size_t{1} << 28;
+
 class LineReader {
  public:
   // Opens the file; throws IoError naming the unit and the file when it cannot be opened
