@@ -78,26 +78,31 @@ void write_format0(const FieldStore& s, ByteSink& sink) {
   walk_format0_1(file, s);
 }
 
-void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+namespace {
+
+// A text format's record walk, rendered on the pool's threads when it has more than one.
+template <class Walk>
+void write_text(const FieldStore& s, ByteSink& sink, TaskPool* pool, Walk walk) {
   if (pool != nullptr && pool->threads() > 1) {
     ParallelTextRecords text(sink, *pool);
-    walk_format0_1(text, s);
+    walk(text, s);
     text.finish();
     return;
   }
   TextRecords text(sink);
-  walk_format0_1(text, s);
+  walk(text, s);
+}
+
+}  // namespace
+
+void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+  write_text(s, sink, pool,
+             [](auto& text, const FieldStore& store) { walk_format0_1(text, store); });
 }
 
 void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
-  if (pool != nullptr && pool->threads() > 1) {
-    ParallelTextRecords text(sink, *pool);
-    walk_format2(text, s);
-    text.finish();
-    return;
-  }
-  TextRecords text(sink);
-  walk_format2(text, s);
+  write_text(s, sink, pool,
+             [](auto& text, const FieldStore& store) { walk_format2(text, store); });
 }
 
 void write_format(const FieldStore& s, int ifmt, ByteSink& sink, TaskPool* pool) {
