@@ -21,12 +21,12 @@
 #include "driver/conversion.h"
 #include "import/parallel_load.h"
 #include "import/table_import.h"
-#include "output/field_file.h"
+#include "fieldfile/field_file.h"
 #include "regrid/regrid.h"
 #include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace fs = std::filesystem;
 using korvane::FieldStore;

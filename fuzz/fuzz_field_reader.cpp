@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "output/field_file.h"
-#include "output/field_reader.h"
+#include "fieldfile/field_file.h"
+#include "fieldfile/field_reader.h"
 #include "textio/byte_sink.h"
 
 using namespace korvane;

@@ -8,13 +8,13 @@
 #include "control/control_file.h"
 #include "import/parallel_load.h"
 #include "import/table_import.h"
-#include "output/field_file.h"
+#include "fieldfile/field_file.h"
 #include "regrid/regrid.h"
 #include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/group_reader.h"
 #include "textio/list_writer.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 namespace {

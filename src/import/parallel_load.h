@@ -21,7 +21,7 @@
 #include "textio/errors.h"
 #include "textio/group_reader.h"
 #include "textio/line_chunks.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 

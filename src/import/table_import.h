@@ -10,7 +10,7 @@
 #include "textio/errors.h"
 #include "textio/line_chunks.h"
 #include "textio/list_writer.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 

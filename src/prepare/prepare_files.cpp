@@ -9,7 +9,7 @@
 #include "prepare/prepare.h"
 #include "textio/byte_sink.h"
 #include "textio/line_reader.h"
-#include "textio/replacing_file.h"
+#include "util/replacing_file.h"
 
 namespace korvane::prepare {
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include "store/field_store.h"
 #include "textio/list_writer.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 

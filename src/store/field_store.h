@@ -11,54 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "store/grid.h"
+
 namespace korvane {
-
-inline constexpr int Nixmax = 50;   // input nodes along x (both input grids)
-inline constexpr int Niymax = 50;
-inline constexpr int Nizmax = 402;
-inline constexpr int Noxmax = 25;   // output nodes along x: the largest PELIX grid
-inline constexpr int Noymax = 25;
-inline constexpr int Nozmax = 201;
-
-// A 3D array of doubles with fixed capacity, addressed (i, j, k) from 1, i fastest.
-template <int NX, int NY, int NZ>
-struct Grid3 {
-  static constexpr int nx = NX;
-  static constexpr int ny = NY;
-  static constexpr int nz = NZ;
-  std::array<double, static_cast<std::size_t>(NX) * NY * NZ> values;
-
-  static constexpr std::size_t offset(int i, int j, int k) {
-    return static_cast<std::size_t>(i - 1) +
-           static_cast<std::size_t>(NX) *
-               (static_cast<std::size_t>(j - 1) + static_cast<std::size_t>(NY) * (k - 1));
-  }
-  double& operator()(int i, int j, int k) { return values[offset(i, j, k)]; }
-  double operator()(int i, int j, int k) const { return values[offset(i, j, k)]; }
-};
-
-using InputField = Grid3<Nixmax, Niymax, Nizmax>;
-using OutputField = Grid3<Noxmax, Noymax, Nozmax>;
-
-// A 1D array addressed from 1.
-template <int N>
-struct Axis {
-  std::array<double, N> values;
-  double& operator()(int n) { return values[static_cast<std::size_t>(n - 1)]; }
-  double operator()(int n) const { return values[static_cast<std::size_t>(n - 1)]; }
-};
-
-// The one node layout of every axis, input or output, written or read back: node n at
-// (n - 1) * step + lower, the step being (upper - lower) / (count - 1) with the count
-// converted to double first (0 for a single node). Fills nodes 1..count; returns the step.
-template <int N>
-double lay_out_axis(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
-  const double step = count > 1 ? (upper - lower) / static_cast<double>(count - 1) : 0.0;
-  for (int n = 1; n <= count; ++n) nodes(n) = static_cast<double>(n - 1) * step + lower;
-  return step;
-}
-
-inline constexpr int name_length = 132;
 
 struct FieldStore {
   // Field arrays of the exported region, the full input grid and the output grid.

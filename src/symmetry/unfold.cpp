@@ -10,12 +10,6 @@ bool valid_case(int symcode) {
 
 }  // namespace
 
-bool is_odd(int code, int axis, int component) {
-  if (code == 1) return component == axis;
-  if (code == 2) return component != axis;
-  return false;
-}
-
 void unfold_symmetry(FieldStore& s, TaskPool* pool) {
   // Judged on the codes as read: a kept plane's code is cleared just below.
   s.z_half_kept = s.isym_z != 0 && s.isym_z == s.ksym_z ? 1 : 0;

@@ -3,13 +3,10 @@
 #pragma once
 
 #include "store/field_store.h"
-#include "textio/task_pool.h"
+#include "symmetry/odd_components.h"
+#include "util/task_pool.h"
 
 namespace korvane {
-
-// Which components a plane's code makes odd, for the plane normal to `axis` (0 = x,
-// 1 = y, 2 = z): code 1 flips the component along the axis, code 2 the two others.
-bool is_odd(int code, int axis, int component);
 
 // Records whether the table is a z half the output keeps (z_half_kept, judged on the codes
 // as read), then clears each export code equal to the output's code on its axis, forms

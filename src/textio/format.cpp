@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -90,5 +91,13 @@ void format_integer(std::int32_t value, char* out) {
   auto end = std::to_chars(text, text + sizeof text, value);
   right_justify(text, static_cast<int>(end.ptr - text), out, integer_width);
 }
+
+std::string general_number(double value, int digits) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.*g", digits, value);
+  return text;
+}
+
+std::string exact_number(double value) { return general_number(value, 17); }
 
 }  // namespace korvane

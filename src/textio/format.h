@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace korvane {
 
@@ -20,5 +21,13 @@ void format_real(double value, char* out);
 
 // Writes exactly 12 characters to out.
 void format_integer(std::int32_t value, char* out);
+
+// A double in printf's %g form with `digits` significant digits (1 to 17): the short form
+// the companions' reports and labels show.
+std::string general_number(double value, int digits);
+
+// A double with 17 significant digits (%.17g), which reads back as the same double: what
+// the companions' data files (CSV, axis profiles) hold.
+std::string exact_number(double value);
 
 }  // namespace korvane

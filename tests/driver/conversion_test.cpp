@@ -8,7 +8,7 @@
 
 #include "driver/conversion.h"
 #include "support/test_support.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 namespace {

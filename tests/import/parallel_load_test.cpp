@@ -11,7 +11,7 @@
 #include "support/test_support.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
-#include "textio/task_pool.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 namespace {

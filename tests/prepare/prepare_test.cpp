@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "control/control_file.h"
-#include "output/field_reader.h"
+#include "fieldfile/field_reader.h"
 #include "support/test_support.h"
 
 namespace korvane::prepare {

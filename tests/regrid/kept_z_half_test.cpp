@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "output/field_reader.h"
+#include "fieldfile/field_reader.h"
 #include "support/test_support.h"
 
 namespace korvane {

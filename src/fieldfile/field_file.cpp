@@ -1,0 +1,159 @@
+#include "fieldfile/field_file.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "fieldfile/field_records.h"
+#include "fieldfile/parallel_text.h"
+#include "util/replacing_file.h"
+
+namespace korvane {
+namespace {
+
+// Unformatted sequential records: each record's data framed by its byte count, as a
+// 4-byte little-endian integer, before and after. Values are little-endian too.
+class RecordFile {
+ public:
+  explicit RecordFile(ByteSink& sink) : sink_(sink) {}
+
+  void begin(std::size_t reals, std::size_t integers) {
+    length_ = 8 * reals + 4 * integers;
+    put32(static_cast<std::uint32_t>(length_));
+  }
+  void begin_axis(std::int32_t count, int) { begin(static_cast<std::size_t>(count), 0); }
+  void end() { put32(static_cast<std::uint32_t>(length_)); }
+  void count(std::int32_t value, int) { integer(value); }
+  void integer(std::int32_t value) { put32(static_cast<std::uint32_t>(value)); }
+  void real(double value) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    char bytes[8];
+    for (int b = 0; b < 8; ++b) bytes[b] = static_cast<char>(bits >> (8 * b));
+    sink_.write(bytes, 8);
+  }
+  int component_arrays(const FieldStore& s, const OutputField* arrays[6]) const {
+    return arrays_for_ifield(s.ifield, s, arrays);
+  }
+
+ private:
+  void put32(std::uint32_t value) {
+    char bytes[4];
+    for (int b = 0; b < 4; ++b) bytes[b] = static_cast<char>(value >> (8 * b));
+    sink_.write(bytes, 4);
+  }
+  ByteSink& sink_;
+  std::size_t length_ = 0;
+};
+
+// Text records: each record one list-directed write.
+class TextRecords {
+ public:
+  explicit TextRecords(ByteSink& sink) : out_(sink) {}
+
+  void begin(std::size_t, std::size_t) { out_.begin_record(); }
+  void begin_axis(std::int32_t, int) { out_.begin_record(); }
+  void end() { out_.end_record(); }
+  void count(std::int32_t value, int) { out_.integer(value); }
+  void integer(std::int32_t value) { out_.integer(value); }
+  void real(double value) { out_.real(value); }
+  int component_arrays(const FieldStore& s, const OutputField* arrays[6]) const {
+    return arrays_for_ifield(s.ifield, s, arrays);
+  }
+
+ private:
+  ListWriter out_;
+};
+
+}  // namespace
+
+std::string cnum2(std::int32_t n) {
+  if (n < 0 || n > 99) return "**";
+  return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
+}
+
+void write_format0(const FieldStore& s, ByteSink& sink) {
+  RecordFile file(sink);
+  walk_format0_1(file, s);
+}
+
+namespace {
+
+// A text format's record walk, rendered on the pool's threads when it has more than one.
+template <class Walk>
+void write_text(const FieldStore& s, ByteSink& sink, TaskPool* pool, Walk walk) {
+  if (pool != nullptr && pool->threads() > 1) {
+    ParallelTextRecords text(sink, *pool);
+    walk(text, s);
+    text.finish();
+    return;
+  }
+  TextRecords text(sink);
+  walk(text, s);
+}
+
+}  // namespace
+
+void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+  write_text(s, sink, pool,
+             [](auto& text, const FieldStore& store) { walk_format0_1(text, store); });
+}
+
+void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
+  write_text(s, sink, pool,
+             [](auto& text, const FieldStore& store) { walk_format2(text, store); });
+}
+
+void write_format(const FieldStore& s, int ifmt, ByteSink& sink, TaskPool* pool) {
+  if (ifmt == 0) {
+    write_format0(s, sink);
+  } else if (ifmt == 1) {
+    write_format1(s, sink, pool);
+  } else {
+    write_format2(s, sink, pool);
+  }
+}
+
+void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool* pool) {
+  const std::string digits = cnum2(s.nfile);
+  if (digits == "**") {
+    warnings.warn("nfile = " + std::to_string(s.nfile) +
+                  " does not fit in two digits; the output field file is named eh_EMS.#**");
+  }
+  const std::string name = "eh_EMS.#" + digits;
+  s.fname_out.fill(' ');
+  std::memcpy(s.fname_out.data(), name.data(), name.size());
+  log.record(" Output field file name = ", std::string_view(s.fname_out.data(), 10));
+  s.k_s_EH = s.ifield == 2 ? 1 : 0;
+  s.iend = end_marker;
+  if (s.ifmt != 0 && s.ifmt != 1 && s.ifmt != 2) {
+    throw FatalStop(" Not a valid PELIX 3D field format: use 0, 1 or 2 ");
+  }
+
+  ReplacingFile file(name);
+  if (const int error = file.create()) {
+    throw IoError(located_message(field_file_unit, name, 0,
+                                  std::string("cannot create the file: ") +
+                                      std::strerror(error)));
+  }
+  FileSink sink(field_file_unit, name);
+  sink.adopt(file.release());
+  write_format(s, s.ifmt, sink, pool);
+  sink.close();
+  if (const int error = file.commit()) {
+    throw IoError(located_message(field_file_unit, name, 0,
+                                  std::string("cannot replace the file: ") +
+                                      std::strerror(error)));
+  }
+}
+
+void write_summary(const FieldStore& s, ListWriter& log) {
+  log.record("d_elm, aper, k_s_EH= ", s.d_elm, s.aper, s.k_s_EH);
+  log.record("ksym_x, ksym_y, ksym_z = ", s.ksym_x, s.ksym_y, s.ksym_z);
+  log.record("xmws limits= ", s.xmws(1), s.xmws(s.Nox));
+  log.record("ymws limits= ", s.ymws(1), s.ymws(s.Noy));
+  log.record("zmws limits= ", s.zmws(1), s.zmws(s.Noz));
+}
+
+}  // namespace korvane

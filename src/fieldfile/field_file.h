@@ -1,0 +1,42 @@
+// The output field file "eh_EMS.#NN" in format 0 (unformatted sequential records),
+// 1 (text, x fastest) or 2 (text, one record per node, z fastest), and the run summary.
+#pragma once
+
+#include <string>
+
+#include "store/field_store.h"
+#include "textio/byte_sink.h"
+#include "textio/errors.h"
+#include "textio/list_writer.h"
+#include "util/task_pool.h"
+
+namespace korvane {
+
+inline constexpr int field_file_unit = 7;
+
+// n as two digits with a leading zero ("07"), or "**" when it needs more than two
+// characters (negative, or 100 and above).
+std::string cnum2(std::int32_t n);
+
+// Names the file from nfile (warning when nfile is outside 0..99), logs the name, sets
+// k_s_EH and iend, stops with the format message for an ifmt other than 0, 1 or 2, and
+// writes the file. The file is written under a temporary name in the same folder and
+// renamed over the final name only when complete, so a failure (IoError, unit 7) leaves an
+// earlier file of that name as it was and no temporary behind. With a pool of more than
+// one thread the text formats are rendered on all of them, byte for byte the same.
+void write_field_file(FieldStore& store, ListWriter& log, Warnings& warnings,
+                      TaskPool* pool = nullptr);
+
+// The records of each format, written to any sink (the file, or memory in tests); the text
+// formats rendered on the pool's threads when it has more than one.
+void write_format0(const FieldStore& store, ByteSink& sink);
+void write_format1(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
+void write_format2(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
+// The one of the three that ifmt names (0, 1, anything else 2).
+void write_format(const FieldStore& store, int ifmt, ByteSink& sink, TaskPool* pool = nullptr);
+
+// The closing block of the log: d_elm, aper, k_s_EH; the output symmetry codes; the first
+// and last output node coordinate along x, y and z.
+void write_summary(const FieldStore& store, ListWriter& log);
+
+}  // namespace korvane

@@ -1,0 +1,55 @@
+// The field on the axis x = y = 0 along z, its transverse derivatives, and their integrals.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "inspect/analysis/field_sets.h"
+#include "textio/byte_sink.h"
+
+namespace korvane::inspect {
+
+// How the axis is reached from the nodes along x or along y.
+struct AxisReach {
+  std::string how;  // for the CSV's header comment and the report
+  // The value on the axis: sum of weight * F(node), the node's value mirrored with the
+  // component's parity where `mirrored`.
+  struct Term {
+    int node;
+    double weight;
+    bool mirrored;
+  };
+  std::vector<Term> value;
+  std::vector<Term> derivative;  // d/dx (or d/dy) on the axis, per m
+};
+
+// Finds the axis along x (0) or y (1): a node on it (central difference across it), two
+// nodes about it (linear interpolation, their difference), or a kept plane at node 1 (the
+// missing side mirrored with the parity of the axis's code). Throws std::runtime_error
+// when the axis lies outside the grid or the axis has a single node.
+AxisReach reach_axis(const FieldStore& store, int axis);
+
+struct AxisProfile {
+  FieldSet set;
+  std::vector<double> f[3];            // Fx, Fy, Fz on the axis, one per z node
+  std::vector<double> dfy_dx, dfx_dy;  // field units per m
+};
+
+// The profile of each set on the axis, one value per z node.
+std::vector<AxisProfile> axis_profiles(const InspectedFile& file, const AxisReach& x,
+                                       const AxisReach& y);
+
+// The integral over the z nodes by the trapezoidal rule.
+double trapezoid(const FieldStore& store, const std::vector<double>& values);
+
+// A comment line per transverse axis saying how the axis was reached, a header line
+// "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node, 17 significant digits.
+void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
+                    const std::vector<AxisProfile>& profiles, ByteSink& out);
+
+// The integrals beneath the summary: the integral of Fz, and for each transverse
+// derivative its peak, its integral and the effective length integral / peak.
+std::string axis_report(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
+                        const std::vector<AxisProfile>& profiles);
+
+}  // namespace korvane::inspect

@@ -1,0 +1,64 @@
+// Physics checks of korvane-inspect.
+//
+// Divergence: central differences over the interior nodes of each field set, reported as
+// the largest |div F| times the smallest step over the largest |F| (of order 1 for a field
+// with a gross fault at one node, of order 1e-15 for a field that is divergence-free up to
+// rounding).
+//
+// Parity: see parity.h.
+//
+// Kept symmetry planes: on each axis whose output code is 1 or 2 the output grid starts at the
+// plane (node 1). Code 1 makes the component normal to the plane odd, code 2 the two
+// parallel to it; an odd component must vanish on the plane. Reported as its largest
+// magnitude there over the largest |F| of its set.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "inspect/analysis/field_sets.h"
+
+namespace korvane::inspect {
+
+struct Divergence {
+  bool computed = false;
+  std::string reason;      // why not, when not computed
+  double largest = 0.0;    // largest |div F| over the interior nodes (field units / m)
+  int at[3] = {0, 0, 0};   // its node (the first interior node when all are zero)
+  double field_max = 0.0;  // largest |F| over all nodes
+  double step = 0.0;       // the smallest of the three steps
+  double relative = 0.0;   // largest * step / field_max (0 for a zero field)
+};
+
+Divergence divergence(const FieldStore& store, const FieldSet& set);
+
+struct PlaneComponent {
+  std::string name;      // "Ex"
+  double largest = 0.0;  // largest |value| on the plane
+  int at[3] = {0, 0, 0};
+  double relative = 0.0;  // over the largest |F| of the set
+};
+
+struct PlaneCheck {
+  int axis = 0;  // 0 x, 1 y, 2 z
+  int code = 0;
+  bool known_code = true;   // 1 or 2
+  double first_node = 0.0;  // coordinate of node 1 along the axis: 0 on the plane
+  std::vector<PlaneComponent> odd;
+};
+
+// The checks of every axis whose output code is not 0, for one set.
+std::vector<PlaneCheck> plane_checks(const FieldStore& store, const FieldSet& set);
+
+struct CheckReport {
+  std::string text;
+  bool fault = false;  // a plane whose parities match no code, a jump, a kept plane's odd
+                       // component that is not zero
+};
+
+// The divergence of each set (a figure to judge), the parities about each plane the grid
+// is symmetric about, and the odd components on each kept plane, both judged against
+// `tolerance` (relative to the largest magnitude of the set).
+CheckReport check_report(const InspectedFile& file, double tolerance);
+
+}  // namespace korvane::inspect

@@ -1,0 +1,116 @@
+#include "inspect/analysis/summary.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace korvane::inspect {
+namespace {
+
+const char* format_name(int format) {
+  switch (format) {
+    case 0:
+      return "0 (unformatted records)";
+    case 1:
+      return "1 (text, one record per array, x fastest)";
+    case 2:
+      return "2 (text, one record per node, z fastest)";
+  }
+  return "unknown";
+}
+
+std::string row(const char* label, const std::string& value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "  %-13s ", label);
+  return text + value + "\n";
+}
+
+}  // namespace
+
+ComponentStats component_stats(const FieldStore& s, const OutputField& a) {
+  ComponentStats stats;
+  stats.min = std::numeric_limits<double>::infinity();
+  stats.max = -std::numeric_limits<double>::infinity();
+  double squares = 0.0;
+  long finite = 0;
+  for (int k = 1; k <= s.Noz; ++k) {
+    for (int j = 1; j <= s.Noy; ++j) {
+      for (int i = 1; i <= s.Nox; ++i) {
+        const double v = a(i, j, k);
+        if (!std::isfinite(v)) {
+          ++stats.non_finite;
+          continue;
+        }
+        ++finite;
+        if (v < stats.min) stats.min = v;
+        if (v > stats.max) stats.max = v;
+        squares += v * v;
+        if (std::fabs(v) > std::fabs(stats.largest)) {
+          stats.largest = v;
+          stats.at[0] = i, stats.at[1] = j, stats.at[2] = k;
+        }
+      }
+    }
+  }
+  if (finite == 0) {
+    stats.min = stats.max = 0.0;
+    return stats;
+  }
+  stats.rms = std::sqrt(squares / static_cast<double>(finite));
+  return stats;
+}
+
+std::string summary_report(const InspectedFile& file) {
+  const FieldStore& s = file.store;
+  const FieldFileInfo& info = file.info;
+  std::string out = "file " + file.name + "\n";
+  out += row("format", format_name(info.format));
+  std::string sets = describe(info.sets);
+  if (info.format == 2) sets += " (ifield " + std::to_string(s.ifield) + ")";
+  if (info.sets == FieldSets::electric_or_magnetic) {
+    sets += "; the file does not say which (see --field)";
+  }
+  out += row("field sets", sets);
+  out += row("k_s_EH", std::to_string(s.k_s_EH) + (info.format == 2 ? " (from ifield)" : ""));
+  if (info.has_lengths) {
+    out += row("d_elm, aper", number(s.d_elm, 15) + " m, " + number(s.aper, 15) + " m");
+  }
+  out += row("symmetry", "ksym_x = " + std::to_string(s.ksym_x) + ", ksym_y = " +
+                             std::to_string(s.ksym_y) + ", ksym_z = " + std::to_string(s.ksym_z));
+  out += row("grid", std::to_string(s.Nox) + " x " + std::to_string(s.Noy) + " x " +
+                         std::to_string(s.Noz) + " nodes");
+  static const char* const axes[3] = {"  x", "  y", "  z"};
+  for (int a = 0; a < 3; ++a) {
+    const int n = node_count(s, a);
+    out += row(axes[a], number(node(s, a, 1), 15) + " .. " + number(node(s, a, n), 15) +
+                            " m, step " + number(step(s, a), 15) + " m");
+  }
+
+  const std::vector<FieldSet> present = field_sets(s, info.sets);
+  if (present.empty()) {
+    out += "\n  no field components in the file\n";
+    return out;
+  }
+  char line[256];
+  std::snprintf(line, sizeof line, "\n  %-4s %15s %15s %15s   %s\n", "", "min", "max", "rms",
+                "largest |value| at node (i, j, k), (x, y, z) in m");
+  out += line;
+  for (const FieldSet& set : present) {
+    for (int c = 0; c < 3; ++c) {
+      const ComponentStats st = component_stats(s, *set.c[c]);
+      std::snprintf(line, sizeof line,
+                    "  %-4s %15.7e %15.7e %15.7e   %.7e at (%d, %d, %d), (%s, %s, %s)\n",
+                    set.component(c).c_str(), st.min, st.max, st.rms, st.largest, st.at[0],
+                    st.at[1], st.at[2], number(s.xmws(st.at[0])).c_str(),
+                    number(s.ymws(st.at[1])).c_str(), number(s.zmws(st.at[2])).c_str());
+      out += line;
+      if (st.non_finite > 0) {
+        out += "       " + std::to_string(st.non_finite) +
+               " values are NaN or infinite and left out\n";
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace korvane::inspect

@@ -1,0 +1,321 @@
+#include "inspect/render/openpmd.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "inspect/render/openpmd_file.h"
+#include "fieldfile/field_records.h"
+#include "symmetry/odd_components.h"
+#include "textio/errors.h"
+#include "util/replacing_file.h"
+
+namespace korvane::inspect {
+namespace {
+
+struct Unit {
+  const char* name;
+  double si;  // the value of one unit in V/m or T
+};
+constexpr Unit electric_units[] = {{"V/m", 1.0}, {"V/cm", 100.0}, {"kV/m", 1e3}, {"MV/m", 1e6}};
+constexpr Unit magnetic_units[] = {{"T", 1.0}, {"mT", 1e-3}, {"G", 1e-4}};
+// What the converter's scaling produces: fscale x 0.01 turns a table in V/m into V/cm, and
+// the guide's fscale 10000 turns tesla into gauss.
+constexpr const char* default_electric_unit = "V/cm";
+constexpr const char* default_magnetic_unit = "G";
+
+// Powers of length, mass, time, current, temperature, amount and luminous intensity.
+constexpr std::array<double, 7> electric_dimension{1, 1, -3, -1, 0, 0, 0};  // V/m
+constexpr std::array<double, 7> magnetic_dimension{0, 1, -2, -1, 0, 0, 0};  // T
+
+template <std::size_t N>
+const Unit* find_unit(const Unit (&units)[N], const std::string& name) {
+  for (const Unit& u : units) {
+    if (name == u.name) return &u;
+  }
+  return nullptr;
+}
+
+template <std::size_t N>
+std::string unit_names(const Unit (&units)[N]) {
+  std::string names;
+  for (std::size_t n = 0; n < N; ++n) {
+    names += n == 0 ? "" : n + 1 == N ? " or " : ", ";
+    names += units[n].name;
+  }
+  return names;
+}
+
+// One axis of the mesh: which stored node feeds each mesh node, and whether it is the
+// mirror image of that node across the plane at stored node 1.
+struct MeshAxis {
+  int code = 0;  // the plane's symmetry code, 0 when the axis is written as stored
+  std::vector<int> source;
+  std::vector<bool> mirrored;
+  double origin = 0.0;
+};
+
+// A mesh is regular: node n at origin + n * spacing. Nodes that are not (a file edited by
+// hand, say) would come out misplaced without a word, so they are refused.
+void check_even(const FieldStore& s, int axis, const std::string& where) {
+  const int count = node_count(s, axis);
+  if (count < 1) throw std::runtime_error(where + ": no nodes along " + "xyz"[axis]);
+  const double first = node(s, axis, 1), d = step(s, axis);
+  const double tolerance = 1e-9 * std::fabs(node(s, axis, count) - first);
+  for (int n = 1; n <= count; ++n) {
+    const double off = std::fabs(node(s, axis, n) - (first + (n - 1) * d));
+    if (!(off <= tolerance)) {
+      throw std::runtime_error(where + ": the " + "xyz"[axis] +
+                               " nodes are not evenly spaced (node " + std::to_string(n) + " at " +
+                               inspect::number(node(s, axis, n), 17) +
+                               " m), which a regular mesh cannot hold");
+    }
+  }
+}
+
+MeshAxis mesh_axis(const FieldStore& s, int axis, const std::string& where) {
+  check_even(s, axis, where);
+  const int stored = node_count(s, axis);
+  const int code = axis == 0 ? s.ksym_x : axis == 1 ? s.ksym_y : s.ksym_z;
+  MeshAxis m;
+  if (code != 1 && code != 2) {
+    for (int n = 1; n <= stored; ++n) m.source.push_back(n), m.mirrored.push_back(false);
+    m.origin = node(s, axis, 1);
+    return m;
+  }
+  // The plane node is shared: N stored nodes unfold to 2N - 1, mesh node n fed from stored
+  // node |n - N| + 1.
+  m.code = code;
+  for (int n = 1; n <= 2 * stored - 1; ++n) {
+    m.source.push_back(std::abs(n - stored) + 1);
+    m.mirrored.push_back(n < stored);
+  }
+  m.origin = 2.0 * node(s, axis, 1) - node(s, axis, stored);
+  return m;
+}
+
+bool all_zero(const FieldStore& s, const FieldSet& set) {
+  for (const OutputField* c : set.c) {
+    for (int k = 1; k <= s.Noz; ++k) {
+      for (int j = 1; j <= s.Noy; ++j) {
+        for (int i = 1; i <= s.Nox; ++i) {
+          if ((*c)(i, j, k) != 0.0) return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+std::vector<double> mesh_values(const OutputField& c, int component, const MeshAxis (&axes)[3],
+                                double scale) {
+  std::vector<double> values;
+  values.reserve(axes[0].source.size() * axes[1].source.size() * axes[2].source.size());
+  for (std::size_t k = 0; k < axes[2].source.size(); ++k) {
+    for (std::size_t j = 0; j < axes[1].source.size(); ++j) {
+      for (std::size_t i = 0; i < axes[0].source.size(); ++i) {
+        const std::size_t at[3] = {i, j, k};
+        double sign = 1.0;
+        for (int a = 0; a < 3; ++a) {
+          if (axes[a].mirrored[at[a]] && is_odd(axes[a].code, a, component)) sign = -sign;
+        }
+        values.push_back(scale * sign *
+                         c(axes[0].source[i], axes[1].source[j], axes[2].source[k]));
+      }
+    }
+  }
+  return values;
+}
+
+// Writes under "OUT.partial-XXXXXX" beside the output and renames it over the output only
+// when the library has closed the file, so a failure leaves the old file or none.
+void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
+  ReplacingFile file(output);
+  if (const int error = file.create()) {
+    throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(error));
+  }
+  // The library opens the temporary by its name.
+  ::close(file.release());
+#if KORVANE_HDF5
+  write_field_mesh(mesh, file.temporary(), output);
+#else
+  (void)mesh;
+  throw std::runtime_error("cannot write '" + printable(output) + "': built without HDF5");
+#endif
+  if (const int error = file.commit()) {
+    throw std::runtime_error("cannot replace '" + printable(output) + "': " + std::strerror(error));
+  }
+}
+
+}  // namespace
+
+#if KORVANE_HDF5
+bool openpmd_built() { return true; }
+#else
+bool openpmd_built() { return false; }
+#endif
+
+const char* const openpmd_usage =
+#if !KORVANE_HDF5
+    "  (not available: this korvane-inspect was built without HDF5)\n"
+#endif
+    "  --openpmd OUT.h5  write the map as an openPMD BeamPhysics field mesh in HDF5, unfolded\n"
+    "                  over the symmetry planes the file declares; a format 0 or 1 file of\n"
+    "                  three components needs --field\n"
+    "  --anchor beginning|center|end  the element point the mesh's z refers to (center)\n"
+    "  --frequency HZ  an RF field: harmonic 1 at HZ, the map being the field at phase 0\n"
+    "                  (default: a static field)\n"
+    "  --name TEXT     the mesh's name (default: the field file's name)\n"
+    "  --e-unit U      the unit of the file's E: V/m, V/cm, kV/m or MV/m (default V/cm;\n"
+    "                  required for a file of both sets, whose values are unscaled)\n"
+    "  --b-unit U      the unit of the file's H, taken as the flux density B: T, mT or G\n"
+    "                  (default G)\n"
+    "  --value-type double|complex  each value as a double (default) or as a complex\n"
+    "                  number with imaginary part 0, the form Bmad reads\n";
+
+void set_openpmd_option(const std::string& option, const std::string& value, OpenPmdOptions& o) {
+  if (!openpmd_built()) {
+    throw std::invalid_argument(option +
+                                ": this korvane-inspect was built without HDF5 and "
+                                "cannot write openPMD files");
+  }
+  const std::string shown = printable(value);
+  if (option == "--openpmd") {
+    if (value.empty()) throw std::invalid_argument("--openpmd needs a file name");
+    o.output = value;
+  } else if (option == "--anchor") {
+    if (value == "beginning")
+      o.anchor = Anchor::beginning;
+    else if (value == "center")
+      o.anchor = Anchor::center;
+    else if (value == "end")
+      o.anchor = Anchor::end;
+    else
+      throw std::invalid_argument("--anchor takes beginning, center or end, not '" + shown + "'");
+  } else if (option == "--frequency") {
+    double f = 0.0;
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, f);
+    if (error != std::errc() || stop != end || !std::isfinite(f) || f <= 0.0) {
+      throw std::invalid_argument("--frequency takes a frequency in Hz above 0, not '" + shown +
+                                  "'");
+    }
+    o.frequency = f;
+  } else if (option == "--name") {
+    o.name = value;
+  } else if (option == "--e-unit") {
+    if (find_unit(electric_units, value) == nullptr) {
+      throw std::invalid_argument("--e-unit takes " + unit_names(electric_units) + ", not '" +
+                                  shown + "'");
+    }
+    o.e_unit = value;
+  } else if (option == "--b-unit") {
+    if (find_unit(magnetic_units, value) == nullptr) {
+      throw std::invalid_argument("--b-unit takes " + unit_names(magnetic_units) + ", not '" +
+                                  shown + "'");
+    }
+    o.b_unit = value;
+  } else if (option == "--value-type") {
+    if (value != "double" && value != "complex") {
+      throw std::invalid_argument("--value-type takes double or complex, not '" + shown + "'");
+    }
+    o.complex_values = value == "complex";
+  }
+  if (option != "--openpmd" && o.first_setting.empty()) o.first_setting = option;
+}
+
+std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
+  const FieldStore& s = file.store;
+  const std::string where = "file '" + printable(file.name) + "'";
+  if (file.info.sets == FieldSets::electric_or_magnetic) {
+    throw std::runtime_error(where +
+                             " holds three component records that do not say whether they are "
+                             "the electric or the magnetic field: --openpmd needs --field E or "
+                             "--field H");
+  }
+  // Only ifield 2 writes both sets, and it leaves the table's values unscaled.
+  const bool unscaled = file.info.sets == FieldSets::both;
+
+  const MeshAxis axes[3] = {mesh_axis(s, 0, where), mesh_axis(s, 1, where), mesh_axis(s, 2, where)};
+  FieldMesh mesh;
+  std::string units, report;
+  for (const FieldSet& set : field_sets(s, file.info.sets)) {
+    const bool electric = set.letter == "E";
+    const std::string record = electric ? "electricField" : "magneticField";
+    if (all_zero(s, set)) {
+      report += "  " + record + "  not written: " + set.letter + " is zero at every node\n";
+      continue;
+    }
+    const std::string& given = electric ? o.e_unit : o.b_unit;
+    if (given.empty() && unscaled) {
+      throw std::runtime_error(
+          where + " holds both field sets (ifield 2), whose values are the table's, unscaled: " +
+          "--openpmd needs the unit of its " + set.letter + ", " +
+          (electric ? "--e-unit " + unit_names(electric_units)
+                    : "--b-unit " + unit_names(magnetic_units)));
+    }
+    const Unit* unit =
+        electric ? find_unit(electric_units, given.empty() ? default_electric_unit : given)
+                 : find_unit(magnetic_units, given.empty() ? default_magnetic_unit : given);
+    const std::string taken = electric ? std::string("E in ") + unit->name
+                                       : std::string("H as the flux density B in ") + unit->name;
+    units += (units.empty() ? "" : ", ") + taken;
+    report += "  " + record + "  the file's " + taken +
+              (given.empty() ? ", the converter's unit" : "") + ", written in " +
+              (electric ? "V/m" : "T") + " (x " + number(unit->si) + ", unitSI 1)\n";
+    // The values go out in SI with unitSI 1. openPMD readers multiply by unitSI, but Bmad
+    // divides by it: only unitSI 1 gives both the same field.
+    for (int c = 0; c < 3; ++c) {
+      mesh.components.push_back(MeshComponent{record, std::string(1, "xyz"[c]), 1.0,
+                                              electric ? electric_dimension : magnetic_dimension,
+                                              mesh_values(*set.c[c], c, axes, unit->si)});
+    }
+  }
+  if (mesh.components.empty()) {
+    throw std::runtime_error(where + " holds no non-zero field component: nothing to write to '" +
+                             printable(o.output) + "'");
+  }
+
+  std::string unfolded;
+  for (int a = 0; a < 3; ++a) {
+    mesh.size[a] = static_cast<int>(axes[a].source.size());
+    mesh.spacing[a] = step(s, a);
+    mesh.origin[a] = axes[a].origin;
+    if (axes[a].code != 0) {
+      unfolded += std::string(unfolded.empty() ? "" : ", ") + "ksym_" + "xyz"[a] + " = " +
+                  std::to_string(axes[a].code);
+    }
+  }
+  // The file's z = 0 is the element's centre; the mesh's origin is taken from the anchor.
+  const double d_elm = file.info.has_lengths ? s.d_elm : 2.0 * s.Zmax;
+  if (o.anchor == Anchor::beginning) mesh.origin[2] += d_elm / 2.0;
+  if (o.anchor == Anchor::end) mesh.origin[2] -= d_elm / 2.0;
+  mesh.anchor = o.anchor == Anchor::beginning ? "beginning"
+                : o.anchor == Anchor::end     ? "end"
+                                              : "center";
+  mesh.complex_values = o.complex_values;
+  mesh.harmonic = o.frequency > 0.0 ? 1 : 0;
+  mesh.fundamental_frequency = o.frequency;
+  const std::string base = std::filesystem::path(file.name).filename().string();
+  mesh.name = o.name.empty() ? base : o.name;
+  mesh.comment = "korvane field file " + base + " (format " + std::to_string(file.info.format) +
+                 "): " + units + ", written in SI (V/m, T); coordinates in m" +
+                 (unfolded.empty() ? "" : "; unfolded over the planes " + unfolded);
+
+  write_in_place_of(mesh, o.output);
+  return "wrote " + o.output + ": openPMD field mesh, " + std::to_string(mesh.size[0]) + " x " +
+         std::to_string(mesh.size[1]) + " x " + std::to_string(mesh.size[2]) +
+         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" + report +
+         (unfolded.empty() ? ""
+                           : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
+}
+
+}  // namespace korvane::inspect
