@@ -38,9 +38,21 @@ struct AxisPlace {
   double offset = 0.0;
 };
 
+// How far past an end node of the input grid, in steps of that axis, an output node still
+// lies on it. The output's layout arithmetic lays the same box out with another count, and
+// its last node can land a rounding step past the input's (0.014 as 24 steps of 0.028 / 24
+// from -0.014 is 0.014000000000000004): left outside, that whole face of the map would read
+// zero.
+inline constexpr double end_node_reach = 1e-9;
+
 template <int N>
 AxisPlace place_on_axis(const Axis<N>& nodes, int count, double o) {
   AxisPlace place;
+  if (count >= 2) {
+    const double reach = end_node_reach * std::fabs(nodes(2) - nodes(1));
+    if (o < nodes(1) && nodes(1) - o <= reach) o = nodes(1);
+    if (o > nodes(count) && o - nodes(count) <= reach) o = nodes(count);
+  }
   if (!(nodes(1) <= o && o <= nodes(count))) return place;
   const double h = nodes(2) - nodes(1);
   place.inside = true;

@@ -30,8 +30,9 @@ void check_interpolation_grid(const FieldStore& store);
 
 // The field at (xo, yo, zo) by the second-order formula over 19 nodes of the full input
 // grid: the nearest node (moved inward at the ends), its 6 face and 12 edge neighbours.
-// fe and fh receive the electric and magnetic x, y, z components; a point outside the
-// grid along any axis (or not a number) gives zeros. Reads the store only; needs a grid
+// fe and fh receive the electric and magnetic x, y, z components. A point past an end
+// node by no more than 1e-9 of that axis's step is taken as on that node; a point further
+// outside the grid along any axis (or not a number) gives zeros. Reads the store only; needs a grid
 // that passed check_interpolation_grid. Does not allocate or throw.
 void interp3d(const FieldStore& store, double xo, double yo, double zo, double fe[3],
               double fh[3]);

@@ -212,10 +212,12 @@ TEST_F(InterpFixture, PointsOutsideTheGridOrNotANumberGiveZeros) {
   random_field(5);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
+  // Just beyond the reach of an end node: 1e-9 of the step (0.5, 0.5, 1) and a little more.
+  const double x = 0.5e-9 * 1.01, y = 0.5e-9 * 1.01, z = 1e-9 * 1.01;
   const double points[][3] = {
-      {std::nextafter(-1.0, -2.0), 0, 0}, {std::nextafter(1.0, 2.0), 0, 0},
-      {0, std::nextafter(-0.5, -1.0), 0}, {0, std::nextafter(2.0, 3.0), 0},
-      {0, 0, std::nextafter(-3.0, -4.0)}, {0, 0, std::nextafter(3.0, 4.0)},
+      {-1.0 - x, 0, 0}, {1.0 + x, 0, 0},
+      {0, -0.5 - y, 0}, {0, 2.0 + y, 0},
+      {0, 0, -3.0 - z}, {0, 0, 3.0 + z},
       {nan, 0, 0},                        {0, nan, 0},
       {0, 0, nan},                        {inf, 0, 0},
       {0, -inf, 0},
@@ -228,6 +230,29 @@ TEST_F(InterpFixture, PointsOutsideTheGridOrNotANumberGiveZeros) {
   double out[6];
   at(1.0, 2.0, 3.0, out);  // the bounds themselves are inside
   EXPECT_NE(out[0], 0.0);
+}
+
+// A quarter from 0 to 14 mm in 1 mm steps unfolds to 29 nodes; laid out again on 25, the
+// last output node is 0.014000000000000004, a rounding step past the input's end node. It is
+// on that node, and the face gets the field there, not zeros.
+TEST_F(InterpFixture, OutputNodeARoundingStepPastTheEndNodeIsOnIt) {
+  FieldStore& s = *store;
+  s.Nix = s.Niy = 29, s.Niz = 3;
+  lay_out_axis(s.Xi, -0.014, 0.014, 29);
+  lay_out_axis(s.Yi, -0.014, 0.014, 29);
+  lay_out_axis(s.Zi, -0.001, 0.001, 3);
+  for (int a = 0; a < 6; ++a) fill(a, [a](double x, double y, double) { return a + 1 + x - y; });
+  s.Nox = s.Noy = 25, s.Noz = 3;
+  lay_out_axis(s.xmws, -0.014, 0.014, 25);
+  lay_out_axis(s.ymws, -0.014, 0.014, 25);
+  lay_out_axis(s.zmws, -0.001, 0.001, 3);
+  ASSERT_GT(s.xmws(25), s.Xi(29));  // the case in point
+  interpolate_field(s);
+  double out[6];
+  reference_interp(s, s.Xi(29), s.Yi(1), 0.0, out);  // the field on the end nodes
+  EXPECT_EQ(s.ExOut(25, 1, 2), out[0]);
+  EXPECT_EQ(s.HzOut(25, 1, 2), out[5]);
+  EXPECT_NEAR(s.ExOut(25, 25, 2), 1.0, 1e-12);
 }
 
 TEST_F(InterpFixture, CentreNodeIsTheNearestTheUpperOneAtATie) {
