@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "support/test_support.h"
@@ -94,6 +95,8 @@ struct ZCase {
   bool kept;
 };
 
+void PrintTo(const ZCase& c, std::ostream* os) { *os << c.name; }
+
 class SourceTableZ : public ::testing::TestWithParam<ZCase> {};
 
 TEST_P(SourceTableZ, FirstRecordLandsWhereTheConverterPutsIt) {
@@ -129,6 +132,8 @@ struct FaultCase {
   int nox;
   const char* expected;  // after "korvane-inspect: "; DIR stands for the folder
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class SourceTableFault : public ::testing::TestWithParam<FaultCase> {};
 

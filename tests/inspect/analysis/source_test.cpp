@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "driver/conversion.h"
@@ -62,6 +63,8 @@ struct RoadCase {
   long outside;     // of the table's records
   bool departs;     // above 1 %, else at most 1e-12
 };
+
+void PrintTo(const RoadCase& c, std::ostream* os) { *os << c.name; }
 
 class SourceRoad : public ::testing::TestWithParam<RoadCase> {};
 
@@ -185,6 +188,8 @@ struct PlaceCase {
   bool inside, on_node;
   double departure;  // of Ex, relative to |(ex, 3, 0)|
 };
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
 
 class SourcePlace : public ::testing::TestWithParam<PlaceCase> {};
 
