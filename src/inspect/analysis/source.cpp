@@ -171,8 +171,9 @@ SourceComparison compare_with_source(const FieldMap& map, const SourceTable& tab
     Spot spot[3];
     const double place[3] = {record.x, record.y, record.z};
     bool inside = usable;
-    for (int axis = 0; axis < 3 && inside; ++axis)
+    for (int axis = 0; axis < 3 && inside; ++axis) {
       inside = locate(map, axis, place[axis], spot[axis]);
+    }
     if (!inside) {
       ++result.outside;
       continue;
