@@ -150,12 +150,12 @@ void grid_from_control(FieldStore& s) {
 }  // namespace
 
 void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout,
-                     UsualRecords* ahead) {
+                     UsualRecords* ahead, std::string_view folder) {
   if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
-    ParallelRecords in(table_unit, table_name(s), 3, *pool, layout);
+    ParallelRecords in(table_unit, table_path(s, folder), 3, *pool, layout);
     scan_table(s, in, ahead);
   } else if (s.ireim == 1 || s.ireim == 2) {
-    GroupReader in(table_unit, table_name(s));
+    GroupReader in(table_unit, table_path(s, folder));
     scan_table(s, in, nullptr);
   } else {
     grid_from_control(s);

@@ -27,9 +27,17 @@ namespace {
 
 }  // namespace
 
-void probe_table(FieldStore& s, ListWriter& log) {
+std::string table_path(const FieldStore& s, std::string_view folder) {
+  std::string name = table_name(s);
+  if (folder.empty() || folder == "." || (!name.empty() && name[0] == '/')) return name;
+  std::string path(folder);
+  if (path.back() != '/') path += '/';
+  return path + name;
+}
+
+void probe_table(FieldStore& s, ListWriter& log, std::string_view folder) {
   s.ireim = 0;
-  const std::string name = table_name(s);
+  const std::string name = table_path(s, folder);
   std::string first_record;
   {
     GroupReader in(table_unit, name);
