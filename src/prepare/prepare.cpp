@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "store/grid.h"
 #include "textio/errors.h"
 
 namespace korvane::prepare {
@@ -13,9 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The converter's output arrays: the drafted counts never exceed them.
-constexpr int largest_counts[3] = {25, 25, 201};
-// The converter keeps the first 132 characters of the table's name.
-constexpr std::size_t longest_name = 132;
+constexpr int largest_counts[3] = {Noxmax, Noymax, Nozmax};
 
 [[noreturn]] void refuse(const std::string& what) { throw Refusal(what); }
 
@@ -80,7 +79,7 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
   const double zero = o.tolerance * plan.largest;
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = scan.axis[a];
-    const double near = 0.01 * m.step;
+    const double near = irregular_step_fraction * m.step;
     const std::string range =
         std::string(axis_names[a]) + " from " + figure(m.lo) + " to " + figure(m.hi);
     if (std::abs(m.lo) <= near) {
@@ -145,7 +144,10 @@ void find_parity(const Options& o, Plan& plan) {
   const int part = plan.part == Part::real ? real_part : imaginary_part;
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = scan.axis[a];
-    if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
+    if (plan.region[a] != Region::whole ||
+        std::abs(m.lo + m.hi) > irregular_step_fraction * m.step) {
+      continue;
+    }
     for (int k = 0; k < 3; ++k) {
       // A parity holds when the part of the component that breaks it is no larger than
       // zero, --tolerance of the largest value, in root mean square over the records.
@@ -243,8 +245,8 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
 
 void check_table_name(const Options& o) {
   const std::string& name = o.table;
-  if (name.empty() || name.size() > longest_name || name.front() == ' ' || name.back() == ' ' ||
-      name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
+  if (name.empty() || name.size() > static_cast<std::size_t>(name_length) || name.front() == ' ' ||
+      name.back() == ' ' || name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
     throw OverwriteError("--table " + quoted_token(name) +
                          ": the converter reads a name of 1 to 132 characters on one line,"
                          " without blanks at its ends");
