@@ -8,7 +8,6 @@
 #include "prepare/export_columns.h"
 #include "regrid/regrid.h"
 #include "store/field_store.h"
-#include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
 
@@ -106,6 +105,21 @@ AxisDraft choose_nodes(const Axes& g, int a) {
   return d;
 }
 
+// The grid unfold_symmetry leaves, without its copy of the field (tens of megabytes of
+// zeros on a large table): a plane the output keeps with the same code is not unfolded (a
+// z half kept stays from z = 0); an unfolded axis of N nodes has 2N - 1, the plane node
+// shared, from -max to max.
+void unfold_grid(FieldStore& s) {
+  s.z_half_kept = s.isym_z != 0 && s.isym_z == s.ksym_z ? 1 : 0;
+  if (s.isym_x == s.ksym_x) s.isym_x = 0;
+  if (s.isym_y == s.ksym_y) s.isym_y = 0;
+  if (s.isym_z == s.ksym_z) s.isym_z = 0;
+  s.symcode = 100 * s.isym_x + 10 * s.isym_y + s.isym_z;
+  if (s.isym_x != 0) s.Nix = 2 * s.Nix - 1, s.Ximin = -s.Ximax;
+  if (s.isym_y != 0) s.Niy = 2 * s.Niy - 1, s.Yimin = -s.Yimax;
+  if (s.isym_z != 0) s.Niz = 2 * s.Niz - 1, s.Zimin = -s.Zimax;
+}
+
 }  // namespace
 
 GridDraft draft_grid(const DraftInput& in) {
@@ -122,7 +136,7 @@ GridDraft draft_grid(const DraftInput& in) {
   s.isym_x = in.isym[0], s.isym_y = in.isym[1], s.isym_z = in.isym[2];
   s.ksym_x = in.ksym[0], s.ksym_y = in.ksym[1], s.ksym_z = in.ksym[2];
   shift_z(s, log);
-  unfold_symmetry(s);
+  unfold_grid(s);
   centre_z(s, log);
 
   const Axes g{s};

@@ -43,8 +43,9 @@ struct GridDraft {
 // A node within 1e-6 m (korvane's figure for the same grid) and within a thousandth of a
 // step is the same node. Where korvane interpolates, the range is narrowed by the last bits
 // a rounding may put outside the input grid, so that no output node falls off its end.
-// Needs counts of at least 3 that fit korvane's input capacity after unfolding. Makes a
-// field store of its own (zero pages) and runs the converter's phases on it; reads no file.
+// Needs codes of 0 to 2 and counts of at least 3 that fit korvane's input capacity after
+// unfolding. Makes a field store of its own (zero pages, of which it touches none of the
+// field arrays) and runs the converter's grid phases on it; reads no file.
 GridDraft draft_grid(const DraftInput& input);
 
 }  // namespace korvane::prepare
