@@ -224,7 +224,7 @@ std::string describe_order(const int order[3]) {
          axis_names[order[2]];
 }
 
-ExportScan scan_export(const std::string& path) {
+ExportScan scan_export(const std::string& path, const std::array<int, 3>& every) {
   ExportScan scan;
   LineReader lines(0, path);
   std::string_view line;
@@ -296,6 +296,10 @@ ExportScan scan_export(const std::string& path) {
     }
     std::copy(v, v + 9, previous);
     const int* index = mesh.place(v, lines.line_number());
+    if (mesh.records() == 1) std::copy(v, v + 3, scan.first);
+    if (index[0] % every[0] == 0 && index[1] % every[1] == 0 && index[2] % every[2] == 0) {
+      std::copy(v, v + 3, scan.last);
+    }
     double weight[3], signed_weight[3];
     for (int a = 0; a < 3; ++a) {
       weight[a] = mirror_weight(v, a);

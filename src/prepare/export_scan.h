@@ -3,6 +3,7 @@
 // from. The export is streamed line by line; nothing of it is held.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ struct ExportScan {
   int order[3] = {0, 1, 2};       // axes from the fastest to the slowest
   AxisMesh axis[3];               // x, y, z
   std::size_t widest_record = 0;  // characters of the longest record line
+  // The coordinates of the table's first and last records as written (the last of the
+  // records at nodes `every` keeps): korvane's bounds are these times cscale.
+  double first[3] = {};
+  double last[3] = {};
 
   // Largest absolute value of each component, per part, over the whole table, and over the
   // nodes of the first plane of each axis (the nodes whose index on that axis is 0).
@@ -53,8 +58,9 @@ struct ExportScan {
 // line, for anything that makes the export unusable: a header that cannot be read, a record
 // that is short or holds text where a number belongs, a line, plane or slanted cut, an
 // incomplete or irregular mesh, a node given twice, coordinates that decrease, fewer than
-// 3 nodes along an axis. Throws IoError when the file cannot be read.
-ExportScan scan_export(const std::string& path);
+// 3 nodes along an axis. Throws IoError when the file cannot be read. `every` names the
+// nodes the table will keep along each axis (every K-th from the first), for `last`.
+ExportScan scan_export(const std::string& path, const std::array<int, 3>& every = {1, 1, 1});
 
 // "z fastest, then y, then x".
 std::string describe_order(const int order[3]);

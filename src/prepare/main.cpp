@@ -70,6 +70,12 @@ int main(int argc, char** argv) {
   app.add_option("--format", o.format, "format of the output file: 0, 1 or 2")
       ->check(CLI::Range(0, 2))
       ->capture_default_str();
+  std::vector<int> every;
+  app.add_option("--every", every,
+                 "write every K-th node along x, y, z into the table (an export too large"
+                 " for korvane)")
+      ->expected(3)
+      ->check(CLI::Range(1, 1000000));
   app.add_flag("--keep-symmetry", o.keep_symmetry,
                "keep the table's symmetry planes in the output instead of unfolding them");
   app.add_flag("--force", o.force, "replace an existing table or korvane.dat");
@@ -84,6 +90,7 @@ int main(int argc, char** argv) {
   }
   if (!part.empty()) o.part = part == "im" ? Part::imaginary : Part::real;
   if (!symmetry.empty()) o.symmetry = std::array<int, 3>{symmetry[0], symmetry[1], symmetry[2]};
+  if (!every.empty()) o.every = {every[0], every[1], every[2]};
 
   // A full disk must end as an error the tool reports, not as SIGXFSZ.
   std::signal(SIGXFSZ, SIG_IGN);

@@ -6,16 +6,14 @@
 #include <ctime>
 #include <filesystem>
 
+#include "store/grid.h"
 #include "textio/errors.h"
 
 namespace korvane::prepare {
 namespace fs = std::filesystem;
 namespace {
 
-// The converter's output arrays: the drafted counts never exceed them.
-constexpr int largest_counts[3] = {25, 25, 201};
-// The converter keeps the first 132 characters of the table's name.
-constexpr std::size_t longest_name = 132;
+constexpr int input_capacity[3] = {Nixmax, Niymax, Nizmax};
 
 [[noreturn]] void refuse(const std::string& what) { throw Refusal(what); }
 
@@ -80,7 +78,7 @@ void choose_symmetry(const Options& o, Plan& plan, std::int32_t codes[3]) {
   const double zero = o.tolerance * plan.largest;
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = scan.axis[a];
-    const double near = 0.01 * m.step;
+    const double near = irregular_step_fraction * m.step;
     const std::string range =
         std::string(axis_names[a]) + " from " + figure(m.lo) + " to " + figure(m.hi);
     if (std::abs(m.lo) <= near) {
@@ -145,7 +143,10 @@ void find_parity(const Options& o, Plan& plan) {
   const int part = plan.part == Part::real ? real_part : imaginary_part;
   for (int a = 0; a < 3; ++a) {
     const AxisMesh& m = scan.axis[a];
-    if (plan.region[a] != Region::whole || std::abs(m.lo + m.hi) > 0.01 * m.step) continue;
+    if (plan.region[a] != Region::whole ||
+        std::abs(m.lo + m.hi) > irregular_step_fraction * m.step) {
+      continue;
+    }
     for (int k = 0; k < 3; ++k) {
       // A parity holds when the part of the component that breaks it is no larger than
       // zero, --tolerance of the largest value, in root mean square over the records.
@@ -171,13 +172,67 @@ void find_parity(const Options& o, Plan& plan) {
   }
 }
 
-// The smallest odd count whose step over `extent` is no coarser than `step`.
-int output_count(double extent, double step) {
-  // A ratio a rounding above a whole number is that number.
-  const double intervals = std::ceil(extent / step * (1 - 1e-9));
-  long count = static_cast<long>(std::min(intervals, 1e6)) + 1;
-  if (count % 2 == 0) ++count;
-  return static_cast<int>(std::max(count, 3L));
+std::string counts_text(const int counts[3]) {
+  return std::to_string(counts[0]) + " x " + std::to_string(counts[1]) + " x " +
+         std::to_string(counts[2]);
+}
+
+// The table's nodes: every K-th of the export's along each axis, refused when they do not
+// fit korvane's input grid after unfolding (2N - 1 nodes on an unfolded axis: korvane would
+// stop on it) or leave fewer than the 3 its interpolation needs.
+void select_nodes(const Options& o, Plan& plan, const std::int32_t codes[3]) {
+  int unfolded[3], smallest[3];
+  bool fits = true;
+  std::string how;
+  for (int a = 0; a < 3; ++a) {
+    const int every = o.every[static_cast<std::size_t>(a)];
+    const int count = plan.scan.axis[a].count;
+    const int kept = (count - 1) / every + 1;
+    if (kept < 3) {
+      refuse("--every " + std::to_string(every) + " leaves " + std::to_string(kept) +
+             " of the export's " + std::to_string(count) + " nodes along " + axis_names[a] +
+             "; korvane needs at least 3");
+    }
+    plan.table_counts[a] = kept;
+    plan.every[a] = every;
+    const bool unfold = codes[a] != 0 && !o.keep_symmetry;
+    unfolded[a] = unfold ? 2 * kept - 1 : kept;
+    // The most table nodes that fit, and the smallest K that leaves no more.
+    const int most = unfold ? (input_capacity[a] + 1) / 2 : input_capacity[a];
+    smallest[a] = (count - 1) / most + 1;
+    fits = fits && unfolded[a] <= input_capacity[a];
+    if (unfold) {
+      how += std::string(how.empty() ? "; " : ", ") + axis_names[a] + " unfolded from " +
+             std::to_string(kept);
+    }
+  }
+  if (!fits) {
+    const std::string given = o.every == std::array<int, 3>{1, 1, 1}
+                                  ? ""
+                                  : " with --every " + std::to_string(o.every[0]) + " " +
+                                        std::to_string(o.every[1]) + " " +
+                                        std::to_string(o.every[2]);
+    refuse("too large for korvane: the table" + given + " gives " + counts_text(unfolded) +
+           " nodes" + how + ", and korvane's input grid holds at most " +
+           counts_text(input_capacity) +
+           ". --every KX KY KZ writes every K-th node into the"
+           " table; the smallest that fits is --every " +
+           std::to_string(smallest[0]) + " " + std::to_string(smallest[1]) + " " +
+           std::to_string(smallest[2]));
+  }
+  for (int a = 0; a < 3; ++a) {
+    const int every = o.every[static_cast<std::size_t>(a)];
+    if (every == 1) continue;
+    const AxisMesh& m = plan.scan.axis[a];
+    std::string note = "--every: the table keeps every " + ordinal(every) + " node along " +
+                       axis_names[a] + ", " + std::to_string(plan.table_counts[a]) + " of " +
+                       std::to_string(m.count);
+    if ((m.count - 1) % every != 0) {
+      note +=
+          "; it ends at " + figure(plan.scan.last[a]) + ", short of the export's " + figure(m.hi);
+    }
+    plan.notes.push_back(note);
+  }
 }
 
 std::string today() {
@@ -206,34 +261,19 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
   }
   c.nfile = o.nfile;
   c.ifmt = o.format;
-  // Bounds in metres, computed as the converter computes them from the table.
-  double lo[3], hi[3];
-  for (int a = 0; a < 3; ++a) {
-    lo[a] = scan.axis[a].lo * cscale;
-    hi[a] = scan.axis[a].hi * cscale;
-  }
-  double half_width[2];
-  for (int a = 0; a < 2; ++a) half_width[a] = codes[a] != 0 ? hi[a] : std::min(-lo[a], hi[a]);
-  c.aper = std::min(half_width[0], half_width[1]);
-  // A z half is unfolded to twice its length, or kept from z = 0 to d_elm/2.
-  c.d_elm = (hi[2] - lo[2]) * (codes[2] != 0 ? 2 : 1);
   c.fscale = plan.field.fscale;
   c.cscale = cscale;
-  const double extent[3] = {c.ksym[0] != 0 ? c.aper : 2 * c.aper,
-                            c.ksym[1] != 0 ? c.aper : 2 * c.aper,
-                            c.ksym[2] != 0 ? c.d_elm / 2 : c.d_elm};
-  for (int a = 0; a < 3; ++a) {
-    const double step = scan.axis[a].step * cscale;
-    const int wanted = output_count(extent[a], step);
-    c.counts[a] = std::min(wanted, largest_counts[a]);
-    if (wanted > largest_counts[a]) {
-      plan.notes.push_back("the output keeps at most " + std::to_string(largest_counts[a]) +
-                           " nodes along " + axis_names[a] + ": its step " +
-                           figure(extent[a] / (c.counts[a] - 1)) +
-                           " m is coarser than the table's " + figure(step) + " m (" +
-                           std::to_string(wanted) + " nodes would match it)");
-    }
-  }
+  DraftInput table;
+  std::copy(scan.first, scan.first + 3, table.first);
+  std::copy(scan.last, scan.last + 3, table.last);
+  std::copy(plan.table_counts, plan.table_counts + 3, table.counts);
+  table.cscale = cscale;
+  std::copy(c.isym, c.isym + 3, table.isym);
+  std::copy(c.ksym, c.ksym + 3, table.ksym);
+  plan.grid = draft_grid(table);
+  c.aper = plan.grid.aper;
+  c.d_elm = plan.grid.d_elm;
+  for (int a = 0; a < 3; ++a) c.counts[a] = plan.grid.axis[a].count;
   c.comments[fscale_record] = plan.field.meaning;
   c.comments[cscale_record] = "cscale: table coordinates in " + plan.length.name;
   char file[16];
@@ -243,8 +283,8 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
 
 void check_table_name(const Options& o) {
   const std::string& name = o.table;
-  if (name.empty() || name.size() > longest_name || name.front() == ' ' || name.back() == ' ' ||
-      name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
+  if (name.empty() || name.size() > static_cast<std::size_t>(name_length) || name.front() == ' ' ||
+      name.back() == ' ' || name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
     throw OverwriteError("--table " + quoted_token(name) +
                          ": the converter reads a name of 1 to 132 characters on one line,"
                          " without blanks at its ends");
@@ -278,7 +318,7 @@ Plan plan_preparation(const Options& o) {
                          " would overwrite the export; rename the export or write with --dir");
   }
 
-  plan.scan = scan_export(o.export_path);
+  plan.scan = scan_export(o.export_path, o.every);
   const ExportScan& scan = plan.scan;
   if (!scan.layout.from_header && (!o.length_unit || !o.field_unit)) {
     refuse("the export " + quoted_token(o.export_path) +
@@ -295,8 +335,23 @@ Plan plan_preparation(const Options& o) {
     plan.notes.push_back("line " + std::to_string(scan.repeat_line) +
                          " repeats the last record exactly; the repeat is dropped");
   }
+  select_nodes(o, plan, codes);
   draft_control(o, plan, codes);
   return plan;
+}
+
+bool table_keeps(const Plan& plan, long record) {
+  if (plan.every[0] == 1 && plan.every[1] == 1 && plan.every[2] == 1) return true;
+  const ExportScan& scan = plan.scan;
+  long rest = record;
+  for (int role = 0; role < 3; ++role) {
+    const int a = scan.order[role];
+    const long count = scan.axis[a].count;
+    const long index = role == 2 ? rest : rest % count;
+    rest /= count;
+    if (index % plan.every[a] != 0) return false;
+  }
+  return true;
 }
 
 }  // namespace korvane::prepare

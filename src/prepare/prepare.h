@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/control_records.h"
+#include "prepare/draft_grid.h"
 #include "prepare/export_scan.h"
 
 namespace korvane::prepare {
@@ -27,6 +28,7 @@ struct Options {
   int format = 1;
   bool keep_symmetry = false;
   bool force = false;
+  std::array<int, 3> every = {1, 1, 1};  // the table keeps every K-th node along x, y, z
 };
 
 // What one axis of the table covers.
@@ -50,13 +52,22 @@ struct Plan {
   // plane at 0: "even", "odd", "zero" or "neither" (for the report only).
   std::array<std::array<std::string, 3>, 3> parity;
   ControlDraft control;
+  int every[3] = {1, 1, 1};  // the table keeps every K-th node of the export's
+  int table_counts[3] = {};  // the table's nodes along x, y, z
+  GridDraft grid;            // the output grid drafted, and whether it lies on the table's nodes
   std::string table_path;    // where the table goes
   std::string control_path;  // where korvane.dat goes
 };
 
 // Reads the export and decides everything; writes nothing. Throws Refusal (status 1) when
-// the export cannot be prepared, IoError when it cannot be read.
+// the export cannot be prepared (also when its nodes, after unfolding, are more than
+// korvane's input grid holds: the message names the smallest --every that fits), IoError
+// when it cannot be read.
 Plan plan_preparation(const Options& options);
+
+// Whether the table keeps the export's record `record` (from 0, in the export's order, a
+// dropped repeat not counted): those at every K-th node of each axis, from the first.
+bool table_keeps(const Plan& plan, long record);
 
 // Writes the table and the control file of `plan`, each under a temporary name renamed when
 // complete. Refuses (OverwriteError) an existing file without options.force, before either
@@ -67,6 +78,9 @@ class OverwriteError : public std::runtime_error {
  public:
   explicit OverwriteError(const std::string& what) : std::runtime_error(what) {}
 };
+
+// "1st", "2nd", "11th": for the report's strides.
+std::string ordinal(int n);
 
 // The report, as lines of text and as one JSON object.
 std::string report_text(const Plan& plan);

@@ -52,9 +52,10 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   }
   std::string record;
   record.reserve(2 * longest_line);
-  long written = 0;
-  while (written < scan.records && lines.next(line)) {
+  long read = 0;
+  while (read < scan.records && lines.next(line)) {
     if (!split.split(line, lines.line_number())) continue;
+    if (!table_keeps(plan, read++)) continue;
     record.clear();
     for (int n = 0; n < 6; ++n) {
       if (n > 0) record += ' ';
@@ -67,9 +68,8 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
     }
     record += '\n';
     out.write(record);
-    ++written;
   }
-  if (written != scan.records) {
+  if (read != scan.records) {
     throw IoError(TextPlace{"", 0, export_path, 0}.message(
         "the export changed while it was read"));
   }

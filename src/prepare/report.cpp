@@ -1,6 +1,7 @@
 // The report of a preparation, as text for a person and as JSON for a script; both say the
 // same things.
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "prepare/prepare.h"
@@ -23,7 +24,52 @@ const char* region_name(Region region) {
 
 const char* part_name(Part part) { return part == Part::real ? "real" : "imaginary"; }
 
+// Whether the output's nodes along axis `a` are the table's, and which.
+std::string describe_nodes(const Plan& p, int a) {
+  const AxisDraft& d = p.grid.axis[a];
+  const ControlDraft& c = p.control;
+  const bool unfolded = c.isym[a] != 0 && c.isym[a] != c.ksym[a];
+  std::string text = std::to_string(d.count) + " nodes, ";
+  if (!d.own) return text + "not the table's own (" + d.why + "): korvane interpolates";
+  const std::string nodes =
+      std::to_string(d.table_nodes) + " nodes" + (unfolded ? " after unfolding" : "");
+  const int last = d.from + (d.count - 1) * d.stride;
+  const bool all = d.from == 1 && last == d.table_nodes;
+  text += "the table's own: ";
+  if (d.stride > 1) text += "every " + ordinal(d.stride) + " of ";
+  if (all) return text + (d.stride > 1 ? "its " : "all its ") + nodes;
+  return text + "nodes " + std::to_string(d.from) + " to " + std::to_string(last) + " of its " +
+         nodes;
+}
+
+bool all_own(const Plan& p) {
+  for (const AxisDraft& d : p.grid.axis) {
+    if (!d.own) return false;
+  }
+  return true;
+}
+
+// The command that measures what korvane's interpolation costs on this table.
+std::string measure_command(const Plan& p) {
+  namespace fs = std::filesystem;
+  char file[16];
+  std::snprintf(file, sizeof file, "eh_EMS.#%02d", p.control.nfile);
+  const fs::path folder = fs::path(p.control_path).parent_path();
+  return "korvane-inspect " + (folder / file).lexically_normal().string() + " --source " +
+         fs::path(p.control_path).lexically_normal().string();
+}
+
 }  // namespace
+
+std::string ordinal(int n) {
+  const int tens = n % 100;
+  const char* suffix = tens >= 11 && tens <= 13 ? "th"
+                       : n % 10 == 1            ? "st"
+                       : n % 10 == 2            ? "nd"
+                       : n % 10 == 3            ? "rd"
+                                                : "th";
+  return std::to_string(n) + suffix;
+}
 
 std::string report_text(const Plan& p) {
   const ExportScan& s = p.scan;
@@ -76,6 +122,21 @@ std::string report_text(const Plan& p) {
        " m, fscale " + figure(c.fscale) + ", cscale " + figure(c.cscale) + ", nodes " +
        std::to_string(c.counts[0]) + " x " + std::to_string(c.counts[1]) + " x " +
        std::to_string(c.counts[2]));
+  for (int a = 0; a < 3; ++a) {
+    line("grid:     " + std::string(axis_names[a]) + ": " + describe_nodes(p, a));
+  }
+  if (p.grid.direct) {
+    line("grid:     korvane copies the field node for node (the same grid)");
+  } else if (all_own(p)) {
+    // The 19-point formula gives a node's own value except where the node is first or
+    // last along two or three axes of korvane's input grid at once.
+    line(
+        "grid:     korvane interpolates on the table's own nodes, which gives each node its "
+        "value except on the edges of the grid (first or last along two axes at once); " +
+        measure_command(p) + " measures what that costs");
+  } else {
+    line("grid:     " + measure_command(p) + " measures what the interpolation costs");
+  }
   for (const std::string& note : p.notes) line("note:     " + note);
   for (const std::string& warning : p.warnings) line("warning:  " + warning);
   line("wrote:    " + p.table_path + " and " + p.control_path);
@@ -130,6 +191,24 @@ std::string report_json(const Plan& p) {
                   {"fscale", c.fscale},
                   {"cscale", c.cscale},
                   {"nodes", {c.counts[0], c.counts[1], c.counts[2]}}};
+  nlohmann::json grid_axes = nlohmann::json::object();
+  for (int a = 0; a < 3; ++a) {
+    const AxisDraft& d = p.grid.axis[a];
+    nlohmann::json axis = {{"nodes", d.count}, {"own", d.own}, {"table_nodes", d.table_nodes}};
+    if (d.own) {
+      axis["from"] = d.from;
+      axis["stride"] = d.stride;
+    } else {
+      axis["why"] = d.why;
+    }
+    grid_axes[axis_names[a]] = axis;
+  }
+  j["grid"] = {{"transfer", p.grid.direct ? "direct" : "interpolation"},
+               {"own_nodes", all_own(p)},
+               {"axes", grid_axes},
+               {"measure", p.grid.direct ? nlohmann::json() : nlohmann::json(measure_command(p))}};
+  j["table"] = {{"every", {p.every[0], p.every[1], p.every[2]}},
+                {"nodes", {p.table_counts[0], p.table_counts[1], p.table_counts[2]}}};
   j["notes"] = p.notes;
   j["warnings"] = p.warnings;
   j["files"] = {{"table", p.table_path}, {"control", p.control_path}};
