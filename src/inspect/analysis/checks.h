@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "fieldfile/field_map.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 
@@ -30,7 +32,7 @@ struct Divergence {
   double relative = 0.0;   // largest * step / field_max (0 for a zero field)
 };
 
-Divergence divergence(const FieldStore& store, const FieldSet& set);
+Divergence divergence(const FieldMap& map, const FieldSet& set);
 
 struct PlaneComponent {
   std::string name;      // "Ex"
@@ -48,7 +50,7 @@ struct PlaneCheck {
 };
 
 // The checks of every axis whose output code is not 0, for one set.
-std::vector<PlaneCheck> plane_checks(const FieldStore& store, const FieldSet& set);
+std::vector<PlaneCheck> plane_checks(const FieldMap& map, const FieldSet& set);
 
 struct CheckReport {
   std::string text;

@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "fieldfile/field_map.h"
+#include "inspect/analysis/field_set.h"
 
 namespace korvane::inspect {
 
@@ -65,12 +66,12 @@ struct PlaneParity {
 };
 
 // True when the nodes of an axis are symmetric about coordinate 0 (at least 2 nodes).
-bool symmetric_about_zero(const FieldStore& store, int axis);
+bool symmetric_about_zero(const FieldMap& map, int axis);
 
 // The parities of one set about each plane the grid is symmetric about, x then y then z.
 // `field_max` is the largest magnitude of the set; relative figures are over it.
-std::vector<PlaneParity> plane_parities(const FieldStore& store, const FieldSet& set,
-                                        double field_max, double tolerance);
+std::vector<PlaneParity> plane_parities(const FieldMap& map, const FieldSet& set, double field_max,
+                                        double tolerance);
 
 // "code 1 (normal odd, parallel even)" and the like, for the report.
 std::string describe(PlaneMatch match);

@@ -2,7 +2,7 @@
 // and CSV. Values are written with 17 significant digits, so every double is kept.
 #pragma once
 
-#include "inspect/analysis/field_sets.h"
+#include "inspect/analysis/inspected_file.h"
 #include "textio/byte_sink.h"
 
 namespace korvane::inspect {
