@@ -2,7 +2,6 @@
 // printf-style pieces, the axis ticks, and the colour scale of the maps.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -11,15 +10,18 @@
 
 namespace korvane::inspect {
 
-// An SVG document under construction.
+// An SVG document under construction. Every piece is appended whole, however long.
 class Svg {
  public:
   // Appends `format` with its arguments, as printf renders them.
   template <class First, class... Rest>
   void add(const char* format, First first, Rest... rest) {
-    char piece[512];
-    const int n = std::snprintf(piece, sizeof piece, format, first, rest...);
-    if (n > 0) text_.append(piece, static_cast<std::size_t>(std::min<int>(n, sizeof piece - 1)));
+    const int length = std::snprintf(nullptr, 0, format, first, rest...);
+    if (length <= 0) return;
+    const std::size_t at = text_.size(), size = static_cast<std::size_t>(length);
+    text_.resize(at + size + 1);  // room for the NUL that snprintf writes
+    std::snprintf(text_.data() + at, size + 1, format, first, rest...);
+    text_.resize(at + size);
   }
   void raw(std::string_view text) { text_ += text; }
   // A <text> element at (x, y) holding `content`, escaped; `extra` holds further attributes.

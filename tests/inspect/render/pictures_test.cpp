@@ -193,6 +193,14 @@ TEST_F(Pictures, MapCellsShareTheirEdges) {
   EXPECT_EQ(panels, 6);
 }
 
+// A piece is appended whole however long it is; it was cut at 512 bytes without a word.
+TEST(Svg, PieceLongerThanABufferIsKeptWhole) {
+  Svg svg;
+  const std::string label(600, 'x');
+  svg.add("<g id=\"%s\">", label.c_str());
+  EXPECT_EQ(svg.take(), "<g id=\"" + label + "\">");
+}
+
 TEST(NiceTicks, RoundSteps) {
   EXPECT_EQ(nice_ticks(-0.018, 0.018, 4), (std::vector<double>{-0.01, 0.0, 0.01}));
   const std::vector<double> z = nice_ticks(0.0, 0.05, 8);
