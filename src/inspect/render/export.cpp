@@ -5,6 +5,7 @@
 
 #include "fieldfile/field_records.h"
 #include "inspect/analysis/field_set.h"
+#include "inspect/render/regular_mesh.h"
 #include "textio/errors.h"
 #include "textio/format.h"
 
@@ -17,6 +18,7 @@ void put(ByteSink& out, double value) { out.write(exact_number(value)); }
 
 void write_vtk(const InspectedFile& file, ByteSink& out) {
   const FieldMap& s = file.map;
+  for (int a = 0; a < 3; ++a) require_even_spacing(s, a, "file '" + printable(file.name) + "'");
   const std::vector<FieldSet> sets = field_sets(s);
   // The title line is at most 256 characters and one line.
   std::string title = "korvane field map " + printable(file.name) + ", format " +

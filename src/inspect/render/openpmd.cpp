@@ -14,6 +14,7 @@
 
 #include "inspect/analysis/field_set.h"
 #include "inspect/render/openpmd_file.h"
+#include "inspect/render/regular_mesh.h"
 #include "symmetry/odd_components.h"
 #include "textio/errors.h"
 #include "textio/format.h"
@@ -64,26 +65,8 @@ struct MeshAxis {
   double origin = 0.0;
 };
 
-// A mesh is regular: node n at origin + n * spacing. Nodes that are not (a file edited by
-// hand, say) would come out misplaced without a word, so they are refused.
-void check_even(const FieldMap& s, int axis, const std::string& where) {
-  const int count = s.count(axis);
-  if (count < 1) throw std::runtime_error(where + ": no nodes along " + axis_names[axis]);
-  const double first = s.node(axis, 1), d = s.step(axis);
-  const double tolerance = 1e-9 * std::fabs(s.node(axis, count) - first);
-  for (int n = 1; n <= count; ++n) {
-    const double off = std::fabs(s.node(axis, n) - (first + (n - 1) * d));
-    if (!(off <= tolerance)) {
-      throw std::runtime_error(where + ": the " + axis_names[axis] +
-                               " nodes are not evenly spaced (node " + std::to_string(n) + " at " +
-                               exact_number(s.node(axis, n)) +
-                               " m), which a regular mesh cannot hold");
-    }
-  }
-}
-
 MeshAxis mesh_axis(const FieldMap& s, int axis, const std::string& where) {
-  check_even(s, axis, where);
+  require_even_spacing(s, axis, where);
   const int stored = s.count(axis);
   const int code = s.ksym(axis);
   MeshAxis m;
