@@ -114,15 +114,14 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
   std::string note;
   const std::vector<SetPair> pairs = pair_sets(mine, theirs, note);
   out += note;
-  if (pairs.size() != mine.size() || pairs.size() != theirs.size()) {
-    report.differs = true;
-    out += std::string("  the field sets differ: ") + describe(a.sets) + " against " +
-           describe(b.sets) + "\n";
-  }
+  const std::string sets = std::string(describe(a.sets)) + " against " + describe(b.sets);
+  const bool sets_differ = pairs.size() != mine.size() || pairs.size() != theirs.size();
+  if (sets_differ) out += "  the field sets differ: " + sets + "\n";
   if (!pairs.empty()) {
     out += "            largest |difference|   relative   at node (i, j, k), (x, y, z) in m\n";
   }
   double worst = 0.0;
+  bool values_differ = false;
   for (const SetPair& pair : pairs) {
     const double field_max = largest_magnitude(a, pair.mine);
     for (int c = 0; c < 3; ++c) {
@@ -147,12 +146,17 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
         out += " identical";
       }
       out += "\n";
-      if (!(relative <= tolerance)) report.differs = true;
+      if (!(relative <= tolerance)) values_differ = true;
     }
   }
+  report.differs = sets_differ || values_differ;
   if (report.differs) {
-    out += "  verdict: DIFFERENT (largest relative difference " + general_number(worst, 3) +
-           ", tolerance " + general_number(tolerance, 3) + ")\n";
+    std::string what = sets_differ ? "the field sets: " + sets : "";
+    if (values_differ) {
+      what += std::string(sets_differ ? "; " : "") + "largest relative difference " +
+              general_number(worst, 3) + ", tolerance " + general_number(tolerance, 3);
+    }
+    out += "  verdict: DIFFERENT (" + what + ")\n";
   } else if (worst == 0.0) {
     out += "  verdict: identical values\n";
   } else {

@@ -90,6 +90,26 @@ TEST_F(Compare, OneChangedNodeIsFoundWhereItIs) {
       << out;
 }
 
+// The verdict says what differs; it gave "largest relative difference 0" when only the sets
+// did.
+TEST_F(Compare, VerdictNamesTheSetsWhenTheyDiffer) {
+  fill(*store);
+  const std::string h = write(*store, 2, "h");
+  store->ifield = 2;  // E (zero) and the same H
+  const std::string both = write(*store, 2, "both");
+  EXPECT_EQ(run({both, "--compare", h}), 1);
+  EXPECT_NE(out.find("  verdict: DIFFERENT (the field sets: E and H against H)\n"),
+            std::string::npos)
+      << out;
+  store->HzOut(1, 1, 1) = 2.0;
+  const std::string changed = write(*store, 2, "changed");
+  EXPECT_EQ(run({changed, "--compare", h}), 1);
+  EXPECT_NE(out.find("  verdict: DIFFERENT (the field sets: E and H against H; largest relative "
+                     "difference 0.0"),
+            std::string::npos)
+      << out;
+}
+
 TEST_F(Compare, OtherGridsAndUnreadableFiles) {
   fill(*store);
   const std::string mine = write(*store, 1, "mine");
