@@ -181,6 +181,21 @@ TEST_F(SyntheticField, ComponentStatistics) {
   EXPECT_NEAR(st.rms, std::sqrt((49.0 + 49.0 + 4.0) / 119.0), 1e-15);
 }
 
+// A value that is not a number is a fault of the map, whatever the checks below make of
+// it; --check ended "no fault found" with status 0.
+TEST_F(SyntheticField, NonFiniteValuesAreAFaultNamedByCountAndFirstNode) {
+  s.EzOut(2, 1, 3) = std::nan("");
+  s.HxOut(4, 2, 1) = HUGE_VAL;
+  s.EyOut(5, 1, 1) = -HUGE_VAL;
+  const CheckReport report = check_report(InspectedFile{"f", s}, default_parity_tolerance);
+  EXPECT_TRUE(report.fault);
+  EXPECT_NE(report.text.find("  3 values are NaN or infinite (FAULT), the first Ey at node "
+                             "(5, 1, 1), (0.2, 0, 0) m\n"),
+            std::string::npos)
+      << report.text;
+  EXPECT_NE(report.text.find("verdict: FAULT"), std::string::npos);
+}
+
 TEST_F(SyntheticField, PlaneNotAtTheFirstNodeIsReported) {
   s.ksym_x = 1;
   s.ExOut(1, 2, 3) = -0.25;
