@@ -152,7 +152,8 @@ std::string describe(PlaneMatch match) {
       return "no code: the parities are a mix that neither code gives (FAULT)";
     case PlaneMatch::jump:
       return "no code: a component is odd away from the plane but jumps across it, as a "
-             "wrong symmetry code leaves it (FAULT)";
+             "wrong symmetry code leaves it, or an interpolation across a wall or a sharp peak "
+             "(FAULT; --source CONTROL compares the map with the solver's table)";
     case PlaneMatch::not_symmetric:
       return "no symmetry: a component is neither even nor odd (the field is not symmetric "
              "about this plane; not a fault)";

@@ -14,7 +14,10 @@
 // component made odd keeps its non-zero value there and jumps across the plane. Such a
 // component is neither even nor odd overall, yet odd over the outer half of the axis, or,
 // for a field gathered about the plane (a gap), beyond the few nodes next to the plane that
-// the interpolation's stencil reaches from the plane node.
+// the interpolation's stencil reaches from the plane node. An interpolation across a wall or
+// a sharp peak next to the plane (an output grid that does not keep the table's nodes)
+// overshoots there and leaves the same mark with every code right; comparing the map with
+// the table tells the two apart.
 #pragma once
 
 #include <string>

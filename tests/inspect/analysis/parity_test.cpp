@@ -214,6 +214,11 @@ TEST(Parity, WrongCodeOnAFieldGatheredAboutThePlaneJumps) {
   ASSERT_EQ(planes.size(), 3u);
   EXPECT_EQ(planes[2].c[2].parity, Parity::jump);
   EXPECT_TRUE(planes[2].fault());
+  // Either cause leaves this mark; the message names both and the comparison that decides.
+  const std::string message = describe(planes[2].match);
+  EXPECT_NE(message.find("a wrong symmetry code"), std::string::npos) << message;
+  EXPECT_NE(message.find("an interpolation across a wall or a sharp peak"), std::string::npos);
+  EXPECT_NE(message.find("--source CONTROL"), std::string::npos);
 }
 
 }  // namespace
