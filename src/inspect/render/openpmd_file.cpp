@@ -183,6 +183,11 @@ class Writer {
 
 void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
                       const std::string& shown_name) {
+  // A file whose close failed stays in the library's tables, and the library's own clean-up
+  // at exit (HDF5 1.10) crashes on it: the tool would end in a segmentation fault, not with
+  // its message and status 2. Nothing is left to flush at exit, so that clean-up is not
+  // registered; this must come before the library's first call in the process.
+  H5dont_atexit();
   // Failures are reported once, by the exception; the library's own trace on standard
   // error would only repeat them in its terms.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
