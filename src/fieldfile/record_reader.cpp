@@ -39,7 +39,7 @@ std::string record_name(int format, long record, const FieldMap& s, int componen
   return "after the end marker";
 }
 
-void RecordReader::describe_map() const {
+void RecordReader::describe_map() {
   map_.format = format_;
   map_.records = record_;
   map_.sets = sets_;

@@ -28,7 +28,7 @@ class RecordReader {
       : file_(file), format_(format), triple_(triple), map_(map) {}
 
   // Sets the map's format, records, sets and components from what was read.
-  void describe_map() const;
+  void describe_map();
 
  protected:
   [[noreturn]] void fail_at(long record, long line, const std::string& what) const;
