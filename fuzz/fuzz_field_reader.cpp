@@ -2,16 +2,19 @@
 //
 // The first input byte picks how a triple of component records is taken (unknown,
 // electric, magnetic); the rest is the file. Every input must be read or refused with a
-// FieldFileError naming the file, in printable text; a file that is read must describe a grid
-// inside the store's capacities, and must survive a round trip: written again in its own format and
-// read back, it gives the same bytes a second time (values are kept to the last digit).
+// FieldFileError naming the file, in printable text; a map that is read must describe a grid
+// inside the output's capacities, and must survive a round trip: written again in its own
+// format and read back, it gives the same bytes a second time (values are kept to the last
+// digit).
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.h"
 #include "fieldfile/field_file.h"
 #include "fieldfile/field_reader.h"
+#include "fieldfile/field_records.h"
+#include "fuzz_support.h"
 #include "textio/byte_sink.h"
 
 using namespace korvane;
@@ -33,21 +36,27 @@ void check_refusal(const FieldFileError& error) {
   require(error.record() >= 0 && error.line() >= 0, "a refusal names a negative place");
 }
 
-void check_shape(const FieldStore& s, const FieldFileInfo& info) {
-  require(info.format >= 0 && info.format <= 2, "a read without a format");
-  require(s.Nox >= 1 && s.Nox <= Noxmax && s.Noy >= 1 && s.Noy <= Noymax && s.Noz >= 1 &&
-              s.Noz <= Nozmax,
-          "a read grid outside the store's capacities");
-  require(info.components == 0 || info.components == 3 || info.components == 6,
+void check_shape(const FieldMap& map) {
+  require(map.format >= 0 && map.format <= 2, "a read without a format");
+  require(map.Nox >= 1 && map.Nox <= Noxmax && map.Noy >= 1 && map.Noy <= Noymax && map.Noz >= 1 &&
+              map.Noz <= Nozmax,
+          "a read grid outside the output's capacities");
+  require(map.components == 0 || map.components == 3 || map.components == 6,
           "a component count other than 0, 3 or 6");
-  require((info.components == 6) == (info.sets == FieldSets::both) &&
-              (info.components == 0) == (info.sets == FieldSets::none),
+  require((map.components == 6) == (map.sets == FieldSets::both) &&
+              (map.components == 0) == (map.sets == FieldSets::none),
           "the sets found do not match the component count");
 }
 
-std::string written(const FieldStore& s, int format) {
+// The file the writer makes of a map: its values in the process's store, written in the
+// map's format with the end marker the writers always write.
+std::string written(const FieldMap& map) {
+  fuzz::reset_store();
+  FieldStore& s = fuzz::store();
+  copy_file_values(map, s);
+  s.iend = -99;
   StringSink sink;
-  write_format(s, format, sink);
+  write_format(s, map.format, sink);
   return sink.text;
 }
 
@@ -57,29 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const TripleSet triple = static_cast<TripleSet>(data[0] % 3);
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-  FieldStore& s = fuzz::store();
-  fuzz::reset_store();
-  FieldFileInfo info;
+  std::unique_ptr<FieldMap> map;
   try {
-    info = read_field_bytes(bytes, file_name, s, triple);
+    map = read_field_bytes(bytes, file_name, triple);
   } catch (const FieldFileError& error) {
     check_refusal(error);
     return 0;
   }
-  check_shape(s, info);
+  check_shape(*map);
 
   // The writers take the file's own header values; a read derives the rest from them.
-  s.iend = -99;
-  const std::string once = written(s, info.format);
-  fuzz::reset_store();
+  const std::string once = written(*map);
   try {
-    const FieldFileInfo again = read_field_bytes(once, file_name, s, triple);
-    require(again.format == info.format && again.sets == info.sets,
+    const std::unique_ptr<FieldMap> again = read_field_bytes(once, file_name, triple);
+    require(again->format == map->format && again->sets == map->sets,
             "a written file reads back as another format or other sets");
+    require(written(*again) == once, "a file read and written twice changes");
   } catch (const FieldFileError& error) {
     require(false, error.what());
   }
-  s.iend = -99;
-  require(written(s, info.format) == once, "a file read and written twice changes");
   return 0;
 }

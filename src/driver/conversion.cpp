@@ -22,6 +22,16 @@ namespace {
 // The magnetic constant 4 pi 1e-3 in Gs*m/A, logged for the user's reference.
 constexpr double magnetic_constant = 0.012566370614359173;
 
+// The closing block of the log: d_elm, aper, k_s_EH; the output symmetry codes; the first
+// and last output node coordinate along x, y and z.
+void write_summary(const FieldStore& s, ListWriter& log) {
+  log.record("d_elm, aper, k_s_EH= ", s.d_elm, s.aper, s.k_s_EH);
+  log.record("ksym_x, ksym_y, ksym_z = ", s.ksym_x, s.ksym_y, s.ksym_z);
+  log.record("xmws limits= ", s.xmws(1), s.xmws(s.Nox));
+  log.record("ymws limits= ", s.ymws(1), s.ymws(s.Noy));
+  log.record("zmws limits= ", s.zmws(1), s.zmws(s.Noz));
+}
+
 void run_phases(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool& pool) {
   s.mu0 = magnetic_constant;
   log.record(" mu0 = ", s.mu0, " Gs*m/A ");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "fieldfile/field_records.h"
+#include "fieldfile/format_readers.h"
 #include "fieldfile/record_reader.h"
 
 namespace korvane {
@@ -11,8 +12,8 @@ namespace {
 // Format 0: records framed by 4-byte little-endian length words.
 class BinaryReader : public RecordReader {
  public:
-  BinaryReader(std::string_view bytes, std::string_view file, TripleSet triple, FieldStore& store)
-      : RecordReader(file, 0, triple, store), bytes_(bytes) {}
+  BinaryReader(std::string_view bytes, std::string_view file, TripleSet triple, FieldMap& map)
+      : RecordReader(file, 0, triple, map), bytes_(bytes) {}
 
   void begin(std::size_t reals, std::size_t integers) {
     open();
@@ -62,7 +63,7 @@ class BinaryReader : public RecordReader {
 
   // Counts the records of Nox*Noy*Noz doubles ahead. A file cut short among them is read
   // as far as it goes, so that the fault is reported at the record where it lies.
-  int component_arrays(FieldStore& s, OutputField* arrays[6]) {
+  int component_arrays(FieldMap& s, OutputField* arrays[6]) {
     check_k_s_EH(0);
     const std::size_t want = 8 * output_nodes(s);
     int found = 0;
@@ -134,17 +135,12 @@ class BinaryReader : public RecordReader {
 
 }  // namespace
 
-FieldFileInfo read_binary_records(std::string_view bytes, std::string_view name, TripleSet triple,
-                                  FieldStore& store) {
-  BinaryReader reader(bytes, name, triple, store);
-  walk_format0_1(reader, store);
+void read_binary_records(std::string_view bytes, std::string_view name, TripleSet triple,
+                         FieldMap& map) {
+  BinaryReader reader(bytes, name, triple, map);
+  walk_format0_1(reader, map);
   reader.finish();
-  FieldFileInfo info;
-  info.format = 0;
-  info.records = reader.records();
-  info.sets = reader.sets();
-  info.components = reader.components();
-  return info;
+  reader.describe_map();
 }
 
 }  // namespace korvane

@@ -148,12 +148,4 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPo
   }
 }
 
-void write_summary(const FieldStore& s, ListWriter& log) {
-  log.record("d_elm, aper, k_s_EH= ", s.d_elm, s.aper, s.k_s_EH);
-  log.record("ksym_x, ksym_y, ksym_z = ", s.ksym_x, s.ksym_y, s.ksym_z);
-  log.record("xmws limits= ", s.xmws(1), s.xmws(s.Nox));
-  log.record("ymws limits= ", s.ymws(1), s.ymws(s.Noy));
-  log.record("zmws limits= ", s.zmws(1), s.zmws(s.Noz));
-}
-
 }  // namespace korvane

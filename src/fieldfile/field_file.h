@@ -1,5 +1,5 @@
 // The output field file "eh_EMS.#NN" in format 0 (unformatted sequential records),
-// 1 (text, x fastest) or 2 (text, one record per node, z fastest), and the run summary.
+// 1 (text, x fastest) or 2 (text, one record per node, z fastest).
 #pragma once
 
 #include <string>
@@ -34,9 +34,5 @@ void write_format1(const FieldStore& store, ByteSink& sink, TaskPool* pool = nul
 void write_format2(const FieldStore& store, ByteSink& sink, TaskPool* pool = nullptr);
 // The one of the three that ifmt names (0, 1, anything else 2).
 void write_format(const FieldStore& store, int ifmt, ByteSink& sink, TaskPool* pool = nullptr);
-
-// The closing block of the log: d_elm, aper, k_s_EH; the output symmetry codes; the first
-// and last output node coordinate along x, y and z.
-void write_summary(const FieldStore& store, ListWriter& log);
 
 }  // namespace korvane

@@ -16,6 +16,10 @@ enum class FieldSets { none, electric, magnetic, electric_or_magnetic, both };
 // "E", "H", "E and H", "E or H (3 components)" or "none".
 const char* describe(FieldSets sets);
 
+// How to take the three component records of a format 0 or 1 file, which does not say
+// whether they hold the electric or the magnetic field.
+enum class TripleSet { unknown, electric, magnetic };
+
 struct FieldMap {
   // What the reader found.
   int format = -1;           // 0, 1 or 2
@@ -34,7 +38,7 @@ struct FieldMap {
   std::int32_t ksym_x = 0, ksym_y = 0, ksym_z = 0;
   std::int32_t iend = 0;
 
-  // The axes: node counts, node coordinates and bounds.
+  // The axes: node counts, node coordinates (m) and bounds.
   std::int32_t Nox = 0, Noy = 0, Noz = 0;
   Axis<Noxmax> xmws{};
   Axis<Noymax> ymws{};
@@ -51,6 +55,11 @@ struct FieldMap {
     return axis == 0 ? xmws(n) : axis == 1 ? ymws(n) : zmws(n);
   }
   std::int32_t ksym(int axis) const { return axis == 0 ? ksym_x : axis == 1 ? ksym_y : ksym_z; }
+  // The mean step of an axis, (last - first) / (count - 1); 0 for a single node.
+  double step(int axis) const {
+    const int n = count(axis);
+    return n < 2 ? 0.0 : (node(axis, n) - node(axis, 1)) / static_cast<double>(n - 1);
+  }
 };
 
 // A zeroed map on the heap (its arrays take about 6 MB).

@@ -10,8 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "fieldfile/record_reader.h"
-#include "textio/errors.h"
+#include "fieldfile/format_readers.h"
 #include "textio/token_scanner.h"
 
 namespace korvane {
@@ -44,28 +43,7 @@ std::vector<TextLine> text_lines(std::string_view bytes) {
   return lines;
 }
 
-void clear_output(FieldStore& s) {
-  for (OutputField* a : {&s.ExOut, &s.EyOut, &s.EzOut, &s.HxOut, &s.HyOut, &s.HzOut}) {
-    a->values.fill(0.0);
-  }
-  s.xmws.values.fill(0.0);
-  s.ymws.values.fill(0.0);
-  s.zmws.values.fill(0.0);
-  s.d_elm = s.aper = 0.0;
-  s.Xmin = s.Xmax = s.Ymin = s.Ymax = s.Zmin = s.Zmax = 0.0;
-  s.Nox = s.Noy = s.Noz = 0;
-  s.ksym_x = s.ksym_y = s.ksym_z = 0;
-  s.k_s_EH = 0;
-  s.ifield = -1;
-  s.iend = 0;
-}
-
 }  // namespace
-
-FieldFileError::FieldFileError(std::string_view file, long record, long line, std::string_view what)
-    : std::runtime_error(TextPlace{"", 0, file, line, record}.message(what)),
-      record_(record),
-      line_(line) {}
 
 const char* describe(FieldSets sets) {
   switch (sets) {
@@ -83,14 +61,14 @@ const char* describe(FieldSets sets) {
   return "none";
 }
 
-FieldFileInfo read_field_bytes(std::string_view bytes, std::string_view name, FieldStore& s,
-                               TripleSet triple) {
-  clear_output(s);
+std::unique_ptr<FieldMap> read_field_bytes(std::string_view bytes, std::string_view name,
+                                           TripleSet triple) {
   if (bytes.empty()) throw FieldFileError(name, 1, 0, "the file is empty");
-  FieldFileInfo info;
+  std::unique_ptr<FieldMap> map = make_field_map();
+  FieldMap& m = *map;
   if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == header_length && bytes[1] == 0 &&
       bytes[2] == 0 && bytes[3] == 0) {
-    info = read_binary_records(bytes, name, triple, s);
+    read_binary_records(bytes, name, triple, m);
   } else {
     std::vector<TextLine> lines = text_lines(bytes);
     const std::size_t head = lines.empty() ? 0 : count_tokens(lines[0].text);
@@ -101,27 +79,27 @@ FieldFileInfo read_field_bytes(std::string_view bytes, std::string_view name, Fi
           "nor with a text record of two reals and an integer (format 1) or of one integer "
           "(format 2)");
     }
-    info = read_text_records(std::move(lines), head == 3 ? 1 : 2, name, triple, s);
+    read_text_records(std::move(lines), head == 3 ? 1 : 2, name, triple, m);
   }
 
-  if (info.format == 2) {
-    lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
-    lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);
-    lay_out_axis(s.zmws, s.Zmin, s.Zmax, s.Noz);
-    s.k_s_EH = s.ifield == 2 ? 1 : 0;
+  if (m.format == 2) {
+    lay_out_axis(m.xmws, m.Xmin, m.Xmax, m.Nox);
+    lay_out_axis(m.ymws, m.Ymin, m.Ymax, m.Noy);
+    lay_out_axis(m.zmws, m.Zmin, m.Zmax, m.Noz);
+    m.k_s_EH = m.ifield == 2 ? 1 : 0;
   } else {
-    info.has_lengths = true;
-    s.Xmin = s.xmws(1);
-    s.Xmax = s.xmws(s.Nox);
-    s.Ymin = s.ymws(1);
-    s.Ymax = s.ymws(s.Noy);
-    s.Zmin = s.zmws(1);
-    s.Zmax = s.zmws(s.Noz);
+    m.has_lengths = true;
+    m.Xmin = m.xmws(1);
+    m.Xmax = m.xmws(m.Nox);
+    m.Ymin = m.ymws(1);
+    m.Ymax = m.ymws(m.Noy);
+    m.Zmin = m.zmws(1);
+    m.Zmax = m.zmws(m.Noz);
   }
-  return info;
+  return map;
 }
 
-FieldFileInfo read_field_file(const std::string& name, FieldStore& store, TripleSet triple) {
+std::unique_ptr<FieldMap> read_field_file(const std::string& name, TripleSet triple) {
   auto fail = [&](const std::string& what) { throw FieldFileError(name, 0, 0, what); };
   if (name.find('\0') != std::string::npos) fail("a file name cannot hold a NUL byte");
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
@@ -136,7 +114,7 @@ FieldFileInfo read_field_file(const std::string& name, FieldStore& store, Triple
     if (n < sizeof block) break;
   }
   if (std::ferror(file.get())) fail(std::string("cannot read: ") + std::strerror(errno));
-  return read_field_bytes(bytes, name, store, triple);
+  return read_field_bytes(bytes, name, triple);
 }
 
 }  // namespace korvane

@@ -9,60 +9,37 @@
 // Format 1 gives no node counts: a coordinate record ends at the line end where the
 // coordinates stop increasing (x and y), and the z record is the length that leaves 3 or
 // 6 component records of Nox*Noy*Noz values, each starting on a new line, before the end
-// marker (format1_shape.h states the rule in full). Formats 0 and 1 do not say which field a file of three component records holds;
-// the caller may say (TripleSet), otherwise the three go to the electric arrays and the
-// result says that the kind is unknown.
+// marker (format1_shape.h states the rule in full). Formats 0 and 1 do not say which field
+// a file of three component records holds; the caller may say (TripleSet), otherwise the
+// three go to the electric arrays and the map says that the kind is unknown.
 //
 // Text values are read as written: NaN, Infinity and -Infinity are accepted, since the
 // writer renders non-finite values that way; any run of blanks, tabs and commas parts two
-// values. The front (field_reader.cpp) tells the format; binary_reader.cpp and
-// text_reader.cpp read the records, on the pieces record_reader.h gives them.
+// values. The front (field_reader.cpp) tells the format and hands the file to the binary or
+// the text reader (format_readers.h).
 #pragma once
 
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "fieldfile/field_file_error.h"
 #include "fieldfile/field_map.h"
-#include "store/field_store.h"
 
 namespace korvane {
 
-// How to take the three component records of a format 0 or 1 file.
-enum class TripleSet { unknown, electric, magnetic };
-
-struct FieldFileInfo {
-  int format = -1;  // 0, 1 or 2
-  FieldSets sets = FieldSets::none;
-  int components = 0;        // component arrays in the file: 0, 3 or 6
-  long records = 0;          // records read
-  bool has_lengths = false;  // d_elm and aper are in the file (formats 0 and 1)
-};
-
-// "file 'NAME', record N, line L: what" (", line L" in text files only; no record when the
-// file cannot be read at all).
-class FieldFileError : public std::runtime_error {
- public:
-  FieldFileError(std::string_view file, long record, long line, std::string_view what);
-  long record() const { return record_; }
-  long line() const { return line_; }
-
- private:
-  long record_;
-  long line_;
-};
-
-// Reads the file into `store`: the header values, Nox, Noy, Noz, the node coordinates
-// xmws, ymws, zmws and the bounds Xmin .. Zmax, ifield and k_s_EH (each taken from the file
-// or derived from what it holds), and the component arrays ExOut .. HzOut. Arrays the file
-// does not hold are zero. For formats 0 and 1, ifield is 0, 1 or 2 by the sets found (0 for
-// a triple of unknown kind) and -1 when there are no component records; for format 2,
-// k_s_EH is 1 for ifield 2 and d_elm and aper are 0.
-FieldFileInfo read_field_file(const std::string& name, FieldStore& store,
-                              TripleSet triple = TripleSet::unknown);
+// Reads the file into a new map: the format and what the file holds (sets, components,
+// records), the header values, Nox, Noy, Noz, the node coordinates xmws, ymws, zmws and the
+// bounds Xmin .. Zmax, ifield and k_s_EH (each taken from the file or derived from what it
+// holds), and the component arrays ExOut .. HzOut. Arrays the file does not hold are zero.
+// For formats 0 and 1, ifield is 0, 1 or 2 by the sets found (0 for a triple of unknown
+// kind) and -1 when there are no component records; for format 2, k_s_EH is 1 for ifield 2
+// and d_elm and aper are 0. Throws FieldFileError; std::bad_alloc without the memory.
+std::unique_ptr<FieldMap> read_field_file(const std::string& name,
+                                          TripleSet triple = TripleSet::unknown);
 
 // The same for the bytes of a file held in memory; `name` is only for messages.
-FieldFileInfo read_field_bytes(std::string_view bytes, std::string_view name, FieldStore& store,
-                               TripleSet triple = TripleSet::unknown);
+std::unique_ptr<FieldMap> read_field_bytes(std::string_view bytes, std::string_view name,
+                                           TripleSet triple = TripleSet::unknown);
 
 }  // namespace korvane

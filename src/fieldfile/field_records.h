@@ -9,15 +9,17 @@
 //   count(value, capacity)       an integer item that is a node count
 //   real(value), integer(value)  one item
 //   end()                        the end of the record
-//   component_arrays(store, arrays)  the component arrays the file carries, in order
-// Readers receive a FieldStore&, writers a const FieldStore&, so the same walk either
-// reads each value or writes it.
+//   component_arrays(values, arrays)  the component arrays the file carries, in order
+// Readers walk the FieldMap they fill (field_map.h), writers a const FieldStore: the two
+// share the member names of every value a file carries, so the same walk either reads each
+// value or writes it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 
-#include "store/field_store.h"
+#include "store/grid.h"
 
 namespace korvane {
 
@@ -47,9 +49,26 @@ int arrays_for_ifield(std::int32_t ifield, Store& s, component_array_t<Store>* a
 // The last record of formats 0 and 1: one integer that says the component records are over.
 inline constexpr std::int32_t end_marker = -99;
 
-inline std::size_t output_nodes(const FieldStore& s) {
+// The nodes of the output grid, Nox * Noy * Noz.
+template <class Store>
+std::size_t output_nodes(const Store& s) {
   return static_cast<std::size_t>(s.Nox) * static_cast<std::size_t>(s.Noy) *
          static_cast<std::size_t>(s.Noz);
+}
+
+// Copies every value a field file carries (the header, the codes, the axes and bounds, the
+// component arrays) from a store to a map or back, so that a map read can be written again.
+template <class From, class To>
+void copy_file_values(const From& from, To& to) {
+  to.d_elm = from.d_elm, to.aper = from.aper;
+  to.k_s_EH = from.k_s_EH, to.ifield = from.ifield, to.iend = from.iend;
+  to.ksym_x = from.ksym_x, to.ksym_y = from.ksym_y, to.ksym_z = from.ksym_z;
+  to.Nox = from.Nox, to.Noy = from.Noy, to.Noz = from.Noz;
+  to.xmws = from.xmws, to.ymws = from.ymws, to.zmws = from.zmws;
+  to.Xmin = from.Xmin, to.Xmax = from.Xmax, to.Ymin = from.Ymin, to.Ymax = from.Ymax;
+  to.Zmin = from.Zmin, to.Zmax = from.Zmax;
+  to.ExOut = from.ExOut, to.EyOut = from.EyOut, to.EzOut = from.EzOut;
+  to.HxOut = from.HxOut, to.HyOut = from.HyOut, to.HzOut = from.HzOut;
 }
 
 namespace records {

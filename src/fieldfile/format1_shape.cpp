@@ -5,17 +5,24 @@
 #include <limits>
 #include <string>
 
+#include "fieldfile/record_reader.h"
 #include "textio/errors.h"
+#include "textio/format.h"
 #include "textio/group_reader.h"
+#include "textio/list_writer.h"
 #include "textio/token_scanner.h"
 
 namespace korvane {
 namespace {
 
+// The reals the writer puts on a line: a line holds its leading blank and as many reals as
+// fit in what is left.
+constexpr std::size_t reals_per_line = (ListWriter::line_limit - 1) / real_width;
+
 class ShapeFinder {
  public:
-  ShapeFinder(const std::vector<TextLine>& lines, const FieldStore& store, std::string_view file)
-      : lines_(lines), store_(store), file_(file) {}
+  ShapeFinder(const std::vector<TextLine>& lines, const FieldMap& map, std::string_view file)
+      : lines_(lines), map_(map), file_(file) {}
 
   Format1Shape find(std::size_t first) {
     // The last line is the end marker when it holds one integer.
@@ -53,8 +60,7 @@ class ShapeFinder {
       return std::binary_search(ends.begin(), ends.end(), n);
     };
     const std::size_t plane = static_cast<std::size_t>(shape.counts[0]) * shape.counts[1];
-    const std::vector<int> tries =
-        store_.k_s_EH == 1 ? std::vector<int>{6} : std::vector<int>{3, 0};
+    const std::vector<int> tries = map_.k_s_EH == 1 ? std::vector<int>{6} : std::vector<int>{3, 0};
     for (int n : tries) {
       const std::size_t per_z = 1 + static_cast<std::size_t>(n) * plane;
       if (total % per_z != 0) continue;
@@ -76,7 +82,7 @@ class ShapeFinder {
     const std::size_t nodes = plane * nz;
     const std::size_t rest = total - nz;
     const std::size_t whole = rest / nodes;
-    const int expected = store_.k_s_EH == 1 ? 6 : 3;
+    const int expected = map_.k_s_EH == 1 ? 6 : 3;
     const std::string grid = std::to_string(shape.counts[0]) + " x " +
                              std::to_string(shape.counts[1]) + " x " + std::to_string(nz);
     if (!has_end && whole < static_cast<std::size_t>(expected)) {
@@ -90,14 +96,14 @@ class ShapeFinder {
     fail_at(6, lines_[z_line].number,
             std::to_string(rest) + " values follow the node coordinates of the " + grid +
                 " grid: not " + std::to_string(expected) + " records of " + std::to_string(nodes) +
-                " values each starting on a new line (k_s_EH = " + std::to_string(store_.k_s_EH) +
+                " values each starting on a new line (k_s_EH = " + std::to_string(map_.k_s_EH) +
                 ")");
   }
 
  private:
   [[noreturn]] void fail_at(long record, long line, const std::string& what) const {
     throw FieldFileError(file_, record, line,
-                         record_name(1, record, store_, components_, sets_) + ": " + what);
+                         record_name(1, record, map_, components_, sets_) + ": " + what);
   }
 
   // The node count of a coordinate record of strictly increasing values that ends at the
@@ -127,7 +133,7 @@ class ShapeFinder {
                     " increasing coordinates: a grid has at most that many nodes along "
                     "this axis");
       }
-      bool ends = on_line < 3 || line + 1 >= data_end;
+      bool ends = on_line < reals_per_line || line + 1 >= data_end;
       if (!ends) {
         // A listed line holds a value, so the next line has a first token.
         std::string_view next;
@@ -163,7 +169,7 @@ class ShapeFinder {
   // coordinate reaches d_elm/2, the converter's last z node, or else where the values stop
   // increasing.
   std::size_t z_count(std::size_t& line, std::size_t data_end) const {
-    const double zmax = store_.d_elm / 2.0;
+    const double zmax = map_.d_elm / 2.0;
     const double tolerance = 1e-9 * std::max(std::fabs(zmax), 1e-300);
     double last = -std::numeric_limits<double>::infinity();
     std::size_t count = 0;
@@ -191,7 +197,7 @@ class ShapeFinder {
   }
 
   const std::vector<TextLine>& lines_;
-  const FieldStore& store_;
+  const FieldMap& map_;
   std::string_view file_;
   int components_ = -1;  // set only to name a record of a file cut short
   FieldSets sets_ = FieldSets::none;
@@ -200,8 +206,8 @@ class ShapeFinder {
 }  // namespace
 
 Format1Shape find_format1_shape(const std::vector<TextLine>& lines, std::size_t first,
-                                const FieldStore& store, std::string_view file) {
-  return ShapeFinder(lines, store, file).find(first);
+                                const FieldMap& map, std::string_view file) {
+  return ShapeFinder(lines, map, file).find(first);
 }
 
 }  // namespace korvane

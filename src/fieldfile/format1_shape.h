@@ -2,8 +2,8 @@
 //
 // The counts follow from how the values lie on the lines. From the x coordinates on:
 //  - the x record, then the y record, ends at the first line end after which the next value
-//    is no larger than the last (a line of fewer than three values ends a record too, as
-//    the writer fills its lines with three); the coordinates of a record increase strictly;
+//    is no larger than the last (a line of fewer values than the writer puts on a line,
+//    three, ends a record too); the coordinates of a record increase strictly;
 //  - the last line is the end marker when it holds a single integer;
 //  - the z record is then the length Noz (1..Nozmax) that leaves, before the end marker,
 //    exactly n records of Nox*Noy*Noz values, each ending at a line end, where n is 6 for
@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fieldfile/record_reader.h"
-#include "store/field_store.h"
+#include "fieldfile/field_map.h"
+#include "fieldfile/format_readers.h"
 
 namespace korvane {
 
@@ -26,10 +26,10 @@ struct Format1Shape {
 };
 
 // The shape of the records from lines[first] (the x coordinates) to the end, for a file
-// whose header gave `store`'s k_s_EH and d_elm (d_elm only helps to say where a file that
+// whose header gave `map`'s k_s_EH and d_elm (d_elm only helps to say where a file that
 // fits no shape goes wrong). Reads only; throws FieldFileError naming the record and line
 // where the file departs from every shape (file is the name for the message).
 Format1Shape find_format1_shape(const std::vector<TextLine>& lines, std::size_t first,
-                                const FieldStore& store, std::string_view file);
+                                const FieldMap& map, std::string_view file);
 
 }  // namespace korvane

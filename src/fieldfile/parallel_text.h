@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fieldfile/field_records.h"
+#include "store/field_store.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
 #include "util/task_pool.h"

@@ -7,9 +7,8 @@
 
 namespace korvane {
 
-std::string record_name(int format, long record, const FieldStore& s, int components,
+std::string record_name(int format, long record, const FieldMap& s, int components,
                         FieldSets sets) {
-  static const char* const axis_names[3] = {"x", "y", "z"};
   if (record == 1) {
     return format == 2 ? "ifield" : "header (d_elm, aper, k_s_EH)";
   }
@@ -40,21 +39,28 @@ std::string record_name(int format, long record, const FieldStore& s, int compon
   return "after the end marker";
 }
 
+void RecordReader::describe_map() {
+  map_.format = format_;
+  map_.records = record_;
+  map_.sets = sets_;
+  map_.components = components_ < 0 ? 0 : components_;
+}
+
 void RecordReader::fail_at(long record, long line, const std::string& what) const {
   throw FieldFileError(file_, record, line,
-                       record_name(format_, record, store_, components_, sets_) + ": " + what);
+                       record_name(format_, record, map_, components_, sets_) + ": " + what);
 }
 
 void RecordReader::check_k_s_EH(long line) const {
-  if (store_.k_s_EH != 0 && store_.k_s_EH != 1) {
-    fail_at(1, line, "k_s_EH is " + std::to_string(store_.k_s_EH) + ", not 0 or 1");
+  if (map_.k_s_EH != 0 && map_.k_s_EH != 1) {
+    fail_at(1, line, "k_s_EH is " + std::to_string(map_.k_s_EH) + ", not 0 or 1");
   }
 }
 
 void RecordReader::check_end_marker(long line) const {
-  if (store_.iend != end_marker) {
-    fail(line, "the end marker is " + std::to_string(store_.iend) + ", not " +
-                   std::to_string(end_marker));
+  if (map_.iend != end_marker) {
+    fail(line,
+         "the end marker is " + std::to_string(map_.iend) + ", not " + std::to_string(end_marker));
   }
 }
 
@@ -71,17 +77,17 @@ int RecordReader::take_components(int count, OutputField* arrays[6]) {
             : triple_ == TripleSet::electric ? FieldSets::electric
                                              : FieldSets::magnetic;
   }
-  store_.ifield = ifield;
-  return arrays_for_ifield(ifield, store_, arrays);
+  map_.ifield = ifield;
+  return arrays_for_ifield(ifield, map_, arrays);
 }
 
 int RecordReader::take_components_by_ifield(OutputField* arrays[6]) {
-  const std::int32_t ifield = store_.ifield;
+  const std::int32_t ifield = map_.ifield;
   sets_ = ifield == 0   ? FieldSets::electric
           : ifield == 1 ? FieldSets::magnetic
           : ifield == 2 ? FieldSets::both
                         : FieldSets::none;
-  components_ = arrays_for_ifield(ifield, store_, arrays);
+  components_ = arrays_for_ifield(ifield, map_, arrays);
   return components_;
 }
 

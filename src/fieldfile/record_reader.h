@@ -1,35 +1,34 @@
-// The pieces the field-file readers share (field_reader.h is their public front): the
-// bookkeeping of the record being read and of what the component records turn out to be,
-// the name each record has in messages, the lines and values of a text file, and the two
-// format readers the front hands a file to.
+// The pieces the binary and the text reader share: the bookkeeping of the record being
+// read and of what the component records turn out to be, the name each record has in
+// messages, and the values of a text file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "fieldfile/field_reader.h"
-#include "store/field_store.h"
+#include "fieldfile/field_file_error.h"
+#include "fieldfile/field_map.h"
 
 namespace korvane {
 
 // The name of record `record` (from 1) in messages: "header (d_elm, aper, k_s_EH)",
 // "y node coordinates", "Hx component", "node (2, 1, 3)", "end marker" and so on. The
-// component records are named by `components` (-1 while not yet known) and `sets`.
-std::string record_name(int format, long record, const FieldStore& store, int components,
+// component records are named by `components` (-1 while not yet known) and `sets`; the
+// node records of format 2 by the map's node counts.
+std::string record_name(int format, long record, const FieldMap& map, int components,
                         FieldSets sets);
 
-// Record bookkeeping for the binary and the text reader. Every failure is a FieldFileError
-// that names the record ("record N, name: what").
+// Record bookkeeping for the binary and the text reader, which fill `map`. Every failure
+// is a FieldFileError that names the record ("record N, name: what").
 class RecordReader {
  public:
-  RecordReader(std::string_view file, int format, TripleSet triple, FieldStore& store)
-      : file_(file), format_(format), triple_(triple), store_(store) {}
+  RecordReader(std::string_view file, int format, TripleSet triple, FieldMap& map)
+      : file_(file), format_(format), triple_(triple), map_(map) {}
 
-  long records() const { return record_; }
-  FieldSets sets() const { return sets_; }
-  int components() const { return components_ < 0 ? 0 : components_; }
+  // Sets the map's format, records, sets and components from what was read.
+  void describe_map();
 
  protected:
   [[noreturn]] void fail_at(long record, long line, const std::string& what) const;
@@ -49,7 +48,7 @@ class RecordReader {
   std::string_view file_;
   int format_;
   TripleSet triple_;
-  FieldStore& store_;
+  FieldMap& map_;
   long record_ = 0;
   int components_ = -1;  // component records, once known
   FieldSets sets_ = FieldSets::none;
@@ -58,22 +57,8 @@ class RecordReader {
 // "N one" or "N many".
 std::string count_of(std::size_t n, const char* one, const char* many);
 
-// A line of a text file that holds a value, with its number in the file (from 1).
-struct TextLine {
-  long number;
-  std::string_view text;
-};
-
 // A value of a text field file: a real as the converter reads one, or NaN, Infinity or
 // -Infinity as the writer renders non-finite values. False for anything else.
 bool read_text_value(std::string_view token, double& value);
-
-// The readers of each kind of file. Each fills the store through the format's record walk
-// and checks the file's end; the info's format, records, sets and components are set.
-FieldFileInfo read_binary_records(std::string_view bytes, std::string_view name, TripleSet triple,
-                                  FieldStore& store);
-// `lines` are the lines that hold a value; `format` is 1 or 2.
-FieldFileInfo read_text_records(std::vector<TextLine> lines, int format, std::string_view name,
-                                TripleSet triple, FieldStore& store);
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 
 #include "fieldfile/field_records.h"
 #include "fieldfile/format1_shape.h"
+#include "fieldfile/format_readers.h"
 #include "fieldfile/record_reader.h"
 #include "textio/errors.h"
 #include "textio/group_reader.h"
@@ -18,8 +19,8 @@ namespace {
 class TextReader : public RecordReader {
  public:
   TextReader(std::vector<TextLine> lines, std::string_view file, int format, TripleSet triple,
-             FieldStore& store)
-      : RecordReader(file, format, triple, store), lines_(std::move(lines)) {}
+             FieldMap& map)
+      : RecordReader(file, format, triple, map), lines_(std::move(lines)) {}
 
   void begin(std::size_t reals, std::size_t integers) { open(reals + integers); }
 
@@ -28,7 +29,7 @@ class TextReader : public RecordReader {
       // Format 1 gives no node counts; they follow from the shape of the file. The walk
       // reaches the x coordinates after the header, so k_s_EH is known.
       check_k_s_EH(lines_[0].number);
-      shape_ = find_format1_shape(lines_, line_, store_, file_);
+      shape_ = find_format1_shape(lines_, line_, map_, file_);
     }
     count = shape_.counts[axis_++];
     open(static_cast<std::size_t>(count));
@@ -65,7 +66,7 @@ class TextReader : public RecordReader {
     ++line_;
   }
 
-  int component_arrays(FieldStore&, OutputField* arrays[6]) {
+  int component_arrays(FieldMap&, OutputField* arrays[6]) {
     if (format_ == 2) return take_components_by_ifield(arrays);
     check_k_s_EH(lines_[0].number);
     return take_components(shape_.components, arrays);
@@ -79,7 +80,7 @@ class TextReader : public RecordReader {
         fail(lines_[line_].number, "text follows the end marker");
       }
       fail(lines_[line_].number, "the file goes on after the Nox*Noy*Noz = " +
-                                     std::to_string(output_nodes(store_)) + " node records");
+                                     std::to_string(output_nodes(map_)) + " node records");
     }
   }
 
@@ -128,21 +129,16 @@ class TextReader : public RecordReader {
 
 }  // namespace
 
-FieldFileInfo read_text_records(std::vector<TextLine> lines, int format, std::string_view name,
-                                TripleSet triple, FieldStore& store) {
-  TextReader reader(std::move(lines), name, format, triple, store);
+void read_text_records(std::vector<TextLine> lines, int format, std::string_view name,
+                       TripleSet triple, FieldMap& map) {
+  TextReader reader(std::move(lines), name, format, triple, map);
   if (format == 1) {
-    walk_format0_1(reader, store);
+    walk_format0_1(reader, map);
   } else {
-    walk_format2(reader, store);
+    walk_format2(reader, map);
   }
   reader.finish();
-  FieldFileInfo info;
-  info.format = format;
-  info.records = reader.records();
-  info.sets = reader.sets();
-  info.components = reader.components();
-  return info;
+  reader.describe_map();
 }
 
 }  // namespace korvane

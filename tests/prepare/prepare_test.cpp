@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <sstream>
@@ -240,10 +241,9 @@ TEST_P(WholeRoad, GivesTheFieldTheExportWasMadeFrom) {
 
   const ProcessResult converted = testing::run_korvane(dir.path(), "-C case");
   ASSERT_EQ(converted.status, 0) << converted.err;
-  StorePtr out = make_store();
   const bool electric = f.letter == 'E';
-  read_field_file((dir / "case/eh_EMS.#01").string(), *out,
-                  electric ? TripleSet::electric : TripleSet::magnetic);
+  const std::unique_ptr<FieldMap> out = read_field_file(
+      (dir / "case/eh_EMS.#01").string(), electric ? TripleSet::electric : TripleSet::magnetic);
   // The converter centres z on 0: the export's own z of an output node.
   const bool z_half = std::abs(f.lo[2]) < 1e-12;
   const double z_centre = z_half ? 0 : (f.lo[2] + (f.counts[2] - 1) * f.step[2] / 2) * f.metres;
@@ -331,12 +331,10 @@ std::string derive(const std::string& text, const bool cut[3]) {
 }
 
 // Reads the field file korvane wrote in `dir`.
-StorePtr converted(const fs::path& dir, TripleSet set) {
+std::unique_ptr<FieldMap> converted(const fs::path& dir, TripleSet set) {
   const ProcessResult run = testing::run_korvane(dir);
   EXPECT_EQ(run.status, 0) << run.err;
-  StorePtr out = make_store();
-  read_field_file((dir / "eh_EMS.#01").string(), *out, set);
-  return out;
+  return read_field_file((dir / "eh_EMS.#01").string(), set);
 }
 
 TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) {
@@ -365,7 +363,8 @@ TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) 
     EXPECT_EQ(report["control"]["isym"], nlohmann::json({row.codes[0], row.codes[1], row.codes[2]}))
         << f.name;
 
-    StorePtr a = converted(dir / "whole", set), b = converted(dir / "part", set);
+    const std::unique_ptr<FieldMap> a = converted(dir / "whole", set);
+    const std::unique_ptr<FieldMap> b = converted(dir / "part", set);
     ASSERT_EQ(a->Nox * 10000 + a->Noy * 1000 + a->Noz, b->Nox * 10000 + b->Noy * 1000 + b->Noz);
     double largest = 0, deviation = 0;
     const OutputField* arrays_a[6] = {&a->ExOut, &a->EyOut, &a->EzOut,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "fieldfile/field_reader.h"
@@ -20,7 +21,7 @@ double half_field(double x, double y, double z, int c) {
 }
 
 struct KeptRun {
-  StorePtr store = make_store();
+  std::unique_ptr<FieldMap> map;
   std::string log;
 };
 
@@ -42,13 +43,13 @@ KeptRun convert(int nox, int noy, int noz) {
   EXPECT_EQ(result.status, 0) << result.err;
   KeptRun run;
   run.log = testing::read_file(dir / "korvane.log");
-  read_field_file((dir / "eh_EMS.#07").string(), *run.store, TripleSet::electric);
+  run.map = read_field_file((dir / "eh_EMS.#07").string(), TripleSet::electric);
   return run;
 }
 
 TEST(KeptZHalf, DirectPathCopiesTheScaledTableFromZeroUp) {
   const KeptRun run = convert(3, 3, 5);
-  const FieldStore& s = *run.store;
+  const FieldMap& s = *run.map;
   EXPECT_NE(run.log.find("Same symmetry and grid"), std::string::npos);
   EXPECT_EQ(run.log.find("Centered Z"), std::string::npos);
   const OutputField* e[3] = {&s.ExOut, &s.EyOut, &s.EzOut};
@@ -68,7 +69,7 @@ TEST(KeptZHalf, DirectPathCopiesTheScaledTableFromZeroUp) {
 
 TEST(KeptZHalf, InterpolatedOntoOtherNodesReproducesTheQuadraticField) {
   const KeptRun run = convert(5, 4, 9);
-  const FieldStore& s = *run.store;
+  const FieldMap& s = *run.map;
   EXPECT_EQ(run.log.find("Same symmetry and grid"), std::string::npos);
   EXPECT_EQ(run.log.find("Centered Z"), std::string::npos);
   const OutputField* e[3] = {&s.ExOut, &s.EyOut, &s.EzOut};

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "fieldfile/field_map.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/analysis/inspected_file.h"
 #include "textio/byte_sink.h"
 
 namespace korvane::inspect {
@@ -27,7 +29,7 @@ struct AxisReach {
 // nodes about it (linear interpolation, their difference), or a kept plane at node 1 (the
 // missing side mirrored with the parity of the axis's code). Throws std::runtime_error
 // when the axis lies outside the grid or the axis has a single node.
-AxisReach reach_axis(const FieldStore& store, int axis);
+AxisReach reach_axis(const FieldMap& map, int axis);
 
 struct AxisProfile {
   FieldSet set;
@@ -40,7 +42,7 @@ std::vector<AxisProfile> axis_profiles(const InspectedFile& file, const AxisReac
                                        const AxisReach& y);
 
 // The integral over the z nodes by the trapezoidal rule.
-double trapezoid(const FieldStore& store, const std::vector<double>& values);
+double trapezoid(const FieldMap& map, const std::vector<double>& values);
 
 // A comment line per transverse axis saying how the axis was reached, a header line
 // "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node, 17 significant digits.

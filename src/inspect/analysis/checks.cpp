@@ -5,31 +5,160 @@
 #include <cstdio>
 
 #include "inspect/analysis/parity.h"
+#include "symmetry/odd_components.h"
+#include "textio/format.h"
 
 namespace korvane::inspect {
 namespace {
 
-int code_of(const FieldStore& s, int axis) {
-  return axis == 0 ? s.ksym_x : axis == 1 ? s.ksym_y : s.ksym_z;
-}
-
-std::string node_text(const FieldStore& s, const int at[3]) {
+std::string node_text(const FieldMap& s, const int at[3]) {
   char text[160];
   std::snprintf(text, sizeof text, "(%d, %d, %d), (%s, %s, %s) m", at[0], at[1], at[2],
-                number(s.xmws(at[0])).c_str(), number(s.ymws(at[1])).c_str(),
-                number(s.zmws(at[2])).c_str());
+                general_number(s.xmws(at[0]), 7).c_str(), general_number(s.ymws(at[1]), 7).c_str(),
+                general_number(s.zmws(at[2]), 7).c_str());
   return text;
+}
+
+// Values that are not numbers are a fault of the map itself, which every figure below
+// leaves out: named by their count and the first node that holds one (x fastest, as the
+// component records run).
+void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets,
+                       CheckReport& report) {
+  long count = 0;
+  std::string first;
+  int at[3] = {0, 0, 0};
+  for (int k = 1; k <= s.Noz; ++k) {
+    for (int j = 1; j <= s.Noy; ++j) {
+      for (int i = 1; i <= s.Nox; ++i) {
+        for (const FieldSet& set : sets) {
+          for (int c = 0; c < 3; ++c) {
+            if (std::isfinite((*set.c[c])(i, j, k)) || count++ > 0) continue;
+            first = set.component(c);
+            at[0] = i, at[1] = j, at[2] = k;
+          }
+        }
+      }
+    }
+  }
+  if (count == 0) return;
+  report.fault = true;
+  report.text += "  " + std::to_string(count) + (count == 1 ? " value is" : " values are") +
+                 " NaN or infinite (FAULT), the first " + first + " at node " + node_text(s, at) +
+                 "\n";
+}
+
+// The divergence of each set: a figure to judge, never a fault.
+void report_divergence(const FieldMap& s, const std::vector<FieldSet>& sets, std::string& out) {
+  out +=
+      "  divergence by central differences over the interior nodes,\n"
+      "  relative = max |div| * smallest step / max |field| (a figure to judge, not a verdict)\n";
+  for (const FieldSet& set : sets) {
+    const Divergence d = divergence(s, set);
+    if (!d.computed) {
+      out += "  " + set.letter + ": not computed: " + d.reason + "\n";
+      continue;
+    }
+    if (d.field_max == 0.0) {
+      out += "  " + set.letter + ": zero at every node\n";
+      continue;
+    }
+    out += "  " + set.letter + ": relative " + general_number(d.relative, 3) + "; max |div " +
+           set.letter + "| = " + general_number(d.largest, 7) + " per m at " + node_text(s, d.at) +
+           "; max |" + set.letter + "| = " + general_number(d.field_max, 7) + ", step " +
+           general_number(d.step, 7) + " m\n";
+  }
+}
+
+std::string judged_line(double tolerance) {
+  return "  (tolerance " + general_number(tolerance, 3) + " of max |field|)\n";
+}
+
+// The parities about each plane the grid is symmetric about, and the code they match.
+void report_parities(const FieldMap& s, const std::vector<FieldSet>& sets, double tolerance,
+                     CheckReport& report) {
+  std::string& out = report.text;
+  bool any_plane = false;
+  for (const FieldSet& set : sets) {
+    const double field_max = largest_magnitude(s, set);
+    for (const PlaneParity& plane : plane_parities(s, set, field_max, tolerance)) {
+      if (!any_plane) {
+        out +=
+            "  parity about each plane the grid is symmetric about, relative to max |field|:\n"
+            "  |F(m) - F| is the departure from even, |F(m) + F| from odd, m the mirror node\n" +
+            judged_line(tolerance);
+        any_plane = true;
+      }
+      const std::string axis = axis_names[plane.axis];
+      out += "  " + set.letter + ", " + axis + " = 0 (" +
+             (plane.node_on_plane ? "a node on the plane" : "no node on the plane") +
+             "): " + describe(plane.match) + "\n";
+      if (plane.fault()) report.fault = true;
+      for (const ComponentParity& p : plane.c) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "      %-4s %-8s |F(m) - F| %-10s |F(m) + F| %-10s max |%s| %s",
+                      (p.name + ":").c_str(), describe(p.parity),
+                      general_number(p.from_even, 3).c_str(), general_number(p.from_odd, 3).c_str(),
+                      p.name.c_str(), general_number(p.peak, 3).c_str());
+        out += line;
+        if (p.parity == Parity::jump || p.parity == Parity::neither) {
+          out += "; largest |F(m) + F| at " + node_text(s, p.at_odd);
+        }
+        out += "\n";
+      }
+    }
+  }
+  if (!any_plane) out += "  parity: the grid is symmetric about none of x = 0, y = 0, z = 0\n";
+}
+
+// The odd components on each symmetry plane the file keeps, which must vanish there.
+void report_kept_planes(const FieldMap& s, const std::vector<FieldSet>& sets, double tolerance,
+                        CheckReport& report) {
+  std::string& out = report.text;
+  bool any_plane = false;
+  for (const FieldSet& set : sets) {
+    for (const PlaneCheck& check : plane_checks(s, set)) {
+      if (!any_plane) {
+        out +=
+            "  kept symmetry planes: odd components on the plane (node 1), relative to max "
+            "|field|\n" +
+            judged_line(tolerance);
+        any_plane = true;
+      }
+      const std::string axis = axis_names[check.axis];
+      std::string head = "  " + set.letter + ", " + axis + " = 0 (ksym_" + axis + " = " +
+                         std::to_string(check.code);
+      if (!check.known_code) {
+        out += head + "): not a symmetry code; not checked\n";
+        continue;
+      }
+      head += check.code == 1 ? ", normal component odd)" : ", parallel components odd)";
+      if (check.first_node != 0.0) {
+        out += head + ": node 1 lies at " + axis + " = " + general_number(check.first_node, 7) +
+               " m, not on the plane; not checked\n";
+        continue;
+      }
+      out += head + "\n";
+      for (const PlaneComponent& p : check.odd) {
+        const bool zero = p.relative <= tolerance;
+        if (!zero) report.fault = true;
+        out += "      " + p.name + ": relative " + general_number(p.relative, 3) + "; max |" +
+               p.name + "| = " + general_number(p.largest, 7) + " at " + node_text(s, p.at) +
+               (zero ? "\n" : " (FAULT: an odd component must vanish on its plane)\n");
+      }
+    }
+  }
+  if (!any_plane) out += "  kept symmetry planes: none declared (ksym_x = ksym_y = ksym_z = 0)\n";
 }
 
 }  // namespace
 
-Divergence divergence(const FieldStore& s, const FieldSet& set) {
+Divergence divergence(const FieldMap& s, const FieldSet& set) {
   Divergence d;
-  static const char* const counts[3] = {"Nox", "Noy", "Noz"};
   for (int a = 0; a < 3; ++a) {
-    if (node_count(s, a) < 3) {
-      d.reason = std::string("needs 3 nodes along each axis, ") + counts[a] + " = " +
-                 std::to_string(node_count(s, a));
+    if (s.count(a) < 3) {
+      d.reason = std::string("needs 3 nodes along each axis, No") + axis_names[a] + " = " +
+                 std::to_string(s.count(a));
       return d;
     }
   }
@@ -52,29 +181,28 @@ Divergence divergence(const FieldStore& s, const FieldSet& set) {
     }
   }
   d.field_max = largest_magnitude(s, set);
-  d.step = std::min({std::fabs(step(s, 0)), std::fabs(step(s, 1)), std::fabs(step(s, 2))});
+  d.step = std::min({std::fabs(s.step(0)), std::fabs(s.step(1)), std::fabs(s.step(2))});
   if (d.field_max > 0.0) d.relative = d.largest * d.step / d.field_max;
   return d;
 }
 
-std::vector<PlaneCheck> plane_checks(const FieldStore& s, const FieldSet& set) {
+std::vector<PlaneCheck> plane_checks(const FieldMap& s, const FieldSet& set) {
   std::vector<PlaneCheck> checks;
   const double field_max = largest_magnitude(s, set);
   for (int a = 0; a < 3; ++a) {
-    const int code = code_of(s, a);
+    const int code = s.ksym(a);
     if (code == 0) continue;
     PlaneCheck check;
     check.axis = a;
     check.code = code;
-    check.first_node = node(s, a, 1);
+    check.first_node = s.node(a, 1);
     check.known_code = code == 1 || code == 2;
     if (!check.known_code) {
       checks.push_back(check);
       continue;
     }
     for (int c = 0; c < 3; ++c) {
-      const bool odd = code == 1 ? c == a : c != a;
-      if (!odd) continue;
+      if (!is_odd(code, a, c)) continue;
       PlaneComponent p;
       p.name = set.component(c);
       p.at[0] = p.at[1] = p.at[2] = 1;
@@ -101,102 +229,19 @@ std::vector<PlaneCheck> plane_checks(const FieldStore& s, const FieldSet& set) {
 }
 
 CheckReport check_report(const InspectedFile& file, double tolerance) {
-  const FieldStore& s = file.store;
-  const std::vector<FieldSet> sets = field_sets(s, file.info.sets);
+  const FieldMap& s = file.map;
+  const std::vector<FieldSet> sets = field_sets(s);
   CheckReport report;
-  std::string& out = report.text;
-  out = "\nchecks\n";
+  report.text = "\nchecks\n";
   if (sets.empty()) {
-    out += "  no field components to check\n";
+    report.text += "  no field components to check\n";
     return report;
   }
-  out +=
-      "  divergence by central differences over the interior nodes,\n"
-      "  relative = max |div| * smallest step / max |field| (a figure to judge, not a verdict)\n";
-  for (const FieldSet& set : sets) {
-    const Divergence d = divergence(s, set);
-    if (!d.computed) {
-      out += "  " + set.letter + ": not computed: " + d.reason + "\n";
-      continue;
-    }
-    if (d.field_max == 0.0) {
-      out += "  " + set.letter + ": zero at every node\n";
-      continue;
-    }
-    out += "  " + set.letter + ": relative " + number(d.relative, 3) + "; max |div " + set.letter +
-           "| = " + number(d.largest, 7) + " per m at " + node_text(s, d.at) + "; max |" +
-           set.letter + "| = " + number(d.field_max, 7) + ", step " + number(d.step, 7) + " m\n";
-  }
-
-  static const char* const axis_names[3] = {"x", "y", "z"};
-  const std::string judged = "  (tolerance " + number(tolerance, 3) + " of max |field|)\n";
-  bool any_plane = false;
-  for (const FieldSet& set : sets) {
-    const double field_max = largest_magnitude(s, set);
-    for (const PlaneParity& plane : plane_parities(s, set, field_max, tolerance)) {
-      if (!any_plane) {
-        out +=
-            "  parity about each plane the grid is symmetric about, relative to max |field|:\n"
-            "  |F(m) - F| is the departure from even, |F(m) + F| from odd, m the mirror node\n" +
-            judged;
-        any_plane = true;
-      }
-      const std::string axis = axis_names[plane.axis];
-      out += "  " + set.letter + ", " + axis + " = 0 (" +
-             (plane.node_on_plane ? "a node on the plane" : "no node on the plane") +
-             "): " + describe(plane.match) + "\n";
-      if (plane.fault()) report.fault = true;
-      for (const ComponentParity& p : plane.c) {
-        char line[200];
-        std::snprintf(line, sizeof line,
-                      "      %-4s %-8s |F(m) - F| %-10s |F(m) + F| %-10s max |%s| %s",
-                      (p.name + ":").c_str(), describe(p.parity), number(p.from_even, 3).c_str(),
-                      number(p.from_odd, 3).c_str(), p.name.c_str(), number(p.peak, 3).c_str());
-        out += line;
-        if (p.parity == Parity::jump || p.parity == Parity::neither) {
-          out += "; largest |F(m) + F| at " + node_text(s, p.at_odd);
-        }
-        out += "\n";
-      }
-    }
-  }
-  if (!any_plane) out += "  parity: the grid is symmetric about none of x = 0, y = 0, z = 0\n";
-
-  any_plane = false;
-  for (const FieldSet& set : sets) {
-    for (const PlaneCheck& check : plane_checks(s, set)) {
-      if (!any_plane) {
-        out +=
-            "  kept symmetry planes: odd components on the plane (node 1), relative to max "
-            "|field|\n" +
-            judged;
-        any_plane = true;
-      }
-      const std::string axis = axis_names[check.axis];
-      std::string head = "  " + set.letter + ", " + axis + " = 0 (ksym_" + axis + " = " +
-                         std::to_string(check.code);
-      if (!check.known_code) {
-        out += head + "): not a symmetry code; not checked\n";
-        continue;
-      }
-      head += check.code == 1 ? ", normal component odd)" : ", parallel components odd)";
-      if (check.first_node != 0.0) {
-        out += head + ": node 1 lies at " + axis + " = " + number(check.first_node, 7) +
-               " m, not on the plane; not checked\n";
-        continue;
-      }
-      out += head + "\n";
-      for (const PlaneComponent& p : check.odd) {
-        const bool zero = p.relative <= tolerance;
-        if (!zero) report.fault = true;
-        out += "      " + p.name + ": relative " + number(p.relative, 3) + "; max |" + p.name +
-               "| = " + number(p.largest, 7) + " at " + node_text(s, p.at) +
-               (zero ? "\n" : " (FAULT: an odd component must vanish on its plane)\n");
-      }
-    }
-  }
-  if (!any_plane) out += "  kept symmetry planes: none declared (ksym_x = ksym_y = ksym_z = 0)\n";
-  out += report.fault ? "  verdict: FAULT (see above)\n" : "  verdict: no fault found\n";
+  report_non_finite(s, sets, report);
+  report_divergence(s, sets, report.text);
+  report_parities(s, sets, tolerance, report);
+  report_kept_planes(s, sets, tolerance, report);
+  report.text += report.fault ? "  verdict: FAULT (see above)\n" : "  verdict: no fault found\n";
   return report;
 }
 

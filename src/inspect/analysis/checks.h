@@ -1,5 +1,8 @@
 // Physics checks of korvane-inspect.
 //
+// Values: a NaN or infinite value (a file edited by hand, or from another program) is a
+// fault of the map; the figures below leave such values out.
+//
 // Divergence: central differences over the interior nodes of each field set, reported as
 // the largest |div F| times the smallest step over the largest |F| (of order 1 for a field
 // with a gross fault at one node, of order 1e-15 for a field that is divergence-free up to
@@ -16,7 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "fieldfile/field_map.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 
@@ -30,7 +35,7 @@ struct Divergence {
   double relative = 0.0;   // largest * step / field_max (0 for a zero field)
 };
 
-Divergence divergence(const FieldStore& store, const FieldSet& set);
+Divergence divergence(const FieldMap& map, const FieldSet& set);
 
 struct PlaneComponent {
   std::string name;      // "Ex"
@@ -48,16 +53,17 @@ struct PlaneCheck {
 };
 
 // The checks of every axis whose output code is not 0, for one set.
-std::vector<PlaneCheck> plane_checks(const FieldStore& store, const FieldSet& set);
+std::vector<PlaneCheck> plane_checks(const FieldMap& map, const FieldSet& set);
 
 struct CheckReport {
   std::string text;
-  bool fault = false;  // a plane whose parities match no code, a jump, a kept plane's odd
-                       // component that is not zero
+  bool fault = false;  // a value that is NaN or infinite, a plane whose parities match no
+                       // code, a jump, a kept plane's odd component that is not zero
 };
 
-// The divergence of each set (a figure to judge), the parities about each plane the grid
-// is symmetric about, and the odd components on each kept plane, both judged against
+// The values that are NaN or infinite (a fault: their count and the first node), the
+// divergence of each set (a figure to judge), the parities about each plane the grid is
+// symmetric about, and the odd components on each kept plane, both judged against
 // `tolerance` (relative to the largest magnitude of the set).
 CheckReport check_report(const InspectedFile& file, double tolerance);
 

@@ -5,27 +5,27 @@
 #include <limits>
 #include <vector>
 
+#include "inspect/analysis/field_set.h"
 #include "textio/errors.h"
+#include "textio/format.h"
 
 namespace korvane::inspect {
 namespace {
 
-constexpr const char* axis_names[3] = {"x", "y", "z"};
-
 // The first axis whose nodes differ, with both descriptions; empty when the grids agree.
-std::string grid_difference(const FieldStore& a, const FieldStore& b) {
+std::string grid_difference(const FieldMap& a, const FieldMap& b) {
   for (int axis = 0; axis < 3; ++axis) {
-    const int n = node_count(a, axis);
-    bool same = n == node_count(b, axis);
-    const double tolerance = 1e-9 * std::fabs(step(a, axis));
+    const int n = a.count(axis);
+    bool same = n == b.count(axis);
+    const double tolerance = 1e-9 * std::fabs(a.step(axis));
     for (int i = 1; same && i <= n; ++i) {
-      same = std::fabs(node(a, axis, i) - node(b, axis, i)) <= tolerance;
+      same = std::fabs(a.node(axis, i) - b.node(axis, i)) <= tolerance;
     }
     if (!same) {
-      auto describe_axis = [&](const FieldStore& s) {
-        const int count = node_count(s, axis);
-        return std::to_string(count) + " nodes, " + number(node(s, axis, 1), 10) + " .. " +
-               number(node(s, axis, count), 10) + " m";
+      auto describe_axis = [&](const FieldMap& s) {
+        const int count = s.count(axis);
+        return std::to_string(count) + " nodes, " + general_number(s.node(axis, 1), 10) + " .. " +
+               general_number(s.node(axis, count), 10) + " m";
       };
       return std::string("  the grids differ along ") + axis_names[axis] + ": " + describe_axis(a) +
              " against " + describe_axis(b) + "\n";
@@ -64,7 +64,7 @@ struct Difference {
   int at[3] = {1, 1, 1};
 };
 
-Difference largest_difference(const FieldStore& s, const OutputField& a, const OutputField& b) {
+Difference largest_difference(const FieldMap& s, const OutputField& a, const OutputField& b) {
   Difference d;
   for (int k = 1; k <= s.Noz; ++k) {
     for (int j = 1; j <= s.Noy; ++j) {
@@ -87,12 +87,12 @@ Difference largest_difference(const FieldStore& s, const OutputField& a, const O
 
 CompareReport compare_files(const InspectedFile& file, const InspectedFile& other,
                             double tolerance) {
-  const FieldStore& a = file.store;
-  const FieldStore& b = other.store;
+  const FieldMap& a = file.map;
+  const FieldMap& b = other.map;
   CompareReport report;
   std::string& out = report.text;
-  out = "\ncompare with " + printable(other.name) + " (format " +
-        std::to_string(other.info.format) + ", " + describe(other.info.sets) + ")\n";
+  out = "\ncompare with " + printable(other.name) + " (format " + std::to_string(b.format) + ", " +
+        describe(b.sets) + ")\n";
 
   const std::string grids = grid_difference(a, b);
   if (!grids.empty()) {
@@ -102,30 +102,26 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
   }
   out += "  grids agree: " + std::to_string(a.Nox) + " x " + std::to_string(a.Noy) + " x " +
          std::to_string(a.Noz) + " nodes, every coordinate within 1e-9 of a step\n";
-  const char* const code_names[3] = {"ksym_x", "ksym_y", "ksym_z"};
-  const int codes_a[3] = {a.ksym_x, a.ksym_y, a.ksym_z},
-            codes_b[3] = {b.ksym_x, b.ksym_y, b.ksym_z};
   for (int n = 0; n < 3; ++n) {
-    if (codes_a[n] != codes_b[n]) {
-      out += std::string("  note: ") + code_names[n] + " is " + std::to_string(codes_a[n]) +
-             " here and " + std::to_string(codes_b[n]) + " there\n";
+    if (a.ksym(n) != b.ksym(n)) {
+      out += std::string("  note: ksym_") + axis_names[n] + " is " + std::to_string(a.ksym(n)) +
+             " here and " + std::to_string(b.ksym(n)) + " there\n";
     }
   }
 
-  const std::vector<FieldSet> mine = field_sets(a, file.info.sets);
-  const std::vector<FieldSet> theirs = field_sets(b, other.info.sets);
+  const std::vector<FieldSet> mine = field_sets(a);
+  const std::vector<FieldSet> theirs = field_sets(b);
   std::string note;
   const std::vector<SetPair> pairs = pair_sets(mine, theirs, note);
   out += note;
-  if (pairs.size() != mine.size() || pairs.size() != theirs.size()) {
-    report.differs = true;
-    out += std::string("  the field sets differ: ") + describe(file.info.sets) + " against " +
-           describe(other.info.sets) + "\n";
-  }
+  const std::string sets = std::string(describe(a.sets)) + " against " + describe(b.sets);
+  const bool sets_differ = pairs.size() != mine.size() || pairs.size() != theirs.size();
+  if (sets_differ) out += "  the field sets differ: " + sets + "\n";
   if (!pairs.empty()) {
     out += "            largest |difference|   relative   at node (i, j, k), (x, y, z) in m\n";
   }
   double worst = 0.0;
+  bool values_differ = false;
   for (const SetPair& pair : pairs) {
     const double field_max = largest_magnitude(a, pair.mine);
     for (int c = 0; c < 3; ++c) {
@@ -138,27 +134,33 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
       worst = std::max(worst, relative);
       char line[240];
       std::snprintf(line, sizeof line, "  %-8s  %-22s %-10s", pair.mine.component(c).c_str(),
-                    number(d.largest, 8).c_str(), number(relative, 3).c_str());
+                    general_number(d.largest, 8).c_str(), general_number(relative, 3).c_str());
       out += line;
       if (d.largest > 0.0) {
         std::snprintf(line, sizeof line, " (%d, %d, %d), (%s, %s, %s)", d.at[0], d.at[1], d.at[2],
-                      number(a.xmws(d.at[0])).c_str(), number(a.ymws(d.at[1])).c_str(),
-                      number(a.zmws(d.at[2])).c_str());
+                      general_number(a.xmws(d.at[0]), 7).c_str(),
+                      general_number(a.ymws(d.at[1]), 7).c_str(),
+                      general_number(a.zmws(d.at[2]), 7).c_str());
         out += line;
       } else {
         out += " identical";
       }
       out += "\n";
-      if (!(relative <= tolerance)) report.differs = true;
+      if (!(relative <= tolerance)) values_differ = true;
     }
   }
+  report.differs = sets_differ || values_differ;
   if (report.differs) {
-    out += "  verdict: DIFFERENT (largest relative difference " + number(worst, 3) +
-           ", tolerance " + number(tolerance, 3) + ")\n";
+    std::string what = sets_differ ? "the field sets: " + sets : "";
+    if (values_differ) {
+      what += std::string(sets_differ ? "; " : "") + "largest relative difference " +
+              general_number(worst, 3) + ", tolerance " + general_number(tolerance, 3);
+    }
+    out += "  verdict: DIFFERENT (" + what + ")\n";
   } else if (worst == 0.0) {
     out += "  verdict: identical values\n";
   } else {
-    out += "  verdict: equal within the tolerance " + number(tolerance, 3) + "\n";
+    out += "  verdict: equal within the tolerance " + general_number(tolerance, 3) + "\n";
   }
   return report;
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "inspect/analysis/field_sets.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 

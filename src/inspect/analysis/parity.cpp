@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "symmetry/odd_components.h"
+
 namespace korvane::inspect {
 namespace {
 
@@ -22,10 +24,10 @@ constexpr double plane_band_steps = 3.0;
 // f(n, m, outer, far) with n and m the two index triples (n = m on the plane), `outer` on
 // the outer half of the axis, `far` beyond the plane's band.
 template <class F>
-void for_each_pair(const FieldStore& s, int axis, F&& f) {
-  const int count = node_count(s, axis);
-  const double reach = std::fabs(node(s, axis, 1));
-  const double band = (plane_band_steps + 0.01) * std::fabs(step(s, axis));
+void for_each_pair(const FieldMap& s, int axis, F&& f) {
+  const int count = s.count(axis);
+  const double reach = std::fabs(s.node(axis, 1));
+  const double band = (plane_band_steps + 0.01) * std::fabs(s.step(axis));
   int lo[3] = {1, 1, 1};
   int hi[3] = {s.Nox, s.Noy, s.Noz};
   hi[axis] = (count + 1) / 2;
@@ -35,14 +37,14 @@ void for_each_pair(const FieldStore& s, int axis, F&& f) {
         int n[3] = {i, j, k};
         int m[3] = {i, j, k};
         m[axis] = count + 1 - n[axis];
-        const double from_plane = std::fabs(node(s, axis, n[axis]));
+        const double from_plane = std::fabs(s.node(axis, n[axis]));
         f(n, m, from_plane >= reach / 2, from_plane > band);
       }
     }
   }
 }
 
-Sums pair_sums(const FieldStore& s, int axis, const OutputField& f) {
+Sums pair_sums(const FieldMap& s, int axis, const OutputField& f) {
   Sums sums;
   for_each_pair(s, axis, [&](const int n[3], const int m[3], bool outer, bool far) {
     const double a = f(n[0], n[1], n[2]), b = f(m[0], m[1], m[2]);
@@ -91,10 +93,8 @@ PlaneMatch match(const ComponentParity c[3], int axis) {
     if (p == Parity::neither) return PlaneMatch::not_symmetric;
     if (p == Parity::zero) continue;
     all_zero = false;
-    const bool normal = n == axis;
-    // Code 1 makes the normal component odd, code 2 the two parallel ones.
-    if (p != (normal ? Parity::odd : Parity::even)) code1 = false;
-    if (p != (normal ? Parity::even : Parity::odd)) code2 = false;
+    if (p != (is_odd(1, axis, n) ? Parity::odd : Parity::even)) code1 = false;
+    if (p != (is_odd(2, axis, n) ? Parity::odd : Parity::even)) code2 = false;
   }
   if (all_zero) return PlaneMatch::any;
   if (code1) return PlaneMatch::code1;
@@ -104,24 +104,24 @@ PlaneMatch match(const ComponentParity c[3], int axis) {
 
 }  // namespace
 
-bool symmetric_about_zero(const FieldStore& s, int axis) {
-  const int count = node_count(s, axis);
-  const double h = std::fabs(step(s, axis));
-  if (count < 2 || !(h > 0.0) || !(node(s, axis, 1) < 0.0)) return false;
+bool symmetric_about_zero(const FieldMap& s, int axis) {
+  const int count = s.count(axis);
+  const double h = std::fabs(s.step(axis));
+  if (count < 2 || !(h > 0.0) || !(s.node(axis, 1) < 0.0)) return false;
   for (int n = 1; n <= count / 2; ++n) {
-    if (!(std::fabs(node(s, axis, n) + node(s, axis, count + 1 - n)) <= 1e-9 * h)) return false;
+    if (!(std::fabs(s.node(axis, n) + s.node(axis, count + 1 - n)) <= 1e-9 * h)) return false;
   }
   return true;
 }
 
-std::vector<PlaneParity> plane_parities(const FieldStore& s, const FieldSet& set, double field_max,
+std::vector<PlaneParity> plane_parities(const FieldMap& s, const FieldSet& set, double field_max,
                                         double tolerance) {
   std::vector<PlaneParity> planes;
   for (int a = 0; a < 3; ++a) {
     if (!symmetric_about_zero(s, a)) continue;
     PlaneParity plane;
     plane.axis = a;
-    plane.node_on_plane = node_count(s, a) % 2 == 1;
+    plane.node_on_plane = s.count(a) % 2 == 1;
     for (int c = 0; c < 3; ++c) {
       const Sums sums = pair_sums(s, a, *set.c[c]);
       ComponentParity& p = plane.c[c];
@@ -152,7 +152,8 @@ std::string describe(PlaneMatch match) {
       return "no code: the parities are a mix that neither code gives (FAULT)";
     case PlaneMatch::jump:
       return "no code: a component is odd away from the plane but jumps across it, as a "
-             "wrong symmetry code leaves it (FAULT)";
+             "wrong symmetry code leaves it, or an interpolation across a wall or a sharp peak "
+             "(FAULT; --source CONTROL compares the map with the solver's table)";
     case PlaneMatch::not_symmetric:
       return "no symmetry: a component is neither even nor odd (the field is not symmetric "
              "about this plane; not a fault)";

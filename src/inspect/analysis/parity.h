@@ -14,13 +14,17 @@
 // component made odd keeps its non-zero value there and jumps across the plane. Such a
 // component is neither even nor odd overall, yet odd over the outer half of the axis, or,
 // for a field gathered about the plane (a gap), beyond the few nodes next to the plane that
-// the interpolation's stencil reaches from the plane node.
+// the interpolation's stencil reaches from the plane node. An interpolation across a wall or
+// a sharp peak next to the plane (an output grid that does not keep the table's nodes)
+// overshoots there and leaves the same mark with every code right; comparing the map with
+// the table tells the two apart.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "fieldfile/field_map.h"
+#include "inspect/analysis/field_set.h"
 
 namespace korvane::inspect {
 
@@ -65,12 +69,12 @@ struct PlaneParity {
 };
 
 // True when the nodes of an axis are symmetric about coordinate 0 (at least 2 nodes).
-bool symmetric_about_zero(const FieldStore& store, int axis);
+bool symmetric_about_zero(const FieldMap& map, int axis);
 
 // The parities of one set about each plane the grid is symmetric about, x then y then z.
 // `field_max` is the largest magnitude of the set; relative figures are over it.
-std::vector<PlaneParity> plane_parities(const FieldStore& store, const FieldSet& set,
-                                        double field_max, double tolerance);
+std::vector<PlaneParity> plane_parities(const FieldMap& map, const FieldSet& set, double field_max,
+                                        double tolerance);
 
 // "code 1 (normal odd, parallel even)" and the like, for the report.
 std::string describe(PlaneMatch match);

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <limits>
 
+#include "inspect/analysis/field_set.h"
+#include "textio/format.h"
+
 namespace korvane::inspect {
 namespace {
 
@@ -27,7 +30,7 @@ std::string row(const char* label, const std::string& value) {
 
 }  // namespace
 
-ComponentStats component_stats(const FieldStore& s, const OutputField& a) {
+ComponentStats component_stats(const FieldMap& s, const OutputField& a) {
   ComponentStats stats;
   stats.min = std::numeric_limits<double>::infinity();
   stats.max = -std::numeric_limits<double>::infinity();
@@ -61,32 +64,32 @@ ComponentStats component_stats(const FieldStore& s, const OutputField& a) {
 }
 
 std::string summary_report(const InspectedFile& file) {
-  const FieldStore& s = file.store;
-  const FieldFileInfo& info = file.info;
+  const FieldMap& s = file.map;
   std::string out = "file " + file.name + "\n";
-  out += row("format", format_name(info.format));
-  std::string sets = describe(info.sets);
-  if (info.format == 2) sets += " (ifield " + std::to_string(s.ifield) + ")";
-  if (info.sets == FieldSets::electric_or_magnetic) {
+  out += row("format", format_name(s.format));
+  std::string sets = describe(s.sets);
+  if (s.format == 2) sets += " (ifield " + std::to_string(s.ifield) + ")";
+  if (s.sets == FieldSets::electric_or_magnetic) {
     sets += "; the file does not say which (see --field)";
   }
   out += row("field sets", sets);
-  out += row("k_s_EH", std::to_string(s.k_s_EH) + (info.format == 2 ? " (from ifield)" : ""));
-  if (info.has_lengths) {
-    out += row("d_elm, aper", number(s.d_elm, 15) + " m, " + number(s.aper, 15) + " m");
+  out += row("k_s_EH", std::to_string(s.k_s_EH) + (s.format == 2 ? " (from ifield)" : ""));
+  if (s.has_lengths) {
+    out += row("d_elm, aper",
+               general_number(s.d_elm, 15) + " m, " + general_number(s.aper, 15) + " m");
   }
   out += row("symmetry", "ksym_x = " + std::to_string(s.ksym_x) + ", ksym_y = " +
                              std::to_string(s.ksym_y) + ", ksym_z = " + std::to_string(s.ksym_z));
   out += row("grid", std::to_string(s.Nox) + " x " + std::to_string(s.Noy) + " x " +
                          std::to_string(s.Noz) + " nodes");
-  static const char* const axes[3] = {"  x", "  y", "  z"};
   for (int a = 0; a < 3; ++a) {
-    const int n = node_count(s, a);
-    out += row(axes[a], number(node(s, a, 1), 15) + " .. " + number(node(s, a, n), 15) +
-                            " m, step " + number(step(s, a), 15) + " m");
+    const int n = s.count(a);
+    out += row(("  " + std::string(axis_names[a])).c_str(),
+               general_number(s.node(a, 1), 15) + " .. " + general_number(s.node(a, n), 15) +
+                   " m, step " + general_number(s.step(a), 15) + " m");
   }
 
-  const std::vector<FieldSet> present = field_sets(s, info.sets);
+  const std::vector<FieldSet> present = field_sets(s);
   if (present.empty()) {
     out += "\n  no field components in the file\n";
     return out;
@@ -98,11 +101,11 @@ std::string summary_report(const InspectedFile& file) {
   for (const FieldSet& set : present) {
     for (int c = 0; c < 3; ++c) {
       const ComponentStats st = component_stats(s, *set.c[c]);
-      std::snprintf(line, sizeof line,
-                    "  %-4s %15.7e %15.7e %15.7e   %.7e at (%d, %d, %d), (%s, %s, %s)\n",
-                    set.component(c).c_str(), st.min, st.max, st.rms, st.largest, st.at[0],
-                    st.at[1], st.at[2], number(s.xmws(st.at[0])).c_str(),
-                    number(s.ymws(st.at[1])).c_str(), number(s.zmws(st.at[2])).c_str());
+      std::snprintf(
+          line, sizeof line, "  %-4s %15.7e %15.7e %15.7e   %.7e at (%d, %d, %d), (%s, %s, %s)\n",
+          set.component(c).c_str(), st.min, st.max, st.rms, st.largest, st.at[0], st.at[1],
+          st.at[2], general_number(s.xmws(st.at[0]), 7).c_str(),
+          general_number(s.ymws(st.at[1]), 7).c_str(), general_number(s.zmws(st.at[2]), 7).c_str());
       out += line;
       if (st.non_finite > 0) {
         out += "       " + std::to_string(st.non_finite) +

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "inspect/analysis/field_sets.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 
@@ -18,7 +18,7 @@ struct ComponentStats {
 };
 
 // Over all Nox x Noy x Noz nodes; the first node wins a tie for the largest magnitude.
-ComponentStats component_stats(const FieldStore& store, const OutputField& component);
+ComponentStats component_stats(const FieldMap& map, const OutputField& component);
 
 std::string summary_report(const InspectedFile& file);
 

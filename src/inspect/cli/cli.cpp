@@ -11,15 +11,16 @@
 #include <stdexcept>
 #include <utility>
 
+#include "fieldfile/field_reader.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/analysis/checks.h"
 #include "inspect/analysis/compare.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/analysis/summary.h"
+#include "inspect/cli/options.h"
 #include "inspect/render/export.h"
 #include "inspect/render/openpmd.h"
-#include "inspect/cli/options.h"
-#include "inspect/analysis/summary.h"
 #include "inspect/render/svg.h"
-#include "fieldfile/field_reader.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
 #include "util/replacing_file.h"
@@ -96,9 +97,9 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
       out += std::string("korvane-inspect ") + KORVANE_VERSION + "\n";
       return 0;
     }
-    StorePtr store = make_store();
-    InspectedFile file{o.file, read_field_file(o.file, *store, o.triple), *store};
-    if (o.field_given && (file.info.format == 2 || file.info.components != 3)) {
+    const std::unique_ptr<FieldMap> map = read_field_file(o.file, o.triple);
+    const InspectedFile file{o.file, *map};
+    if (o.field_given && (map->format == 2 || map->components != 3)) {
       err +=
           "korvane-inspect: warning: --field names the three component records of a "
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
@@ -111,9 +112,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
       if (checks.fault) status = 1;
     }
     if (!o.compare.empty()) {
-      StorePtr other_store = make_store();
-      const InspectedFile other{o.compare, read_field_file(o.compare, *other_store, o.triple),
-                                *other_store};
+      const std::unique_ptr<FieldMap> other_map = read_field_file(o.compare, o.triple);
+      const InspectedFile other{o.compare, *other_map};
       const CompareReport compared = compare_files(file, other, o.tolerance);
       out += compared.text;
       if (compared.differs) status = 1;
@@ -122,8 +122,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     if (!o.axis.empty()) {
       AxisReach x, y;
       try {
-        x = reach_axis(*store, 0);
-        y = reach_axis(*store, 1);
+        x = reach_axis(*map, 0);
+        y = reach_axis(*map, 1);
       } catch (const std::runtime_error& e) {
         throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
       }
@@ -136,7 +136,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
       out += "\n";
     }
     if (!o.svg.empty()) {
-      for (const FieldSet& set : field_sets(*store, file.info.sets)) {
+      for (const FieldSet& set : field_sets(*map)) {
         write_file(o.svg + "_" + set.letter + "_axis.svg", out,
                    [&](ByteSink& sink) { sink.write(axis_plot_svg(file, set)); });
         write_file(o.svg + "_" + set.letter + "_maps.svg", out,
@@ -147,7 +147,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           sink.write(axis_gradient_svg(file, p.set, p.dfy_dx, p.dfx_dy));
         });
       }
-      if (file.info.sets == FieldSets::none) out += "no field components: no pictures written\n";
+      if (map->sets == FieldSets::none) out += "no field components: no pictures written\n";
     }
     if (!o.vtk.empty()) write_file(o.vtk, out, [&](ByteSink& sink) { write_vtk(file, sink); });
     if (!o.csv.empty()) write_file(o.csv, out, [&](ByteSink& sink) { write_csv(file, sink); });

@@ -1,28 +1,28 @@
 #include "inspect/render/export.h"
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fieldfile/field_records.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/render/regular_mesh.h"
 #include "textio/errors.h"
+#include "textio/format.h"
 
 namespace korvane::inspect {
 namespace {
 
-void put(ByteSink& out, double value) {
-  char text[32];
-  const int n = std::snprintf(text, sizeof text, "%.17g", value);
-  out.write(text, static_cast<std::size_t>(n));
-}
+void put(ByteSink& out, double value) { out.write(exact_number(value)); }
 
 }  // namespace
 
 void write_vtk(const InspectedFile& file, ByteSink& out) {
-  const FieldStore& s = file.store;
-  const std::vector<FieldSet> sets = field_sets(s, file.info.sets);
+  const FieldMap& s = file.map;
+  for (int a = 0; a < 3; ++a) require_even_spacing(s, a, "file '" + printable(file.name) + "'");
+  const std::vector<FieldSet> sets = field_sets(s);
   // The title line is at most 256 characters and one line.
   std::string title = "korvane field map " + printable(file.name) + ", format " +
-                      std::to_string(file.info.format) + ", field " + describe(file.info.sets);
+                      std::to_string(s.format) + ", field " + describe(s.sets);
   if (title.size() > 255) title.resize(255);
   out.write("# vtk DataFile Version 3.0\n" + title + "\nASCII\nDATASET STRUCTURED_POINTS\n");
   out.write("DIMENSIONS " + std::to_string(s.Nox) + " " + std::to_string(s.Noy) + " " +
@@ -35,7 +35,7 @@ void write_vtk(const InspectedFile& file, ByteSink& out) {
   out.write("\nSPACING");
   for (int a = 0; a < 3; ++a) {
     // A single node along an axis still needs a positive spacing.
-    const double d = step(s, a);
+    const double d = s.step(a);
     out.write(" ");
     put(out, d > 0.0 ? d : 1.0);
   }
@@ -56,8 +56,8 @@ void write_vtk(const InspectedFile& file, ByteSink& out) {
 }
 
 void write_csv(const InspectedFile& file, ByteSink& out) {
-  const FieldStore& s = file.store;
-  const std::vector<FieldSet> sets = field_sets(s, file.info.sets);
+  const FieldMap& s = file.map;
+  const std::vector<FieldSet> sets = field_sets(s);
   out.write("x,y,z");
   for (const FieldSet& set : sets) {
     for (int c = 0; c < 3; ++c) {

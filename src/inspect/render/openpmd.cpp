@@ -12,10 +12,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "inspect/analysis/field_set.h"
 #include "inspect/render/openpmd_file.h"
-#include "fieldfile/field_records.h"
+#include "inspect/render/regular_mesh.h"
 #include "symmetry/odd_components.h"
 #include "textio/errors.h"
+#include "textio/format.h"
 #include "util/replacing_file.h"
 
 namespace korvane::inspect {
@@ -63,32 +65,14 @@ struct MeshAxis {
   double origin = 0.0;
 };
 
-// A mesh is regular: node n at origin + n * spacing. Nodes that are not (a file edited by
-// hand, say) would come out misplaced without a word, so they are refused.
-void check_even(const FieldStore& s, int axis, const std::string& where) {
-  const int count = node_count(s, axis);
-  if (count < 1) throw std::runtime_error(where + ": no nodes along " + "xyz"[axis]);
-  const double first = node(s, axis, 1), d = step(s, axis);
-  const double tolerance = 1e-9 * std::fabs(node(s, axis, count) - first);
-  for (int n = 1; n <= count; ++n) {
-    const double off = std::fabs(node(s, axis, n) - (first + (n - 1) * d));
-    if (!(off <= tolerance)) {
-      throw std::runtime_error(where + ": the " + "xyz"[axis] +
-                               " nodes are not evenly spaced (node " + std::to_string(n) + " at " +
-                               inspect::number(node(s, axis, n), 17) +
-                               " m), which a regular mesh cannot hold");
-    }
-  }
-}
-
-MeshAxis mesh_axis(const FieldStore& s, int axis, const std::string& where) {
-  check_even(s, axis, where);
-  const int stored = node_count(s, axis);
-  const int code = axis == 0 ? s.ksym_x : axis == 1 ? s.ksym_y : s.ksym_z;
+MeshAxis mesh_axis(const FieldMap& s, int axis, const std::string& where) {
+  require_even_spacing(s, axis, where);
+  const int stored = s.count(axis);
+  const int code = s.ksym(axis);
   MeshAxis m;
   if (code != 1 && code != 2) {
     for (int n = 1; n <= stored; ++n) m.source.push_back(n), m.mirrored.push_back(false);
-    m.origin = node(s, axis, 1);
+    m.origin = s.node(axis, 1);
     return m;
   }
   // The plane node is shared: N stored nodes unfold to 2N - 1, mesh node n fed from stored
@@ -98,11 +82,11 @@ MeshAxis mesh_axis(const FieldStore& s, int axis, const std::string& where) {
     m.source.push_back(std::abs(n - stored) + 1);
     m.mirrored.push_back(n < stored);
   }
-  m.origin = 2.0 * node(s, axis, 1) - node(s, axis, stored);
+  m.origin = 2.0 * s.node(axis, 1) - s.node(axis, stored);
   return m;
 }
 
-bool all_zero(const FieldStore& s, const FieldSet& set) {
+bool all_zero(const FieldMap& s, const FieldSet& set) {
   for (const OutputField* c : set.c) {
     for (int k = 1; k <= s.Noz; ++k) {
       for (int j = 1; j <= s.Noy; ++j) {
@@ -153,6 +137,99 @@ void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
   if (const int error = file.commit()) {
     throw std::runtime_error("cannot replace '" + printable(output) + "': " + std::strerror(error));
   }
+}
+
+// The records written and what the report says of each set: its unit, or why it is left out.
+struct MeshRecords {
+  std::string units;   // "E in V/cm, H as the flux density B in G", for the mesh's comment
+  std::string report;  // a line per set
+};
+
+// The unit a set is taken in: the one the user named, else the converter's. Throws where a
+// file of both sets, whose values are the table's, leaves it unknown.
+const Unit& set_unit(const InspectedFile& file, const std::string& where, const OpenPmdOptions& o,
+                     const FieldSet& set) {
+  const bool electric = set.letter == "E";
+  const std::string& given = electric ? o.e_unit : o.b_unit;
+  // Only ifield 2 writes both sets, and it leaves the table's values unscaled.
+  if (given.empty() && file.map.sets == FieldSets::both) {
+    throw std::runtime_error(
+        where + " holds both field sets (ifield 2), whose values are the table's, unscaled: " +
+        "--openpmd needs the unit of its " + set.letter + ", " +
+        (electric ? "--e-unit " + unit_names(electric_units)
+                  : "--b-unit " + unit_names(magnetic_units)));
+  }
+  return *(electric ? find_unit(electric_units, given.empty() ? default_electric_unit : given)
+                    : find_unit(magnetic_units, given.empty() ? default_magnetic_unit : given));
+}
+
+// A record of three components in SI for each set of the file that is not zero everywhere.
+MeshRecords add_records(const InspectedFile& file, const std::string& where,
+                        const OpenPmdOptions& o, const MeshAxis (&axes)[3], FieldMesh& mesh) {
+  MeshRecords records;
+  for (const FieldSet& set : field_sets(file.map)) {
+    const bool electric = set.letter == "E";
+    const std::string record = electric ? "electricField" : "magneticField";
+    if (all_zero(file.map, set)) {
+      records.report += "  " + record + "  not written: " + set.letter + " is zero at every node\n";
+      continue;
+    }
+    const Unit& unit = set_unit(file, where, o, set);
+    const bool given = !(electric ? o.e_unit : o.b_unit).empty();
+    const std::string taken = electric ? std::string("E in ") + unit.name
+                                       : std::string("H as the flux density B in ") + unit.name;
+    records.units += (records.units.empty() ? "" : ", ") + taken;
+    records.report += "  " + record + "  the file's " + taken +
+                      (given ? "" : ", the converter's unit") + ", written in " +
+                      (electric ? "V/m" : "T") + " (x " + general_number(unit.si, 7) +
+                      ", unitSI 1)\n";
+    // The values go out in SI with unitSI 1. openPMD readers multiply by unitSI, but Bmad
+    // divides by it: only unitSI 1 gives both the same field.
+    for (int c = 0; c < 3; ++c) {
+      mesh.components.push_back(MeshComponent{record, axis_names[c], 1.0,
+                                              electric ? electric_dimension : magnetic_dimension,
+                                              mesh_values(*set.c[c], c, axes, unit.si)});
+    }
+  }
+  if (mesh.components.empty()) {
+    throw std::runtime_error(where + " holds no non-zero field component: nothing to write to '" +
+                             printable(o.output) + "'");
+  }
+  return records;
+}
+
+// The mesh's size, spacing, origin (from the anchor), its timing, its name and its comment,
+// which names the `units` taken. Returns the planes unfolded ("ksym_x = 1, ksym_y = 2"),
+// empty when none.
+std::string lay_out_mesh(const InspectedFile& file, const OpenPmdOptions& o,
+                         const MeshAxis (&axes)[3], const std::string& units, FieldMesh& mesh) {
+  const FieldMap& s = file.map;
+  std::string unfolded;
+  for (int a = 0; a < 3; ++a) {
+    mesh.size[a] = static_cast<int>(axes[a].source.size());
+    mesh.spacing[a] = s.step(a);
+    mesh.origin[a] = axes[a].origin;
+    if (axes[a].code != 0) {
+      unfolded += std::string(unfolded.empty() ? "" : ", ") + "ksym_" + axis_names[a] + " = " +
+                  std::to_string(axes[a].code);
+    }
+  }
+  // The file's z = 0 is the element's centre; the mesh's origin is taken from the anchor.
+  const double d_elm = s.has_lengths ? s.d_elm : 2.0 * s.Zmax;
+  if (o.anchor == Anchor::beginning) mesh.origin[2] += d_elm / 2.0;
+  if (o.anchor == Anchor::end) mesh.origin[2] -= d_elm / 2.0;
+  mesh.anchor = o.anchor == Anchor::beginning ? "beginning"
+                : o.anchor == Anchor::end     ? "end"
+                                              : "center";
+  mesh.complex_values = o.complex_values;
+  mesh.harmonic = o.frequency > 0.0 ? 1 : 0;
+  mesh.fundamental_frequency = o.frequency;
+  const std::string base = std::filesystem::path(file.name).filename().string();
+  mesh.name = o.name.empty() ? base : o.name;
+  mesh.comment = "korvane field file " + base + " (format " + std::to_string(s.format) +
+                 "): " + units + ", written in SI (V/m, T); coordinates in m" +
+                 (unfolded.empty() ? "" : "; unfolded over the planes " + unfolded);
+  return unfolded;
 }
 
 }  // namespace
@@ -233,87 +310,24 @@ void set_openpmd_option(const std::string& option, const std::string& value, Ope
 }
 
 std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
-  const FieldStore& s = file.store;
   const std::string where = "file '" + printable(file.name) + "'";
-  if (file.info.sets == FieldSets::electric_or_magnetic) {
+  if (file.map.sets == FieldSets::electric_or_magnetic) {
     throw std::runtime_error(where +
                              " holds three component records that do not say whether they are "
                              "the electric or the magnetic field: --openpmd needs --field E or "
                              "--field H");
   }
-  // Only ifield 2 writes both sets, and it leaves the table's values unscaled.
-  const bool unscaled = file.info.sets == FieldSets::both;
-
-  const MeshAxis axes[3] = {mesh_axis(s, 0, where), mesh_axis(s, 1, where), mesh_axis(s, 2, where)};
+  const MeshAxis axes[3] = {mesh_axis(file.map, 0, where), mesh_axis(file.map, 1, where),
+                            mesh_axis(file.map, 2, where)};
   FieldMesh mesh;
-  std::string units, report;
-  for (const FieldSet& set : field_sets(s, file.info.sets)) {
-    const bool electric = set.letter == "E";
-    const std::string record = electric ? "electricField" : "magneticField";
-    if (all_zero(s, set)) {
-      report += "  " + record + "  not written: " + set.letter + " is zero at every node\n";
-      continue;
-    }
-    const std::string& given = electric ? o.e_unit : o.b_unit;
-    if (given.empty() && unscaled) {
-      throw std::runtime_error(
-          where + " holds both field sets (ifield 2), whose values are the table's, unscaled: " +
-          "--openpmd needs the unit of its " + set.letter + ", " +
-          (electric ? "--e-unit " + unit_names(electric_units)
-                    : "--b-unit " + unit_names(magnetic_units)));
-    }
-    const Unit* unit =
-        electric ? find_unit(electric_units, given.empty() ? default_electric_unit : given)
-                 : find_unit(magnetic_units, given.empty() ? default_magnetic_unit : given);
-    const std::string taken = electric ? std::string("E in ") + unit->name
-                                       : std::string("H as the flux density B in ") + unit->name;
-    units += (units.empty() ? "" : ", ") + taken;
-    report += "  " + record + "  the file's " + taken +
-              (given.empty() ? ", the converter's unit" : "") + ", written in " +
-              (electric ? "V/m" : "T") + " (x " + number(unit->si) + ", unitSI 1)\n";
-    // The values go out in SI with unitSI 1. openPMD readers multiply by unitSI, but Bmad
-    // divides by it: only unitSI 1 gives both the same field.
-    for (int c = 0; c < 3; ++c) {
-      mesh.components.push_back(MeshComponent{record, std::string(1, "xyz"[c]), 1.0,
-                                              electric ? electric_dimension : magnetic_dimension,
-                                              mesh_values(*set.c[c], c, axes, unit->si)});
-    }
-  }
-  if (mesh.components.empty()) {
-    throw std::runtime_error(where + " holds no non-zero field component: nothing to write to '" +
-                             printable(o.output) + "'");
-  }
-
-  std::string unfolded;
-  for (int a = 0; a < 3; ++a) {
-    mesh.size[a] = static_cast<int>(axes[a].source.size());
-    mesh.spacing[a] = step(s, a);
-    mesh.origin[a] = axes[a].origin;
-    if (axes[a].code != 0) {
-      unfolded += std::string(unfolded.empty() ? "" : ", ") + "ksym_" + "xyz"[a] + " = " +
-                  std::to_string(axes[a].code);
-    }
-  }
-  // The file's z = 0 is the element's centre; the mesh's origin is taken from the anchor.
-  const double d_elm = file.info.has_lengths ? s.d_elm : 2.0 * s.Zmax;
-  if (o.anchor == Anchor::beginning) mesh.origin[2] += d_elm / 2.0;
-  if (o.anchor == Anchor::end) mesh.origin[2] -= d_elm / 2.0;
-  mesh.anchor = o.anchor == Anchor::beginning ? "beginning"
-                : o.anchor == Anchor::end     ? "end"
-                                              : "center";
-  mesh.complex_values = o.complex_values;
-  mesh.harmonic = o.frequency > 0.0 ? 1 : 0;
-  mesh.fundamental_frequency = o.frequency;
-  const std::string base = std::filesystem::path(file.name).filename().string();
-  mesh.name = o.name.empty() ? base : o.name;
-  mesh.comment = "korvane field file " + base + " (format " + std::to_string(file.info.format) +
-                 "): " + units + ", written in SI (V/m, T); coordinates in m" +
-                 (unfolded.empty() ? "" : "; unfolded over the planes " + unfolded);
+  const MeshRecords records = add_records(file, where, o, axes, mesh);
+  const std::string unfolded = lay_out_mesh(file, o, axes, records.units, mesh);
 
   write_in_place_of(mesh, o.output);
   return "wrote " + o.output + ": openPMD field mesh, " + std::to_string(mesh.size[0]) + " x " +
          std::to_string(mesh.size[1]) + " x " + std::to_string(mesh.size[2]) +
-         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" + report +
+         " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" +
+         records.report +
          (unfolded.empty() ? ""
                            : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
 }

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "inspect/analysis/field_sets.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 

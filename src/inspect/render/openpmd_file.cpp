@@ -11,8 +11,11 @@
 namespace korvane::inspect {
 namespace {
 
-// An HDF5 identifier closed with its own function when it goes away. A negative id is a
-// failed call: the constructor throws with the step named.
+// An HDF5 identifier and the function that closes it. A negative id is a failed call: the
+// constructor throws with the step named. Every identifier is closed by close(), which
+// checks the result: closing a dataset or the file is where data goes out, so a failure
+// there is a failure to write. The destructor closes, unchecked, only what an exception
+// left open.
 class Id {
  public:
   using Close = herr_t (*)(hid_t);
@@ -26,11 +29,9 @@ class Id {
   Id(const Id&) = delete;
   Id& operator=(const Id&) = delete;
   operator hid_t() const { return id_; }
-  // Closes now: a file's close is where its last data goes out, so its failure counts.
-  void close(const char* step, const std::string& file) {
-    const hid_t id = id_;
-    id_ = -1;
-    if (close_(id) < 0) fail(step, file);
+  void close(const std::string& file) {
+    const hid_t id = std::exchange(id_, -1);
+    if (close_(id) < 0) fail(closing(), file);
   }
 
   [[noreturn]] static void fail(const char* step, const std::string& file) {
@@ -39,6 +40,16 @@ class Id {
   }
 
  private:
+  const char* closing() const {
+    if (close_ == H5Fclose) return "close the file";
+    if (close_ == H5Gclose) return "close a group";
+    if (close_ == H5Dclose) return "close a dataset";
+    if (close_ == H5Aclose) return "close an attribute";
+    if (close_ == H5Sclose) return "close a dataspace";
+    if (close_ == H5Tclose) return "close a type";
+    return "close a property list";
+  }
+
   hid_t id_;
   Close close_;
 };
@@ -62,15 +73,17 @@ class Writer {
   }
 
   void string(hid_t object, const char* name, const std::string& value) const {
-    const Id type = string_type(value.size());
+    Id type = string_type(value.size());
     Id space(H5Screate(H5S_SCALAR), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, type, type, space, value.c_str());
+    space.close(shown_);
+    type.close(shown_);
   }
 
   void strings(hid_t object, const char* name, const std::vector<std::string>& values) const {
     std::size_t longest = 0;
     for (const std::string& v : values) longest = std::max(longest, v.size());
-    const Id type = string_type(longest);
+    Id type = string_type(longest);
     std::vector<char> bytes(values.size() * (longest + 1), '\0');
     for (std::size_t n = 0; n < values.size(); ++n) {
       values[n].copy(bytes.data() + n * (longest + 1), longest);
@@ -78,11 +91,14 @@ class Writer {
     const hsize_t count = values.size();
     Id space(H5Screate_simple(1, &count, nullptr), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, type, type, space, bytes.data());
+    space.close(shown_);
+    type.close(shown_);
   }
 
   void real(hid_t object, const char* name, double value) const {
     Id space(H5Screate(H5S_SCALAR), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, space, &value);
+    space.close(shown_);
   }
 
   template <std::size_t N>
@@ -90,17 +106,20 @@ class Writer {
     const hsize_t count = N;
     Id space(H5Screate_simple(1, &count, nullptr), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, space, values.data());
+    space.close(shown_);
   }
 
   void integer(hid_t object, const char* name, int value) const {
     Id space(H5Screate(H5S_SCALAR), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, H5T_STD_I32LE, H5T_NATIVE_INT, space, &value);
+    space.close(shown_);
   }
 
   void integers(hid_t object, const char* name, const std::array<int, 3>& values) const {
     const hsize_t count = 3;
     Id space(H5Screate_simple(1, &count, nullptr), H5Sclose, "make a dataspace", shown_);
     write_attribute(object, name, H5T_STD_I32LE, H5T_NATIVE_INT, space, values.data());
+    space.close(shown_);
   }
 
   Id group(hid_t parent, const char* name) const {
@@ -114,9 +133,8 @@ class Writer {
     const hsize_t dims[3] = {static_cast<hsize_t>(size[2]), static_cast<hsize_t>(size[1]),
                              static_cast<hsize_t>(size[0])};
     Id space(H5Screate_simple(3, dims, nullptr), H5Sclose, "make a dataspace", shown_);
-    const Id file_type = complex_values ? complex_type(H5T_IEEE_F64LE) : copy(H5T_IEEE_F64LE);
-    const Id memory_type =
-        complex_values ? complex_type(H5T_NATIVE_DOUBLE) : copy(H5T_NATIVE_DOUBLE);
+    Id file_type = complex_values ? complex_type(H5T_IEEE_F64LE) : copy(H5T_IEEE_F64LE);
+    Id memory_type = complex_values ? complex_type(H5T_NATIVE_DOUBLE) : copy(H5T_NATIVE_DOUBLE);
     std::vector<double> pairs;
     if (complex_values) {
       pairs.assign(2 * c.values.size(), 0.0);
@@ -131,6 +149,10 @@ class Writer {
     string(data, "gridDataOrder", grid_data_order);
     real(data, "unitSI", c.unit_si);
     reals(data, "unitDimension", c.unit_dimension);
+    data.close(shown_);
+    memory_type.close(shown_);
+    file_type.close(shown_);
+    space.close(shown_);
   }
 
  private:
@@ -151,6 +173,7 @@ class Writer {
     Id attribute(H5Acreate2(object, name, file_type, space, H5P_DEFAULT, H5P_DEFAULT), H5Aclose,
                  "create an attribute", shown_);
     check(H5Awrite(attribute, memory_type, data), "write an attribute");
+    attribute.close(shown_);
   }
 
   const std::string& shown_;
@@ -160,12 +183,23 @@ class Writer {
 
 void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
                       const std::string& shown_name) {
+  // A file whose close failed stays in the library's tables, and the library's own clean-up
+  // at exit (HDF5 1.10) crashes on it: the tool would end in a segmentation fault, not with
+  // its message and status 2. Nothing is left to flush at exit, so that clean-up is not
+  // registered; this must come before the library's first call in the process.
+  H5dont_atexit();
   // Failures are reported once, by the exception; the library's own trace on standard
   // error would only repeat them in its terms.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   const Writer w(shown_name);
-  Id file(H5Fcreate(file_name.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose,
+  // The file's close fails while any of its objects is open, rather than leaving the real
+  // close, and the last writes, to whichever object is closed last.
+  Id access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose, "make a file access list", shown_name);
+  if (H5Pset_fclose_degree(access, H5F_CLOSE_SEMI) < 0)
+    Id::fail("make a file access list", shown_name);
+  Id file(H5Fcreate(file_name.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access), H5Fclose,
           "create the file", shown_name);
+  access.close(shown_name);
 
   w.string(file, "dataType", "openPMD");
   w.string(file, "openPMD", "2.0.0");
@@ -175,7 +209,7 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
   w.string(file, "softwareVersion", KORVANE_VERSION);
   w.string(file, "comment", mesh.comment);
 
-  const Id parent = w.group(file, field_parent);
+  Id parent = w.group(file, field_parent);
   Id group = w.group(file, field_group);
   w.string(group, "gridGeometry", "rectangular");
   w.strings(group, "axisLabels", {"z", "y", "x"});
@@ -200,9 +234,11 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
          ++m) {
       w.dataset(record, mesh.components[m], mesh.size, mesh.complex_values);
     }
+    record.close(shown_name);
   }
-  group.close("close a group", shown_name);
-  file.close("close the file", shown_name);
+  group.close(shown_name);
+  parent.close(shown_name);
+  file.close(shown_name);
 }
 
 }  // namespace korvane::inspect

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "inspect/analysis/field_sets.h"
+#include "inspect/analysis/field_set.h"
+#include "inspect/analysis/inspected_file.h"
 
 namespace korvane::inspect {
 
@@ -22,11 +22,5 @@ std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
 // (top row) and the y-z plane through the node nearest x = 0 (bottom row). Each map has a
 // colour scale symmetric about zero, from blue (negative) through white to red.
 std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set);
-
-// Tick positions at 1, 2 or 5 times a power of ten covering [lo, hi], about `target` many.
-std::vector<double> nice_ticks(double lo, double hi, int target);
-
-// Text with &, <, >, " and ' written as entities.
-std::string xml_escape(std::string_view text);
 
 }  // namespace korvane::inspect

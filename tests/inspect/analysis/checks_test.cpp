@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "driver/conversion.h"
+#include "fieldfile/field_reader.h"
 #include "inspect/analysis/parity.h"
 #include "inspect/analysis/summary.h"
 #include "support/test_support.h"
@@ -30,7 +32,7 @@ double quadrupole(double x, double y, double, int component) {
 // output counts, and reads the field file back.
 class ConvertedQuadrupole : public ::testing::Test {
  protected:
-  FieldFileInfo convert(const int isym[3], const int ksym[3], const int counts[3], int ifmt = 1) {
+  void convert(const int isym[3], const int ksym[3], const int counts[3], int ifmt = 1) {
     const double lo[3] = {0.0, 0.0, -0.05}, step[3] = {0.005, 0.005, 0.01};
     korvane::testing::write_file(
         dir / "table.txt", korvane::testing::make_table(5, 5, 11, lo, step, 321, 9, quadrupole));
@@ -52,29 +54,29 @@ class ConvertedQuadrupole : public ::testing::Test {
       const RunOutcome outcome = run_conversion(*converter, warnings);
       EXPECT_EQ(outcome.status, 0) << outcome.message;
     }
-    return read_field_file((dir / "eh_EMS.#07").string(), *store, TripleSet::magnetic);
+    map = read_field_file((dir / "eh_EMS.#07").string(), TripleSet::magnetic);
   }
 
-  const FieldSet magnetic() const { return field_sets(*store, FieldSets::magnetic)[0]; }
+  const FieldSet magnetic() const { return field_sets(*map)[0]; }
 
   ScratchDir dir;
-  StorePtr store = make_store();
+  std::unique_ptr<FieldMap> map;
 };
 
 TEST_F(ConvertedQuadrupole, DivergenceAtRoundingLevelAndOddComponentsZeroOnThePlanes) {
   // Unfolded to the full section and interpolated between the input nodes.
   const int isym[3] = {2, 2, 0}, full[3] = {0, 0, 0}, counts[3] = {6, 7, 9};
   convert(isym, full, counts);
-  const Divergence d = divergence(*store, magnetic());
+  const Divergence d = divergence(*map, magnetic());
   ASSERT_TRUE(d.computed);
   EXPECT_GT(d.field_max, 0.5);
   EXPECT_LT(d.relative, 1e-13);
-  EXPECT_TRUE(plane_checks(*store, magnetic()).empty());
+  EXPECT_TRUE(plane_checks(*map, magnetic()).empty());
 
   // Kept as a quarter, and half in z, with the codes the field has.
   const int quarter[3] = {2, 2, 1}, half_counts[3] = {5, 5, 6};
-  const FieldFileInfo info = convert(isym, quarter, half_counts, 0);
-  const std::vector<PlaneCheck> planes = plane_checks(*store, magnetic());
+  convert(isym, quarter, half_counts, 0);
+  const std::vector<PlaneCheck> planes = plane_checks(*map, magnetic());
   ASSERT_EQ(planes.size(), 3u);
   const char* const odd[3][2] = {{"Hy", "Hz"}, {"Hx", "Hz"}, {"Hz", ""}};
   for (int a = 0; a < 3; ++a) {
@@ -85,27 +87,26 @@ TEST_F(ConvertedQuadrupole, DivergenceAtRoundingLevelAndOddComponentsZeroOnThePl
       EXPECT_LT(planes[a].odd[c].relative, 1e-13) << odd[a][c];
     }
   }
-  EXPECT_LT(divergence(*store, magnetic()).relative, 1e-13);
-  EXPECT_FALSE(check_report(InspectedFile{"f", info, *store}, default_parity_tolerance).fault);
+  EXPECT_LT(divergence(*map, magnetic()).relative, 1e-13);
+  EXPECT_FALSE(check_report(InspectedFile{"f", *map}, default_parity_tolerance).fault);
 }
 
 TEST_F(ConvertedQuadrupole, WrongSymmetryCodeShowsAsLargeDivergence) {
   // Code 1 on x and y mirrors Bx and By with the wrong signs: the field breaks at the planes.
   const int wrong[3] = {1, 1, 0}, full[3] = {0, 0, 0}, counts[3] = {9, 9, 11};
   convert(wrong, full, counts);
-  EXPECT_GT(divergence(*store, magnetic()).relative, 0.1);
+  EXPECT_GT(divergence(*map, magnetic()).relative, 0.1);
 }
 
 TEST_F(ConvertedQuadrupole, WrongOutputCodeShowsOnThePlane) {
   // The output declares code 1 at x = 0 (Bx odd), but Bx = G y does not vanish there.
   const int isym[3] = {2, 2, 0}, ksym[3] = {1, 2, 0}, counts[3] = {5, 5, 11};
-  const FieldFileInfo info = convert(isym, ksym, counts);
-  const CheckReport report =
-      check_report(InspectedFile{"f", info, *store}, default_parity_tolerance);
+  convert(isym, ksym, counts);
+  const CheckReport report = check_report(InspectedFile{"f", *map}, default_parity_tolerance);
   EXPECT_TRUE(report.fault);
   EXPECT_NE(report.text.find("Hx: relative 0.707; max |Hx| = 0.4 at (1, 5, 1)"), std::string::npos)
       << report.text;
-  const std::vector<PlaneCheck> planes = plane_checks(*store, magnetic());
+  const std::vector<PlaneCheck> planes = plane_checks(*map, magnetic());
   ASSERT_EQ(planes.size(), 2u);
   ASSERT_EQ(planes[0].odd.size(), 1u);
   EXPECT_EQ(planes[0].odd[0].name, "Hx");
@@ -117,9 +118,9 @@ TEST_F(ConvertedQuadrupole, WrongOutputCodeShowsOnThePlane) {
 TEST_F(ConvertedQuadrupole, OneFlippedSignShowsAsLargeDivergence) {
   const int isym[3] = {2, 2, 0}, full[3] = {0, 0, 0}, counts[3] = {9, 9, 11};
   convert(isym, full, counts);
-  ASSERT_LT(divergence(*store, magnetic()).relative, 1e-13);
-  store->HyOut(8, 7, 5) = -store->HyOut(8, 7, 5);
-  const Divergence d = divergence(*store, magnetic());
+  ASSERT_LT(divergence(*map, magnetic()).relative, 1e-13);
+  map->HyOut(8, 7, 5) = -map->HyOut(8, 7, 5);
+  const Divergence d = divergence(*map, magnetic());
   EXPECT_GT(d.relative, 0.1);
   EXPECT_EQ(d.at[1], 6);  // the y difference of the node next to the flipped one
 }
@@ -129,17 +130,21 @@ TEST_F(ConvertedQuadrupole, OneFlippedSignShowsAsLargeDivergence) {
 class SyntheticField : public ::testing::Test {
  protected:
   void SetUp() override {
+    s.sets = FieldSets::both;
     s.Nox = 5, s.Noy = 4, s.Noz = 6;
     for (int n = 1; n <= 5; ++n) s.xmws(n) = 0.1 * (n - 3);
     for (int n = 1; n <= 4; ++n) s.ymws(n) = 0.2 * (n - 1);
     for (int n = 1; n <= 6; ++n) s.zmws(n) = 0.5 * (n - 1);
   }
-  StorePtr store = make_store();
-  FieldStore& s = *store;
+  // The electric set.
+  FieldSet electric() const { return field_sets(s)[0]; }
+
+  std::unique_ptr<FieldMap> map = make_field_map();
+  FieldMap& s = *map;
 };
 
 TEST_F(SyntheticField, DivergenceOfALinearField) {
-  const Divergence zero = divergence(s, field_sets(s, FieldSets::electric)[0]);
+  const Divergence zero = divergence(s, electric());
   EXPECT_EQ(zero.relative, 0.0);
   EXPECT_EQ(zero.at[0], 2);  // a node the report can show
 
@@ -150,14 +155,14 @@ TEST_F(SyntheticField, DivergenceOfALinearField) {
       for (int i = 1; i <= 5; ++i) s.ExOut(i, j, k) = 3.0 * s.xmws(i);
     }
   }
-  const Divergence d = divergence(s, field_sets(s, FieldSets::electric)[0]);
+  const Divergence d = divergence(s, electric());
   EXPECT_NEAR(d.largest, 3.0, 1e-12);
   EXPECT_NEAR(d.field_max, 0.6, 1e-15);
   EXPECT_NEAR(d.step, 0.1, 1e-15);
   EXPECT_NEAR(d.relative, 0.5, 1e-12);
 
   s.Noy = 2;
-  EXPECT_FALSE(divergence(s, field_sets(s, FieldSets::electric)[0]).computed);
+  EXPECT_FALSE(divergence(s, electric()).computed);
 }
 
 TEST_F(SyntheticField, ComponentStatistics) {
@@ -176,10 +181,25 @@ TEST_F(SyntheticField, ComponentStatistics) {
   EXPECT_NEAR(st.rms, std::sqrt((49.0 + 49.0 + 4.0) / 119.0), 1e-15);
 }
 
+// A value that is not a number is a fault of the map, whatever the checks below make of
+// it; --check ended "no fault found" with status 0.
+TEST_F(SyntheticField, NonFiniteValuesAreAFaultNamedByCountAndFirstNode) {
+  s.EzOut(2, 1, 3) = std::nan("");
+  s.HxOut(4, 2, 1) = HUGE_VAL;
+  s.EyOut(5, 1, 1) = -HUGE_VAL;
+  const CheckReport report = check_report(InspectedFile{"f", s}, default_parity_tolerance);
+  EXPECT_TRUE(report.fault);
+  EXPECT_NE(report.text.find("  3 values are NaN or infinite (FAULT), the first Ey at node "
+                             "(5, 1, 1), (0.2, 0, 0) m\n"),
+            std::string::npos)
+      << report.text;
+  EXPECT_NE(report.text.find("verdict: FAULT"), std::string::npos);
+}
+
 TEST_F(SyntheticField, PlaneNotAtTheFirstNodeIsReported) {
   s.ksym_x = 1;
   s.ExOut(1, 2, 3) = -0.25;
-  const std::vector<PlaneCheck> planes = plane_checks(s, field_sets(s, FieldSets::electric)[0]);
+  const std::vector<PlaneCheck> planes = plane_checks(s, electric());
   ASSERT_EQ(planes.size(), 1u);
   EXPECT_NEAR(planes[0].first_node, -0.2, 1e-15);
   EXPECT_EQ(planes[0].odd[0].largest, 0.25);

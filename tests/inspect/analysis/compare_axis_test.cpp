@@ -4,14 +4,18 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "driver/conversion.h"
+#include "fieldfile/field_file.h"
+#include "fieldfile/field_reader.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/cli/cli.h"
-#include "fieldfile/field_file.h"
 #include "support/test_support.h"
+#include "textio/format.h"
 
 namespace korvane::inspect {
 namespace {
@@ -86,6 +90,26 @@ TEST_F(Compare, OneChangedNodeIsFoundWhereItIs) {
       << out;
 }
 
+// The verdict says what differs; it gave "largest relative difference 0" when only the sets
+// did.
+TEST_F(Compare, VerdictNamesTheSetsWhenTheyDiffer) {
+  fill(*store);
+  const std::string h = write(*store, 2, "h");
+  store->ifield = 2;  // E (zero) and the same H
+  const std::string both = write(*store, 2, "both");
+  EXPECT_EQ(run({both, "--compare", h}), 1);
+  EXPECT_NE(out.find("  verdict: DIFFERENT (the field sets: E and H against H)\n"),
+            std::string::npos)
+      << out;
+  store->HzOut(1, 1, 1) = 2.0;
+  const std::string changed = write(*store, 2, "changed");
+  EXPECT_EQ(run({changed, "--compare", h}), 1);
+  EXPECT_NE(out.find("  verdict: DIFFERENT (the field sets: E and H against H; largest relative "
+                     "difference 0.0"),
+            std::string::npos)
+      << out;
+}
+
 TEST_F(Compare, OtherGridsAndUnreadableFiles) {
   fill(*store);
   const std::string mine = write(*store, 1, "mine");
@@ -105,8 +129,8 @@ TEST_F(Compare, OtherGridsAndUnreadableFiles) {
 // ---- the on-axis profile ----
 
 // Converts a shipped example in a scratch folder and reads its field file back.
-FieldFileInfo convert_example(const std::string& name, const ScratchDir& dir, FieldStore& store,
-                              TripleSet triple) {
+std::unique_ptr<FieldMap> convert_example(const std::string& name, const ScratchDir& dir,
+                                          TripleSet triple) {
   const fs::path source = fs::path(KORVANE_SOURCE_DIR) / "examples" / name;
   for (const auto& entry : fs::directory_iterator(source)) {
     fs::copy_file(entry.path(), dir / entry.path().filename().string());
@@ -118,16 +142,14 @@ FieldFileInfo convert_example(const std::string& name, const ScratchDir& dir, Fi
     EXPECT_EQ(run_conversion(*converter, warnings).status, 0);
   }
   const std::string file = name == "quadrupole" ? "eh_EMS.#01" : "eh_EMS.#02";
-  return read_field_file((dir / file).string(), store, triple);
+  return read_field_file((dir / file).string(), triple);
 }
 
 TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   ScratchDir dir;
-  StorePtr store = make_store();
-  const FieldFileInfo info = convert_example("quadrupole", dir, *store, TripleSet::magnetic);
-  const InspectedFile file{"eh_EMS.#01", info, *store};
-  const std::vector<AxisProfile> p =
-      axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
+  const std::unique_ptr<FieldMap> map = convert_example("quadrupole", dir, TripleSet::magnetic);
+  const InspectedFile file{"eh_EMS.#01", *map};
+  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
   ASSERT_EQ(p.size(), 1u);
 
   // The generator's field: H = 1e4 G (y, x, .) f(z) in gauss, f a tanh step of length L
@@ -138,38 +160,36 @@ TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   auto F = [&](double z) {
     return a / 2 * (std::log(std::cosh((z + L / 2) / a)) - std::log(std::cosh((z - L / 2) / a)));
   };
-  const double z0 = store->zmws(1), z1 = store->zmws(store->Noz);
+  const double z0 = map->zmws(1), z1 = map->zmws(map->Noz);
   const double integral = G * (F(z1) - F(z0)), peak = G * f(0.0);
   // The trapezoidal rule's error, h^2/12 (f'(z1) - f'(z0)) G, is 1.9e-5 of the integral
   // over 2 mm steps; the x and y differences and the interpolation are exact here.
   for (const std::vector<double>* d : {&p[0].dfy_dx, &p[0].dfx_dy}) {
-    const double found = trapezoid(*store, *d);
+    const double found = trapezoid(*map, *d);
     EXPECT_NEAR(found / integral, 1.0, 5e-5);
     EXPECT_NEAR((*d)[25] / peak, 1.0, 1e-10);  // z = 0; the table holds 12 digits
     EXPECT_NEAR((found / (*d)[25]) / (integral / peak), 1.0, 5e-5);
   }
-  EXPECT_NEAR(trapezoid(*store, p[0].f[2]), 0.0, 1e-9);
+  EXPECT_NEAR(trapezoid(*map, p[0].f[2]), 0.0, 1e-9);
 }
 
 TEST(Axis, RfGapVoltage) {
   ScratchDir dir;
-  StorePtr store = make_store();
-  const FieldFileInfo info = convert_example("rf_gap", dir, *store, TripleSet::electric);
-  const InspectedFile file{"eh_EMS.#02", info, *store};
-  const std::vector<AxisProfile> p =
-      axis_profiles(file, reach_axis(*store, 0), reach_axis(*store, 1));
+  const std::unique_ptr<FieldMap> map = convert_example("rf_gap", dir, TripleSet::electric);
+  const InspectedFile file{"eh_EMS.#02", *map};
+  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
   ASSERT_EQ(p.size(), 1u);
   // Ez = E0 exp(-z^2 / 2 s^2) with E0 = 2 MV/m, stored in V/cm (the electric factor 0.01).
   constexpr double E0 = 2e6 * 0.01, s = 0.01;
-  const double z1 = store->zmws(store->Noz);
+  const double z1 = map->zmws(map->Noz);
   const double voltage = E0 * s * std::sqrt(2.0 * M_PI) * std::erf(z1 / (s * std::sqrt(2.0)));
   // Half of the 1.5 mm output steps fall between the 1 mm input nodes; interpolation and
   // the trapezoidal rule together leave 5e-7 of the voltage.
-  EXPECT_NEAR(trapezoid(*store, p[0].f[2]) / voltage, 1.0, 2e-6);
+  EXPECT_NEAR(trapezoid(*map, p[0].f[2]) / voltage, 1.0, 2e-6);
   // The report gives the voltage in V, not the integral in V/cm x m alone.
-  const std::string report = axis_report(file, reach_axis(*store, 0), reach_axis(*store, 1), p);
-  EXPECT_NE(report.find("an on-axis voltage of " + number(100.0 * trapezoid(*store, p[0].f[2])) +
-                        " V"),
+  const std::string report = axis_report(file, reach_axis(*map, 0), reach_axis(*map, 1), p);
+  EXPECT_NE(report.find("an on-axis voltage of " +
+                        general_number(100.0 * trapezoid(*map, p[0].f[2]), 7) + " V"),
             std::string::npos)
       << report;
 }
@@ -181,13 +201,17 @@ struct Layout {
   int value_nodes;  // terms of the value on the axis along x
 };
 
+void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
+
 class AxisLayout : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
   // H = G (y, x, 0) + a uniform Hz: every layout must give G exactly.
   const Layout layout = GetParam();
-  StorePtr store = make_store();
-  FieldStore& s = *store;
+  std::unique_ptr<FieldMap> map = make_field_map();
+  FieldMap& s = *map;
+  s.format = 1, s.sets = FieldSets::magnetic, s.components = 3, s.records = 9;
+  s.has_lengths = true;
   s.Nox = s.Noy = layout.count, s.Noz = 3;
   const double lo = layout.kept ? 0.0 : -0.01;
   for (int n = 1; n <= layout.count; ++n) {
@@ -205,10 +229,9 @@ TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
       }
     }
   }
-  const FieldFileInfo info{1, FieldSets::magnetic, 3, 9, true};
   const AxisReach x = reach_axis(s, 0), y = reach_axis(s, 1);
   EXPECT_EQ(x.value.size(), static_cast<std::size_t>(layout.value_nodes)) << x.how;
-  const std::vector<AxisProfile> p = axis_profiles(InspectedFile{"f", info, s}, x, y);
+  const std::vector<AxisProfile> p = axis_profiles(InspectedFile{"f", s}, x, y);
   for (int k = 0; k < 3; ++k) {
     EXPECT_NEAR(p[0].dfy_dx[k], G, 1e-12);
     EXPECT_NEAR(p[0].dfx_dy[k], G, 1e-12);
@@ -227,12 +250,12 @@ INSTANTIATE_TEST_SUITE_P(Layouts, AxisLayout,
                          });
 
 TEST(Axis, OutsideTheGridOrNodesThatDoNotSpreadAreRefused) {
-  StorePtr store = make_store();
-  store->Nox = 3;
-  for (int n = 1; n <= 3; ++n) store->xmws(n) = 0.01 * n;
-  EXPECT_THROW(reach_axis(*store, 0), std::runtime_error);
-  store->ksym_y = 2, store->Noy = 3;  // kept plane, every node at 0
-  EXPECT_THROW(reach_axis(*store, 1), std::runtime_error);
+  std::unique_ptr<FieldMap> map = make_field_map();
+  map->Nox = 3;
+  for (int n = 1; n <= 3; ++n) map->xmws(n) = 0.01 * n;
+  EXPECT_THROW(reach_axis(*map, 0), std::runtime_error);
+  map->ksym_y = 2, map->Noy = 3;  // kept plane, every node at 0
+  EXPECT_THROW(reach_axis(*map, 1), std::runtime_error);
 }
 
 }  // namespace

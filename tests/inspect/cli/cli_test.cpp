@@ -126,6 +126,26 @@ TEST_F(Cli, CheckFaultEndsWithStatus1) {
   EXPECT_EQ(err, "korvane-inspect: a tolerance must be a finite number of 0 or more (see --help)\n");
 }
 
+// VTK structured points hold one spacing per axis: nodes that are not evenly spaced would
+// be drawn in the wrong places, so they are refused as --openpmd refuses them.
+TEST_F(Cli, VtkRefusesUnevenNodes) {
+  StorePtr store = make_store();
+  FieldStore& s = *store;
+  s.ifield = 1, s.iend = -99;
+  s.Nox = 3, s.Noy = 3, s.Noz = 3;
+  for (int n = 1; n <= 3; ++n) s.xmws(n) = s.ymws(n) = s.zmws(n) = 0.01 * (n - 2);
+  s.xmws(2) = 0.002;
+  StringSink sink;
+  write_format0(s, sink);
+  const std::string name = (dir / "uneven").string(), vtk = (dir / "f.vtk").string();
+  korvane::testing::write_file(name, sink.text);
+  EXPECT_EQ(run({name, "--vtk", vtk}), 2);
+  EXPECT_EQ(err, "korvane-inspect: file '" + name +
+                     "': the x nodes are not evenly spaced (node 2 at 0.002 m), which a "
+                     "regular mesh cannot hold\n");
+  EXPECT_FALSE(std::filesystem::exists(vtk));
+}
+
 TEST_F(Cli, ErrorsEndWithStatus2InTheConvertersStyle) {
   const std::string name = write(0);
   std::string bytes = read_file(name);

@@ -3,8 +3,10 @@
 #include "inspect/render/openpmd.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +14,9 @@
 #include <vector>
 
 #include "inspect/cli/cli.h"
+#if KORVANE_HDF5
+#include "inspect/render/openpmd_file.h"
+#endif
 #include "fieldfile/field_file.h"
 #include "support/test_support.h"
 
@@ -287,6 +292,37 @@ TEST_F(OpenPmd, RefusalsLeaveTheOutputAlone) {
     EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
   }
 }
+
+#if KORVANE_HDF5
+// The library writes a file's data when it really closes it. With a group still open, the
+// file's close only marked it; the real close, and a flush that failed there, came later
+// without a word, and the caller renamed an incomplete file into place. A file size limit
+// lets the library create the file (its first 96 bytes) and fails every later write.
+TEST(OpenPmdFile, AWriteThatFailsAtTheCloseIsReported) {
+  ScratchDir dir;
+  FieldMesh mesh;
+  mesh.size = {1, 1, 1};
+  mesh.anchor = "center";
+  mesh.name = "m";
+  mesh.components.push_back({"electricField", "x", 1.0, {1, 1, -3, -1, 0, 0, 0}, {1.0}});
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{1024, limit.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string message;
+  try {
+    write_field_mesh(mesh, (dir / "map.h5").string(), "map.h5");
+  } catch (const std::runtime_error& e) {
+    message = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_NE(message.find("cannot write 'map.h5': the HDF5 library failed to close"),
+            std::string::npos)
+      << "'" << message << "'";
+}
+#endif
 
 // Built with HDF5 or not, --help says what the option does; without HDF5 it is refused.
 TEST(OpenPmdOption, HelpAndBuildsWithoutHdf5) {

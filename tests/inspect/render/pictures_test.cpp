@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "inspect/render/export.h"
 #include "inspect/render/svg.h"
+#include "inspect/render/svg_document.h"
 #include "support/test_support.h"
 
 namespace korvane::inspect {
@@ -109,19 +111,18 @@ class Pictures : public ::testing::Test {
       }
     }
     s.EzOut(2, 1, 3) = std::nan("");
-    info.format = 1;
-    info.sets = FieldSets::both;
-    info.components = 6;
+    s.format = 1;
+    s.sets = FieldSets::both;
+    s.components = 6;
   }
-  InspectedFile file() const { return {"a<b>&'c\".dat", info, s}; }
+  InspectedFile file() const { return {"a<b>&'c\".dat", s}; }
 
-  StorePtr store = make_store();
-  FieldStore& s = *store;
-  FieldFileInfo info;
+  std::unique_ptr<FieldMap> map = make_field_map();
+  FieldMap& s = *map;
 };
 
 TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
-  const FieldSet electric = field_sets(s, FieldSets::both)[0];
+  const FieldSet electric = field_sets(s)[0];
   const std::string axis = axis_plot_svg(file(), electric);
   const std::string maps = plane_maps_svg(file(), electric);
   EXPECT_EQ(xml_fault(axis), "");
@@ -158,7 +159,7 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
 // The cells of a colour map tile their panel: each cell starts exactly where its
 // neighbour ends, so no thin line of background shows between them.
 TEST_F(Pictures, MapCellsShareTheirEdges) {
-  const std::string maps = plane_maps_svg(file(), field_sets(s, FieldSets::both)[0]);
+  const std::string maps = plane_maps_svg(file(), field_sets(s)[0]);
   struct Cell {
     long x, y, w, h;  // hundredths, as printed
   };
@@ -190,6 +191,14 @@ TEST_F(Pictures, MapCellsShareTheirEdges) {
     }
   }
   EXPECT_EQ(panels, 6);
+}
+
+// A piece is appended whole however long it is; it was cut at 512 bytes without a word.
+TEST(Svg, PieceLongerThanABufferIsKeptWhole) {
+  Svg svg;
+  const std::string label(600, 'x');
+  svg.add("<g id=\"%s\">", label.c_str());
+  EXPECT_EQ(svg.take(), "<g id=\"" + label + "\">");
 }
 
 TEST(NiceTicks, RoundSteps) {

@@ -1,0 +1,41 @@
+#include "inspect/analysis/field_set.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvane::inspect {
+
+std::vector<FieldSet> field_sets(const FieldMap& m) {
+  const FieldSet electric{"E", "E", {&m.ExOut, &m.EyOut, &m.EzOut}};
+  const FieldSet magnetic{"H", "H", {&m.HxOut, &m.HyOut, &m.HzOut}};
+  switch (m.sets) {
+    case FieldSets::electric:
+      return {electric};
+    case FieldSets::magnetic:
+      return {magnetic};
+    case FieldSets::both:
+      return {electric, magnetic};
+    case FieldSets::electric_or_magnetic:
+      // The reader puts a triple of unknown kind in the electric arrays.
+      return {FieldSet{"F", "E or H", {&m.ExOut, &m.EyOut, &m.EzOut}}};
+    case FieldSets::none:
+      break;
+  }
+  return {};
+}
+
+double largest_magnitude(const FieldMap& m, const FieldSet& set) {
+  double largest = 0.0;
+  for (int k = 1; k <= m.Noz; ++k) {
+    for (int j = 1; j <= m.Noy; ++j) {
+      for (int i = 1; i <= m.Nox; ++i) {
+        const double x = (*set.c[0])(i, j, k), y = (*set.c[1])(i, j, k), z = (*set.c[2])(i, j, k);
+        const double magnitude = std::sqrt(x * x + y * y + z * z);
+        if (std::isfinite(magnitude)) largest = std::max(largest, magnitude);
+      }
+    }
+  }
+  return largest;
+}
+
+}  // namespace korvane::inspect
