@@ -83,8 +83,8 @@ bool locate(const Axis<N>& nodes, int count, double p, int& cell, double& t) {
 Departure departure(const fs::path& dir) {
   StorePtr control = make_store();
   read_control_file(*control, (dir / "korvane.dat").c_str());
-  StorePtr map = make_store();
-  read_field_file((dir / "eh_EMS.#01").string(), *map, TripleSet::electric);
+  const std::unique_ptr<FieldMap> map =
+      read_field_file((dir / "eh_EMS.#01").string(), TripleSet::electric);
   std::vector<std::array<double, 6>> records;
   std::ifstream table(dir / "table.txt");
   std::array<double, 6> r;
