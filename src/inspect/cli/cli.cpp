@@ -12,10 +12,12 @@
 #include <utility>
 
 #include "fieldfile/field_reader.h"
+#include "import/source_table.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/analysis/checks.h"
 #include "inspect/analysis/compare.h"
 #include "inspect/analysis/field_set.h"
+#include "inspect/analysis/source.h"
 #include "inspect/analysis/summary.h"
 #include "inspect/cli/options.h"
 #include "inspect/render/export.h"
@@ -152,9 +154,19 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     if (!o.vtk.empty()) write_file(o.vtk, out, [&](ByteSink& sink) { write_vtk(file, sink); });
     if (!o.csv.empty()) write_file(o.csv, out, [&](ByteSink& sink) { write_csv(file, sink); });
     if (!o.openpmd.output.empty()) out += write_openpmd(file, o.openpmd);
+    // Last, so that its verdict is the report's last line.
+    if (!o.source.empty()) {
+      const SourceTable table = read_source_table(o.source, "korvane-inspect");
+      const SourceComparison compared = compare_with_source(*map, table, o.source_tolerance);
+      out += "\n";
+      out += render_source_report(compared, table, o.source_tolerance);
+      if (compared.fault) status = 1;
+    }
     return status;
   } catch (const UsageError& e) {
     err += std::string("korvane-inspect: ") + e.what() + " (see --help)\n";
+  } catch (const SourceError& e) {
+    err += std::string(e.what()) + "\n";  // already in the tool's words
   } catch (const std::exception& e) {
     err += std::string("korvane-inspect: ") + e.what() + "\n";
   }

@@ -11,8 +11,9 @@ namespace korvane::inspect {
 
 const char* const usage =
     "usage: korvane-inspect FILE [--check [--parity-tolerance T]] [--compare OTHER\n"
-    "                       [--tolerance T]] [--axis CSV] [--svg PREFIX] [--vtk FILE]\n"
-    "                       [--csv FILE] [--field E|H] [--openpmd OUT.h5 ...]\n"
+    "                       [--tolerance T]] [--source CONTROL [--source-tolerance T]]\n"
+    "                       [--axis CSV] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
+    "                       [--field E|H] [--openpmd OUT.h5 ...]\n"
     "       korvane-inspect --help | --version\n"
     "\n"
     "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
@@ -29,6 +30,12 @@ const char* const usage =
     "                  difference of each component, where it lies, and relative to the\n"
     "                  largest magnitude of its set in FILE\n"
     "  --tolerance T   the largest relative difference --compare accepts (default 0)\n"
+    "  --source CONTROL  measure the map against the solver's field: read the table that\n"
+    "                  the control file CONTROL (the run's korvane.dat) names as korvane\n"
+    "                  reads it, and report how far the map, read trilinearly between\n"
+    "                  its nodes, departs from the table at each of its records, relative\n"
+    "                  to the table's largest field magnitude\n"
+    "  --source-tolerance T  the largest departure --source accepts (default 0.01)\n"
     "  --axis CSV      write the profile on the axis x = y = 0 (components and transverse\n"
     "                  derivatives along z) and report its integrals\n"
     "  --svg PREFIX    write PREFIX_<set>_axis.svg (the components along z at x = y = 0)\n"
@@ -39,9 +46,10 @@ const char* const usage =
     "  --field E|H     name the three component records of a format 0 or 1 file, which\n"
     "                  do not say whether they hold the electric or the magnetic field\n"
     "\n"
-    "Exit status: 0 done; 1 --check found a fault or --compare a difference above the\n"
-    "tolerance or another grid; 2 a file that cannot be read or written, or a wrong\n"
-    "command line.\n";
+    "Exit status: 0 done; 1 --check found a fault, --compare a difference above the\n"
+    "tolerance or another grid, or --source a departure above its tolerance; 2 a file\n"
+    "that cannot be read or written, a control file or table korvane would refuse, or a\n"
+    "wrong command line.\n";
 
 Options parse_options(const std::vector<std::string>& args) {
   Options o;
@@ -55,6 +63,8 @@ Options parse_options(const std::vector<std::string>& args) {
   app.add_option("--parity-tolerance", o.parity_tolerance)->needs(check);
   CLI::Option* compare = app.add_option("--compare", o.compare);
   app.add_option("--tolerance", o.tolerance)->needs(compare);
+  CLI::Option* source = app.add_option("--source", o.source);
+  app.add_option("--source-tolerance", o.source_tolerance)->needs(source);
   app.add_option("--axis", o.axis);
   app.add_option("--svg", o.svg);
   app.add_option("--vtk", o.vtk);
@@ -104,7 +114,8 @@ Options parse_options(const std::vector<std::string>& args) {
     throw UsageError(o.openpmd.first_setting + " applies to --openpmd only");
   }
   if (!std::isfinite(o.parity_tolerance) || !std::isfinite(o.tolerance) ||
-      o.parity_tolerance < 0.0 || o.tolerance < 0.0)
+      !std::isfinite(o.source_tolerance) || o.parity_tolerance < 0.0 || o.tolerance < 0.0 ||
+      o.source_tolerance < 0.0)
     throw UsageError("a tolerance must be a finite number of 0 or more");
   if (o.file.empty()) throw UsageError("no field file named");
   for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv, &o.openpmd.output}) {

@@ -25,6 +25,8 @@ struct Options {
   double parity_tolerance = default_parity_tolerance;
   std::string compare;     // the other field file, or empty
   double tolerance = 0.0;  // of --compare, relative to the largest magnitude of a set
+  std::string source;      // the run's control file, whose table the map is measured against
+  double source_tolerance = 0.01;  // of --source, relative to the table's largest |F|
   std::string axis;        // the on-axis profile's CSV, or empty
   std::string svg, vtk, csv;
   bool field_given = false;

@@ -173,5 +173,29 @@ TEST_F(Cli, ErrorsEndWithStatus2InTheConvertersStyle) {
   EXPECT_NE(err.find("korvane-inspect: cannot create '"), std::string::npos) << err;
 }
 
+// --source on a map re-gridded from its table: the departure is the report's last line and
+// above the tolerance; a control file that cannot be read is the tool's own error.
+TEST_F(Cli, SourceDepartureEndsTheReportAndJudgesTheStatus) {
+  korvane::testing::Control control;
+  control.counts[0] = control.counts[1] = 4, control.counts[2] = 5;  // not the table's 5 x 5 x 5
+  korvane::testing::write_file(dir / "korvane.dat", control.text());
+  const double lo[3] = {-1.0, -1.0, -1.0}, step[3] = {0.5, 0.5, 0.5};
+  korvane::testing::write_file(
+      dir / "table.txt",
+      korvane::testing::make_table(5, 5, 5, lo, step, 321, 6, [](double x, double y, double z, int c) {
+        return c == 2 ? 1.0 / (1.0 + 4.0 * (x * x + y * y)) + z : 0.0;
+      }));
+  ASSERT_EQ(korvane::testing::run_korvane(dir.path()).status, 0);
+  const std::string map = (dir / "eh_EMS.#07").string(), dat = (dir / "korvane.dat").string();
+  EXPECT_EQ(run({map, "--source", dat}), 1) << err;
+  const std::size_t last = out.rfind("source departure: max ");
+  ASSERT_NE(last, std::string::npos) << out;
+  EXPECT_EQ(out.find('\n', last), out.size() - 1);
+  EXPECT_EQ(run({map, "--source", dat, "--source-tolerance", "1"}), 0) << err;
+  EXPECT_EQ(run({map, "--source", (dir / "none.dat").string()}), 2);
+  EXPECT_EQ(err.rfind("korvane-inspect: ", 0), 0u) << err;
+  EXPECT_EQ(err.find("korvane-inspect: ", 1), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace korvane::inspect
