@@ -52,12 +52,6 @@ struct Axes {
     }
     return gap <= tolerance(a) ? nearest : 0;
   }
-  // Whether the interpolation's range test takes the last output node as inside the grid.
-  // The first lies inside by construction: at -aper >= Ximin (or -Zimax = Zimin), laid out
-  // without a rounding.
-  bool last_inside(int a, int count) const {
-    return output_node(a, count) <= input_node(a, input_count(a));
-  }
 };
 
 // The stride over `intervals` input intervals that the output's `capacity` nodes hold: 1
@@ -158,18 +152,6 @@ GridDraft draft_grid(const DraftInput& in) {
   }
   setup_output_grid(s, log);
   draft.direct = same_grid(s);
-  if (!draft.direct) {
-    // A last node a rounding past the input grid's end would read zero: narrow the range
-    // by that much, on the axes that need it.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-      const bool across = g.last_inside(0, s.Nox) && g.last_inside(1, s.Noy);
-      const bool along = g.last_inside(2, s.Noz);
-      if (across && along) break;
-      if (!across) s.aper = std::nextafter(s.aper, 0.0);
-      if (!along) s.d_elm = std::nextafter(s.d_elm, 0.0);
-      setup_output_grid(s, log);
-    }
-  }
   for (int a = 0; a < 3; ++a) {
     AxisDraft& d = draft.axis[a];
     if (draft.direct) {

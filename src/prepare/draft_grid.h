@@ -41,8 +41,8 @@ struct GridDraft {
 //   intervals (so the range is kept) and leaves at least half the capacity's intervals;
 // - any other axis takes the finest grid the capacity allows, which korvane interpolates.
 // A node within 1e-6 m (korvane's figure for the same grid) and within a thousandth of a
-// step is the same node. Where korvane interpolates, the range is narrowed by the last bits
-// a rounding may put outside the input grid, so that no output node falls off its end.
+// step is the same node. (A last output node that the layout puts a rounding past the input
+// grid's end is still on it: korvane takes it as on that end node.)
 // Needs codes of 0 to 2 and counts of at least 3 that fit korvane's input capacity after
 // unfolding. Makes a field store of its own (zero pages, of which it touches none of the
 // field arrays) and runs the converter's grid phases on it; reads no file.

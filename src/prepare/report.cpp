@@ -134,6 +134,14 @@ std::string report_text(const Plan& p) {
         "grid:     korvane interpolates on the table's own nodes, which gives each node its "
         "value except on the edges of the grid (first or last along two axes at once); " +
         measure_command(p) + " measures what that costs");
+    // Unfolding alone forces the interpolation when the box is the table's: keeping the
+    // planes lets korvane copy it, and the beam code mirrors the field itself.
+    bool unfolds = false;
+    for (int a = 0; a < 3; ++a) unfolds = unfolds || (c.isym[a] != 0 && c.ksym[a] == 0);
+    if (unfolds) {
+      line("grid:     with --keep-symmetry the output keeps the table's planes instead, "
+           "and korvane copies the table's own nodes where its box allows");
+    }
   } else {
     line("grid:     " + measure_command(p) + " measures what the interpolation costs");
   }
