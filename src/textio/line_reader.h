@@ -7,9 +7,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/mapped_window.h"
 
 namespace korvane {
 
@@ -40,7 +43,7 @@ class LineReader {
  private:
   bool fill();
   bool next_mapped(std::string_view& line);
-  void map_window(unsigned long long offset);
+  [[noreturn]] void fail(long line, const std::string& what) const;
 
   int unit_;
   std::string name_;
@@ -51,14 +54,11 @@ class LineReader {
   bool at_end_ = false;
   long line_number_ = 0;
 
-  // The mapped window of a regular file: bytes [map_offset_, map_offset_ + map_length_).
-  bool mapped_ = false;
+  // A regular file is read through a mapped window.
+  std::optional<MappedWindow> window_;
   unsigned long long file_size_ = 0;
   unsigned long long position_ = 0;  // offset of the next unread byte
-  const char* map_ = nullptr;
-  unsigned long long map_offset_ = 0;
-  std::size_t map_length_ = 0;
-  std::size_t window_ = 0;
+  std::size_t window_size_ = mapped_window_size;
 };
 
 }  // namespace korvane
