@@ -115,7 +115,7 @@ void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnin
 
 void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout,
                const UsualRecords* ahead) {
-  GroupReader in(table_unit, table_name(s));
+  GroupReader in(converter_name, table_unit, table_name(s));
   RecordPlacement placement;
   // The scan only ever finds one of the six orders, so any other code is a fault of the
   // program, not of the table: an assertion that holds in release builds too.

@@ -155,7 +155,7 @@ void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout
     ParallelRecords in(table_unit, table_name(s), 3, *pool, layout);
     scan_table(s, in, ahead);
   } else if (s.ireim == 1 || s.ireim == 2) {
-    GroupReader in(table_unit, table_name(s));
+    GroupReader in(converter_name, table_unit, table_name(s));
     scan_table(s, in, nullptr);
   } else {
     grid_from_control(s);

@@ -31,7 +31,7 @@ std::int64_t count_lines(std::string_view text) {
 
 ParallelRecords::ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
                                  ChunkLayout layout)
-    : in_(unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
+    : in_(converter_name, unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
   if (n < 1 || n > 9) throw std::logic_error("ParallelRecords: a group of 1 to 9 values");
 }
 

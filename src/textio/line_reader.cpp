@@ -23,7 +23,8 @@ std::string too_long_line() {
 }
 }  // namespace
 
-LineReader::LineReader(int unit, std::string name) : unit_(unit), name_(std::move(name)) {
+LineReader::LineReader(std::string_view program, int unit, std::string name)
+    : program_(program), unit_(unit), name_(std::move(name)) {
   if (name_.find('\0') != std::string::npos) fail(0, "a file name cannot hold a NUL byte");
   fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) fail(0, std::string("cannot open: ") + std::strerror(errno));
@@ -48,7 +49,7 @@ LineReader::~LineReader() {
 }
 
 void LineReader::fail(long line, const std::string& what) const {
-  throw IoError(located_message(unit_, name_, line, what));
+  throw IoError(located_message(program_, unit_, name_, line, what));
 }
 
 bool LineReader::next_mapped(std::string_view& line) {

@@ -22,8 +22,9 @@ inline constexpr std::size_t max_line_length = std::size_t{1} << 28;
 class LineReader {
  public:
   // Opens the file; throws IoError naming the unit and the file when it cannot be opened
-  // (missing, a folder, a name holding a NUL byte).
-  LineReader(int unit, std::string name);
+  // (missing, a folder, a name holding a NUL byte). Its messages speak for `program`
+  // (see TextPlace).
+  LineReader(std::string_view program, int unit, std::string name);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -37,6 +38,7 @@ class LineReader {
 
   // Number of the line last returned, from 1 (0 before the first).
   long line_number() const { return line_number_; }
+  std::string_view program() const { return program_; }
   int unit() const { return unit_; }
   const std::string& name() const { return name_; }
 
@@ -45,6 +47,7 @@ class LineReader {
   bool next_mapped(std::string_view& line);
   [[noreturn]] void fail(long line, const std::string& what) const;
 
+  std::string program_;
   int unit_;
   std::string name_;
   int fd_ = -1;

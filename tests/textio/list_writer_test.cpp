@@ -144,7 +144,7 @@ TEST(FileSink, WritesLargeOutputThroughTheBuffer) {
   testing::ScratchDir dir;
   const auto path = dir / "out.txt";
   {
-    FileSink sink(7, path.string());
+    FileSink sink("korvane", 7, path.string());
     sink.open_truncate();
     ListWriter writer(sink);
     for (int n = 0; n < 60000; ++n) {
