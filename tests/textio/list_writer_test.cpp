@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ struct RecordCase {
   std::string (*write)();
   std::string lines;
 };
+
+void PrintTo(const RecordCase& c, std::ostream* out) { *out << c.name; }
 
 class Records : public ::testing::TestWithParam<RecordCase> {};
 
