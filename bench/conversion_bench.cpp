@@ -51,7 +51,7 @@ struct TableSize {
 // x, y, z in mm over the same extent whatever the counts, z fastest, then y, then x; a
 // smooth field in 10 significant digits.
 void write_table(const fs::path& path, TableSize n) {
-  korvane::FileSink out(2, path.string());
+  korvane::FileSink out("korvane_bench", 2, path.string());
   out.open_truncate();
   char line[256];
   for (int i = 0; i < n.nx; ++i) {
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
     const fs::path table = folder / "table.txt";
     if (!fs::exists(table)) write_table(table, n);
     {
-      korvane::FileSink control(1, (folder / "korvane.dat").string());
+      korvane::FileSink control("korvane_bench", 1, (folder / "korvane.dat").string());
       control.open_truncate();
       control.write(
           "benchmark table\nbenchmark\ntable.txt\n2\n0 0 0\n7\n1\n0 0 0\n0.2\n0.024\n1.0\n"

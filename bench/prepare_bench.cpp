@@ -26,7 +26,7 @@ double seconds_since(Clock::time_point start) {
 // x, y, z in mm with z fastest, then y, then x; E in V/m, real and imaginary parts
 // interleaved, in 17-character columns with three-digit exponents.
 std::uintmax_t write_export(const fs::path& path) {
-  korvane::FileSink out(0, path.string());
+  korvane::FileSink out("korvane_prepare_bench", 0, path.string());
   out.open_truncate();
   out.write(
       "x [mm]           y [mm]           z [mm]           ExRe [V/m]       ExIm [V/m]"

@@ -114,7 +114,7 @@ void check_tokens(std::string_view bytes) {
 
 void read_file(std::uint8_t plan, const std::string& path) {
   try {
-    GroupReader in(2, path);
+    GroupReader in("korvane", 2, path);
     for (int op = 0;; ++op) {
       const int kind = (plan >> (2 * (op % 4))) & 3;
       const int n = 1 + (op * 5 + plan) % 9;

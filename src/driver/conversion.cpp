@@ -89,7 +89,7 @@ int run_threads(const char* setting) {
 RunOutcome run_conversion(FieldStore& store, Warnings& warnings, int threads) {
   std::unique_ptr<TaskPool> pool = make_pool(threads);
   RunOutcome outcome;
-  FileSink log_file(log_unit, log_file_name);
+  FileSink log_file(converter_name, log_unit, log_file_name);
   try {
     log_file.open_truncate();
     // Each record reaches the file as it is written: a log that cannot be written stops

@@ -133,16 +133,16 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPo
 
   ReplacingFile file(name);
   if (const int error = file.create()) {
-    throw IoError(located_message(field_file_unit, name, 0,
+    throw IoError(located_message(converter_name, field_file_unit, name, 0,
                                   std::string("cannot create the file: ") +
                                       std::strerror(error)));
   }
-  FileSink sink(field_file_unit, name);
+  FileSink sink(converter_name, field_file_unit, name);
   sink.adopt(file.release());
   write_format(s, s.ifmt, sink, pool);
   sink.close();
   if (const int error = file.commit()) {
-    throw IoError(located_message(field_file_unit, name, 0,
+    throw IoError(located_message(converter_name, field_file_unit, name, 0,
                                   std::string("cannot replace the file: ") +
                                       std::strerror(error)));
   }

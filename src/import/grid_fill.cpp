@@ -28,8 +28,6 @@ bool loop_axes(std::int32_t iord, int axes[3]) {
   }
 }
 
-const char* const axis_name[3] = {"x", "y", "z"};
-
 }  // namespace
 
 void shift_z(FieldStore& s, ListWriter& log) {
@@ -96,7 +94,7 @@ int RecordPlacement::off_mesh_axis(const FieldStore& s, const int node[3],
 
 bool RecordPlacement::on_mesh(const FieldStore& s, int axis, int node, double found) const {
   const double expected = s.mesh_lo[axis] + (node - 1) * mesh_step[axis];
-  return std::fabs(found - expected) <= 0.01 * std::fabs(mesh_step[axis]);
+  return std::fabs(found - expected) <= irregular_step_fraction * std::fabs(mesh_step[axis]);
 }
 
 void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnings& warnings,
@@ -108,14 +106,14 @@ void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnin
   std::snprintf(detail, sizeof detail,
                 "%s = %.9g lies off the regular mesh (node %d at %.9g); the field is "
                 "placed by record order",
-                axis_name[axis], found, node[axis], expected);
+                axis_names[axis], found, node[axis], expected);
   // The warning channel puts its own "korvane: warning: " before the text.
   warnings.warn(TextPlace{"", table_unit, name, line}.message(detail));
 }
 
 void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout,
                const UsualRecords* ahead, std::string_view folder) {
-  GroupReader in(table_unit, table_path(s, folder));
+  GroupReader in(converter_name, table_unit, table_path(s, folder));
   RecordPlacement placement;
   // The scan only ever finds one of the six orders, so any other code is a fault of the
   // program, not of the table: an assertion that holds in release builds too.

@@ -17,114 +17,140 @@ constexpr int axis_weight[3] = {100, 10, 1};
 // axes, run 3 every record to the end of the table (or to its first unreadable record).
 // Records is GroupReader or ParallelRecords.
 template <class Records>
-void scan_table(FieldStore& s, Records& in, UsualRecords* ahead) {
-  std::int64_t icount = 0;
-  double first[3];
-  double current[3];
-  GroupFault fault;
-  auto read_required = [&](double* target) {
-    if (in.try_read_reals(target, 3, fault) != GroupStatus::complete) {
+class TableScan {
+ public:
+  TableScan(FieldStore& s, Records& in) : s_(s), in_(in) {}
+
+  void scan(UsualRecords* ahead) {
+    read_required(first_);
+    icount_ = 1;
+    read_required(current_);
+    icount_ = 2;
+    s_.iord = 0;
+    const int fast = first_change();
+    if (fast >= 0) count_runs(fast, ahead);
+    s_.icount = clamp(icount_);
+    set_input_grid();
+  }
+
+ private:
+  static std::int32_t clamp(std::int64_t n) {
+    return static_cast<std::int32_t>(n > INT32_MAX ? INT32_MAX : n);
+  }
+
+  void read_required(double* target) {
+    if (in_.try_read_reals(target, 3, fault_) != GroupStatus::complete) {
       const std::string what =
-          "the coordinates of record " + std::to_string(icount + 1) +
-          (fault.status == GroupStatus::end_of_input
+          "the coordinates of record " + std::to_string(icount_ + 1) +
+          (fault_.status == GroupStatus::end_of_input
                ? " (the scan of the mesh needs a table that varies along x, y and z)"
                : "");
-      in.raise(fault, 3, what);
-    }
-  };
-
-  read_required(first);
-  icount = 1;
-  read_required(current);
-  icount = 2;
-
-  int fast = -1;
-  for (int a = 0; a < 3; ++a) {
-    if (current[a] != first[a]) {
-      fast = a;
-      break;
+      in_.raise(fault_, 3, what);
     }
   }
-  std::int32_t counts[3] = {0, 0, 0};
-  double steps[3] = {0.0, 0.0, 0.0};
-  s.iord = 0;
-  if (fast >= 0) {
+
+  // The first axis whose coordinate changes from record 1 to record 2, or -1.
+  int first_change() const {
+    for (int a = 0; a < 3; ++a) {
+      if (current_[a] != first_[a]) return a;
+    }
+    return -1;
+  }
+
+  // Reads records while the coordinates along `a` and `b` stay those of record 1.
+  void read_while_same(int a, int b) {
+    while (current_[a] == first_[a] && current_[b] == first_[b]) {
+      read_required(current_);
+      ++icount_;
+    }
+  }
+
+  // Runs 1 to 3 from the fast axis on: the loop order, the steps and the counts.
+  void count_runs(int fast, UsualRecords* ahead) {
     const int other1 = fast == 0 ? 1 : 0;
     const int other2 = fast == 2 ? 1 : 2;
-    s.iord = axis_weight[fast];
-    steps[fast] = current[fast] - first[fast];
-    while (current[other1] == first[other1] && current[other2] == first[other2]) {
-      read_required(current);
-      ++icount;
-    }
-    const std::int64_t fast_count = icount - 1;
+    s_.iord = axis_weight[fast];
+    steps_[fast] = current_[fast] - first_[fast];
+    read_while_same(other1, other2);
+    const std::int64_t fast_count = icount_ - 1;
 
-    const int middle = current[other1] != first[other1] ? other1 : other2;
+    const int middle = current_[other1] != first_[other1] ? other1 : other2;
     const int slow = middle == other1 ? other2 : other1;
-    s.iord += 2 * axis_weight[middle];
-    steps[middle] = current[middle] - first[middle];
-    while (current[slow] == first[slow]) {
-      read_required(current);
-      ++icount;
-    }
-    const std::int64_t plane = icount - 1;
+    s_.iord += 2 * axis_weight[middle];
+    steps_[middle] = current_[middle] - first_[middle];
+    read_while_same(slow, slow);
+    const std::int64_t plane = icount_ - 1;
 
-    s.iord += 3 * axis_weight[slow];
-    steps[slow] = current[slow] - first[slow];
+    s_.iord += 3 * axis_weight[slow];
+    steps_[slow] = current_[slow] - first_[slow];
     if constexpr (std::is_same_v<Records, ParallelRecords>) {
-      // The fast and middle counts are those of the grid: the load's records can be
-      // placed from here on, in the same pass that counts them, as far as the store holds
-      // them along the slow axis.
-      const std::int32_t capacity[3] = {Nixmax, Niymax, Nizmax};
-      const std::int64_t middle_count = plane / fast_count;
-      if (ahead != nullptr && fast_count <= capacity[fast] && middle_count <= capacity[middle]) {
-        std::int32_t counts_ahead[3];
-        counts_ahead[fast] = static_cast<std::int32_t>(fast_count);
-        counts_ahead[middle] = static_cast<std::int32_t>(middle_count);
-        counts_ahead[slow] = capacity[slow];
-        RecordPlacement placement;
-        if (placement.set_up(s, counts_ahead)) {
-          icount += in.take_usual_records(s, placement, *ahead, current);
-        }
-      }
+      if (ahead != nullptr) read_ahead(fast, middle, slow, fast_count, plane / fast_count, *ahead);
     }
-    // Run 3: the end of the table and an unreadable record both end the count; the
-    // bounds come from the last record read whole.
-    s.ios = 0;
-    while (s.ios == 0) {
-      double next[3];
-      if (in.try_read_reals(next, 3, fault) == GroupStatus::complete) {
-        current[0] = next[0], current[1] = next[1], current[2] = next[2];
-      } else {
-        s.ios = 1;
-      }
-      ++icount;
-    }
-    const std::int64_t total = icount - 1;
-    auto clamp = [](std::int64_t n) {
-      return static_cast<std::int32_t>(n > INT32_MAX ? INT32_MAX : n);
-    };
-    counts[fast] = clamp(fast_count);
-    counts[middle] = clamp(plane / fast_count);
-    counts[slow] = clamp(total / plane);
+    count_to_end();
+    const std::int64_t total = icount_ - 1;
+    counts_[fast] = clamp(fast_count);
+    counts_[middle] = clamp(plane / fast_count);
+    counts_[slow] = clamp(total / plane);
   }
-  s.icount = static_cast<std::int32_t>(icount > INT32_MAX ? INT32_MAX : icount);
 
-  s.xrec1 = first[0], s.yrec1 = first[1], s.zrec1 = first[2];
-  s.xrec = current[0], s.yrec = current[1], s.zrec = current[2];
-  s.Ximin = s.xrec1 * s.cscale;
-  s.Yimin = s.yrec1 * s.cscale;
-  s.Zimin = s.zrec1 * s.cscale;
-  s.Ximax = s.xrec * s.cscale;
-  s.Yimax = s.yrec * s.cscale;
-  s.Zimax = s.zrec * s.cscale;
-  s.dXi = steps[0] * s.cscale;
-  s.dYi = steps[1] * s.cscale;
-  s.dZi = steps[2] * s.cscale;
-  s.Nix = counts[0];
-  s.Niy = counts[1];
-  s.Niz = counts[2];
-}
+  // The fast and middle counts are those of the grid: the load's records can be placed
+  // from here on, in the same pass that counts them, as far as the store holds them along
+  // the slow axis.
+  void read_ahead(int fast, int middle, int slow, std::int64_t fast_count,
+                  std::int64_t middle_count, UsualRecords& ahead) {
+    const std::int32_t capacity[3] = {Nixmax, Niymax, Nizmax};
+    if (fast_count > capacity[fast] || middle_count > capacity[middle]) return;
+    std::int32_t counts_ahead[3];
+    counts_ahead[fast] = static_cast<std::int32_t>(fast_count);
+    counts_ahead[middle] = static_cast<std::int32_t>(middle_count);
+    counts_ahead[slow] = capacity[slow];
+    RecordPlacement placement;
+    if (placement.set_up(s_, counts_ahead)) {
+      icount_ += in_.take_usual_records(s_, placement, ahead, current_);
+    }
+  }
+
+  // Run 3: the end of the table and an unreadable record both end the count; the bounds
+  // come from the last record read whole.
+  void count_to_end() {
+    s_.ios = 0;
+    while (s_.ios == 0) {
+      double next[3];
+      if (in_.try_read_reals(next, 3, fault_) == GroupStatus::complete) {
+        current_[0] = next[0], current_[1] = next[1], current_[2] = next[2];
+      } else {
+        s_.ios = 1;
+      }
+      ++icount_;
+    }
+  }
+
+  void set_input_grid() {
+    s_.xrec1 = first_[0], s_.yrec1 = first_[1], s_.zrec1 = first_[2];
+    s_.xrec = current_[0], s_.yrec = current_[1], s_.zrec = current_[2];
+    s_.Ximin = s_.xrec1 * s_.cscale;
+    s_.Yimin = s_.yrec1 * s_.cscale;
+    s_.Zimin = s_.zrec1 * s_.cscale;
+    s_.Ximax = s_.xrec * s_.cscale;
+    s_.Yimax = s_.yrec * s_.cscale;
+    s_.Zimax = s_.zrec * s_.cscale;
+    s_.dXi = steps_[0] * s_.cscale;
+    s_.dYi = steps_[1] * s_.cscale;
+    s_.dZi = steps_[2] * s_.cscale;
+    s_.Nix = counts_[0];
+    s_.Niy = counts_[1];
+    s_.Niz = counts_[2];
+  }
+
+  FieldStore& s_;
+  Records& in_;
+  GroupFault fault_;
+  std::int64_t icount_ = 0;
+  double first_[3] = {};
+  double current_[3] = {};
+  double steps_[3] = {};
+  std::int32_t counts_[3] = {};
+};
 
 // The grid of a table without coordinates: the output region's extent (from 0 on an
 // axis the export declares symmetric) with the output's counts.
@@ -153,10 +179,10 @@ void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout
                      UsualRecords* ahead, std::string_view folder) {
   if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
     ParallelRecords in(table_unit, table_path(s, folder), 3, *pool, layout);
-    scan_table(s, in, ahead);
+    TableScan(s, in).scan(ahead);
   } else if (s.ireim == 1 || s.ireim == 2) {
-    GroupReader in(table_unit, table_path(s, folder));
-    scan_table(s, in, nullptr);
+    GroupReader in(converter_name, table_unit, table_path(s, folder));
+    TableScan(s, in).scan(nullptr);
   } else {
     grid_from_control(s);
   }

@@ -27,11 +27,44 @@ std::int64_t count_lines(std::string_view text) {
   return p != end ? lines + 1 : lines;
 }
 
+// How far the lines of a chunk are the usual record.
+struct UsualRun {
+  std::int64_t lines = 0;              // usual records from the chunk's first line on
+  bool stopped = false;                // a line ended the run before the chunk's end
+  unsigned long long stop_offset = 0;  // start of that line
+  double last[9] = {};                 // the values of the run's last record
+};
+
+// Parses the lines of `chunk` as groups of n reals, one record a line, handing each to
+// take(values, line), until a line is not the usual record (or `most` were taken): the
+// one loop of both the scan's read ahead and the load's.
+template <class Take>
+UsualRun parse_usual_lines(const LineChunk& chunk, int n, std::int64_t most, Take&& take) {
+  UsualRun run;
+  std::string_view text = chunk.text, line;
+  // Two buffers in turn: a line that is not the usual one leaves the last record whole.
+  double buffers[2][9];
+  GroupFault fault;
+  while (take_line(text, line)) {
+    double* values = buffers[run.lines % 2];
+    if (run.lines >= most ||
+        read_reals_from_text(line, values, n, fault) != GroupStatus::complete) {
+      run.stopped = true;
+      run.stop_offset = offset_of(chunk, line);
+      break;
+    }
+    take(static_cast<const double*>(values), line);
+    ++run.lines;
+  }
+  if (run.lines > 0) std::copy_n(buffers[(run.lines - 1) % 2], n, run.last);
+  return run;
+}
+
 }  // namespace
 
 ParallelRecords::ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
                                  ChunkLayout layout)
-    : in_(unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
+    : in_(converter_name, unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
   if (n < 1 || n > 9) throw std::logic_error("ParallelRecords: a group of 1 to 9 values");
 }
 
@@ -43,21 +76,14 @@ bool ParallelRecords::read_window() {
     const LineChunk& chunk = chunks[static_cast<std::size_t>(c)];
     Chunk& out = chunks_[static_cast<std::size_t>(c)];
     out.values.clear();
-    out.stopped = false;
-    std::string_view text = chunk.text, line;
-    double values[9];
-    GroupFault fault;
-    std::size_t lines = 0;
-    while (take_line(text, line)) {
-      if (read_reals_from_text(line, values, n_, fault) != GroupStatus::complete) {
-        out.stopped = true;
-        out.stop_offset = offset_of(chunk, line);
-        break;
-      }
-      out.values.insert(out.values.end(), values, values + n_);
-      ++lines;
-    }
-    out.lines = lines;
+    const UsualRun run = parse_usual_lines(
+        chunk, n_, std::numeric_limits<std::int64_t>::max(),
+        [&](const double* values, std::string_view) {
+          out.values.insert(out.values.end(), values, values + n_);
+        });
+    out.lines = static_cast<std::size_t>(run.lines);
+    out.stopped = run.stopped;
+    out.stop_offset = run.stop_offset;
   });
   active_chunks_ = chunks.size();
   chunk_ = 0;
@@ -113,17 +139,16 @@ std::int64_t ParallelRecords::take_usual_records(FieldStore& s, const RecordPlac
   return taken;
 }
 
+// One chunk of a window, on cache lines of its own: the threads fill neighbouring chunks
+// at once.
+struct alignas(64) UsualRecords::Chunk {
+  std::int64_t first_record = 0;
+  UsualRun run;
+  std::vector<PlaneBounds> bounds;
+};
+
 void UsualRecords::read(FieldStore& s, const RecordPlacement& placement, const std::string& name,
                         TaskPool& pool, ChunkLayout layout) {
-  // Each on cache lines of its own: the threads fill neighbouring chunks at once.
-  struct alignas(64) Chunk {
-    std::int64_t first_record = 0;
-    std::int64_t taken = 0;  // usual records from the first on
-    bool stopped = false;
-    unsigned long long stop_offset = 0;  // start of the line that stopped the chunk
-    double last[9] = {};
-    std::vector<PlaneBounds> bounds;
-  };
   ready_ = true;
   fast_count_ = placement.counts[placement.axes[0]];
   middle_count_ = placement.counts[placement.axes[1]];
@@ -132,48 +157,51 @@ void UsualRecords::read(FieldStore& s, const RecordPlacement& placement, const s
   end_offset_ = 0;
   bounds_.clear();
 
-  const int n = placement.values_per_record;
-  const std::int64_t limit = placement.records;
-  const std::size_t bound_count =
-      static_cast<std::size_t>(fast_count_) + static_cast<std::size_t>(middle_count_) + 1;
-  const int fast = placement.axes[0], middle = placement.axes[1], slow = placement.axes[2];
   ChunkedFile file(name, layout);
   std::vector<Chunk> chunks;
   std::int64_t next = 1;
-  while (next <= limit && file.next_window()) {
+  while (next <= placement.records && file.next_window()) {
     const std::vector<LineChunk>& lines = file.chunks();
     chunks.assign(lines.size(), Chunk{});
-    // Each chunk's first record is the count of lines before it: one record a line, as long
-    // as the records are the usual ones (a chunk after one that is not is discarded below).
-    std::vector<std::int64_t> counts(lines.size());
-    pool.run(static_cast<int>(lines.size()),
-             [&](int c) { counts[static_cast<std::size_t>(c)] = count_lines(lines[c].text); });
-    std::int64_t first = next;
-    for (std::size_t c = 0; c < lines.size(); ++c) {
-      chunks[c].first_record = first;
-      first += counts[c];
-    }
-
+    next = number_chunks(lines, next, chunks, pool);
     pool.run(static_cast<int>(lines.size()), [&](int c) {
-      const LineChunk& chunk = lines[static_cast<std::size_t>(c)];
-      Chunk& out = chunks[static_cast<std::size_t>(c)];
-      std::int64_t record = out.first_record;
-      int node[3];
-      placement.node_of(record, node);
-      std::string_view text = chunk.text, line;
-      // Two buffers in turn: a line that is not the usual one leaves the last record whole.
-      double buffers[2][9];
-      double* values = buffers[0];
-      GroupFault fault;
-      PlaneBounds* plane = nullptr;
-      for (; take_line(text, line); ++record) {
-        values = buffers[record % 2];
-        if (record > limit ||
-            read_reals_from_text(line, values, n, fault) != GroupStatus::complete) {
-          out.stopped = true;
-          out.stop_offset = offset_of(chunk, line);
-          break;
-        }
+      read_chunk(s, placement, lines[static_cast<std::size_t>(c)],
+                 chunks[static_cast<std::size_t>(c)]);
+    });
+    if (take_chunks(chunks, placement.values_per_record)) return;
+  }
+  end_offset_ = file.next_offset();
+}
+
+std::int64_t UsualRecords::number_chunks(const std::vector<LineChunk>& lines,
+                                         std::int64_t first, std::vector<Chunk>& chunks,
+                                         TaskPool& pool) {
+  // Each chunk's first record is the count of lines before it: one record a line, as long
+  // as the records are the usual ones (a chunk after one that is not is discarded by
+  // take_chunks).
+  std::vector<std::int64_t> counts(lines.size());
+  pool.run(static_cast<int>(lines.size()), [&](int c) {
+    counts[static_cast<std::size_t>(c)] = count_lines(lines[static_cast<std::size_t>(c)].text);
+  });
+  for (std::size_t c = 0; c < lines.size(); ++c) {
+    chunks[c].first_record = first;
+    first += counts[c];
+  }
+  return first;
+}
+
+void UsualRecords::read_chunk(FieldStore& s, const RecordPlacement& placement,
+                              const LineChunk& chunk, Chunk& out) const {
+  const int fast = placement.axes[0], middle = placement.axes[1], slow = placement.axes[2];
+  const std::size_t bound_count =
+      static_cast<std::size_t>(fast_count_) + static_cast<std::size_t>(middle_count_) + 1;
+  std::int64_t record = out.first_record;
+  int node[3];
+  placement.node_of(record, node);
+  PlaneBounds* plane = nullptr;
+  out.run = parse_usual_lines(
+      chunk, placement.values_per_record, std::max<std::int64_t>(0, placement.records - record + 1),
+      [&](const double* values, std::string_view line) {
         placement.place(s, node, values);
         if (placement.has_coordinates) {
           if (plane == nullptr || plane->slow_node != node[slow]) {
@@ -197,35 +225,30 @@ void UsualRecords::read(FieldStore& s, const RecordPlacement& placement, const s
           }
         }
         placement.advance(node);
-      }
-      out.taken = record - out.first_record;
-      if (out.taken > 0) {
-        const double* last = buffers[(record - 1) % 2];
-        std::copy(last, last + n, out.last);
-      }
-    });
+        ++record;
+      });
+}
 
-    // Chunks after one that stopped were read as if every record before them were a line;
-    // what they placed is overwritten by the sequential reader, or cleared by finish().
-    for (const Chunk& chunk : chunks) {
-      if (chunk.taken > 0) {
-        highest_placed_ = std::max(highest_placed_, chunk.first_record + chunk.taken - 1);
-      }
+bool UsualRecords::take_chunks(std::vector<Chunk>& chunks, int n) {
+  // Chunks after one that stopped were read as if every record before them were a line;
+  // what they placed is overwritten by the sequential reader, or cleared by finish().
+  for (const Chunk& chunk : chunks) {
+    if (chunk.run.lines > 0) {
+      highest_placed_ = std::max(highest_placed_, chunk.first_record + chunk.run.lines - 1);
     }
-    for (Chunk& chunk : chunks) {
-      if (chunk.taken > 0) {
-        count_ = chunk.first_record + chunk.taken - 1;
-        std::copy(chunk.last, chunk.last + n, last_);
-      }
-      std::move(chunk.bounds.begin(), chunk.bounds.end(), std::back_inserter(bounds_));
-      if (chunk.stopped) {
-        end_offset_ = chunk.stop_offset;
-        return;
-      }
-    }
-    next = first;
   }
-  end_offset_ = file.next_offset();
+  for (Chunk& chunk : chunks) {
+    if (chunk.run.lines > 0) {
+      count_ = chunk.first_record + chunk.run.lines - 1;
+      std::copy(chunk.run.last, chunk.run.last + n, last_);
+    }
+    std::move(chunk.bounds.begin(), chunk.bounds.end(), std::back_inserter(bounds_));
+    if (chunk.run.stopped) {
+      end_offset_ = chunk.run.stop_offset;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool UsualRecords::all_on_mesh(const FieldStore& s, const RecordPlacement& placement,

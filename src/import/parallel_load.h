@@ -112,6 +112,16 @@ class UsualRecords {
   };
 
  private:
+  struct Chunk;
+  // Numbers the window's chunks from record `first` on (their lines counted on the pool);
+  // returns the record after the window.
+  static std::int64_t number_chunks(const std::vector<LineChunk>& lines, std::int64_t first,
+                                    std::vector<Chunk>& chunks, TaskPool& pool);
+  // Parses and places the chunk's usual records, keeping the bounds of each plane.
+  void read_chunk(FieldStore& s, const RecordPlacement& placement, const LineChunk& chunk,
+                  Chunk& out) const;
+  // Takes the window's chunks in order up to the first that stopped; true at that one.
+  bool take_chunks(std::vector<Chunk>& chunks, int n);
   bool all_on_mesh(const FieldStore& s, const RecordPlacement& placement,
                    const PlaneBounds& bounds) const;
 

@@ -19,9 +19,6 @@
 namespace korvane {
 namespace {
 
-// The converter's prefix on the messages of its phases.
-constexpr std::string_view converter_prefix = "korvane: ";
-
 class KeptWarnings : public Warnings {
  public:
   explicit KeptWarnings(std::vector<std::string>& texts) : texts_(texts) {}
@@ -86,9 +83,9 @@ double run_import(FieldStore& s, SourceTable& table, const std::string& folder,
 // node goes to `z_start`.
 void read_records(const FieldStore& s, const RecordPlacement& placement, SourceTable& table,
                   double z_start) {
-  GroupReader values(table_unit, table.table);
+  GroupReader values(converter_name, table_unit, table.table);
   // Walks the same lines to find where a record that spans several starts.
-  LineReader lines(table_unit, table.table);
+  LineReader lines(converter_name, table_unit, table.table);
   const int n = placement.values_per_record;
   const InputField* arrays[6] = {&s.ExIn, &s.EyIn, &s.EzIn, &s.HxIn, &s.HyIn, &s.HzIn};
   // The mesh as the scan found it, before any move in z (for a table without coordinates,
@@ -134,9 +131,10 @@ void read_records(const FieldStore& s, const RecordPlacement& placement, SourceT
 }  // namespace
 
 std::string spoken_by(std::string_view program, const std::string& text) {
+  // The converter's phases speak as the converter: "korvane: ".
   std::string_view rest = text;
-  if (rest.substr(0, converter_prefix.size()) == converter_prefix) {
-    rest.remove_prefix(converter_prefix.size());
+  if (rest.starts_with(converter_name) && rest.substr(converter_name.size(), 2) == ": ") {
+    rest.remove_prefix(converter_name.size() + 2);
   }
   return std::string(program) + ": " + std::string(rest);
 }

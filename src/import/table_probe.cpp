@@ -22,7 +22,7 @@ namespace {
       (starts_with_text ? " (the first record must hold numbers only; korvane-prepare reads an "
                           "export with its header)"
                         : " (the first record must hold numbers only)");
-  throw IoError(TextPlace{"korvane", table_unit, name, 1}.message(what, record, fault.column));
+  throw IoError(TextPlace{converter_name, table_unit, name, 1}.message(what, record, fault.column));
 }
 
 }  // namespace
@@ -40,10 +40,10 @@ void probe_table(FieldStore& s, ListWriter& log, std::string_view folder) {
   const std::string name = table_path(s, folder);
   std::string first_record;
   {
-    GroupReader in(table_unit, name);
+    GroupReader in(converter_name, table_unit, name);
     std::string_view record;
     if (!in.try_read_text_record(record)) {
-      throw IoError(TextPlace{"korvane", table_unit, name}.message(
+      throw IoError(TextPlace{converter_name, table_unit, name}.message(
           "end of file: the table holds no record"));
     }
     first_record.assign(record.substr(0, 2 * name_length));

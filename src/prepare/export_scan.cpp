@@ -226,7 +226,7 @@ std::string describe_order(const int order[3]) {
 
 ExportScan scan_export(const std::string& path, const std::array<int, 3>& every) {
   ExportScan scan;
-  LineReader lines(0, path);
+  LineReader lines("", 0, path);
   std::string_view line;
   // The header: every line before the first that starts with a number.
   std::string titles;

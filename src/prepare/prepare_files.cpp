@@ -27,7 +27,7 @@ void write_replacing(const std::string& path, Body&& body) {
     throw IoError(TextPlace{"", 0, path, 0}.message(
         std::string("cannot create the file: ") + std::strerror(error)));
   }
-  FileSink sink(0, path);
+  FileSink sink("", 0, path);
   sink.adopt(file.release());
   body(sink);
   sink.close();
@@ -45,7 +45,7 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
   const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
                           field[0],           field[1],           field[2]};
-  LineReader lines(0, export_path);
+  LineReader lines("", 0, export_path);
   RecordSplitter split(export_path, cols);
   std::string_view line;
   while (lines.line_number() < scan.header_lines && lines.next(line)) {

@@ -10,10 +10,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "store/grid.h"
 
 namespace korvane {
+
+// The name the converter's messages speak for (TextPlace::program): each phase of a run
+// reads and writes the run's files on the store, so the name lives beside it.
+inline constexpr std::string_view converter_name = "korvane";
 
 struct FieldStore {
   // Field arrays of the exported region, the full input grid and the output grid.

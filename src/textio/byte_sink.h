@@ -24,10 +24,11 @@ class StringSink : public ByteSink {
 };
 
 // A file written through one large buffer: one write(2) per megabyte, not per value.
-// Failures throw IoError naming the unit and the file.
+// Failures throw IoError naming the unit and the file, speaking for `program` (see
+// TextPlace).
 class FileSink : public ByteSink {
  public:
-  FileSink(int unit, std::string name);
+  FileSink(std::string_view program, int unit, std::string name);
   ~FileSink() override;
   FileSink(const FileSink&) = delete;
   FileSink& operator=(const FileSink&) = delete;
@@ -46,12 +47,12 @@ class FileSink : public ByteSink {
   void flush();
   // Flushes and closes; a failure of either throws.
   void close();
-  bool is_open() const { return fd_ >= 0; }
 
  private:
   [[noreturn]] void fail(std::string_view action, int error) const;
   void write_all(const char* data, std::size_t size);
 
+  std::string program_;
   int unit_;
   std::string name_;
   int fd_ = -1;

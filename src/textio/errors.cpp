@@ -40,8 +40,9 @@ std::string TextPlace::message(std::string_view what, std::string_view text,
   return message(what) + "\n" + caret_excerpt(text, column);
 }
 
-std::string located_message(int unit, std::string_view file, long line, std::string_view what) {
-  return TextPlace{"korvane", unit, file, line}.message(what);
+std::string located_message(std::string_view program, int unit, std::string_view file, long line,
+                            std::string_view what) {
+  return TextPlace{program, unit, file, line}.message(what);
 }
 
 std::string quoted_token(std::string_view token) {

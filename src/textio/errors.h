@@ -4,8 +4,8 @@
 //  - FatalStop: a fixed one-line message (leading and trailing blank included) that the
 //    caller prints as it stands; the run ends with status 1.
 //  - IoError: a file could not be opened, read or written, or held something that is not
-//    the number needed. Its text starts "korvane: unit U, file 'NAME'" and, where a line is
-//    at fault, shows that line with a caret under the offending token; status 2.
+//    the number needed. Its text is a located message (TextPlace) and, where a line is at
+//    fault, shows that line with a caret under the offending token; status 2.
 #pragma once
 
 #include <stdexcept>
@@ -33,11 +33,13 @@ class Warnings {
 
 // Where in a file a message points. Every located message of every tool is formatted here.
 struct TextPlace {
-  std::string_view program = "korvane";  // the speaker's prefix; empty for none
-  int unit = 0;                           // the numbered unit, or 0 for a file without one
+  // The program the message speaks for, its prefix; empty for none (a program that puts
+  // its own name before every message it prints).
+  std::string_view program;
+  int unit = 0;     // the numbered unit, or 0 for a file without one
   std::string_view file;
-  long line = 0;                          // 0 when no one line is at fault
-  long record = 0;                        // the record at fault, or 0 for none
+  long line = 0;    // 0 when no one line is at fault
+  long record = 0;  // the record at fault, or 0 for none
 
   // "PROGRAM: unit U, file 'NAME', record R, line L: what", leaving out the parts that are
   // absent. Bytes of the name that are not printable are shown as \xNN so the message
@@ -48,8 +50,10 @@ struct TextPlace {
   std::string message(std::string_view what, std::string_view text, std::size_t column) const;
 };
 
-// "korvane: unit U, file 'NAME'" (and ", line L" when line > 0), then ": " and what.
-std::string located_message(int unit, std::string_view file, long line, std::string_view what);
+// "PROGRAM: unit U, file 'NAME'" (and ", line L" when line > 0), then ": " and what, as
+// TextPlace words it.
+std::string located_message(std::string_view program, int unit, std::string_view file, long line,
+                            std::string_view what);
 
 // A token as messages quote it: between single quotes, unprintable bytes as \xNN, cut at
 // max_token_shown characters with "..." after the cut.

@@ -14,20 +14,21 @@ namespace {
 constexpr std::size_t buffer_size = 1 << 20;
 }
 
-FileSink::FileSink(int unit, std::string name) : unit_(unit), name_(std::move(name)) {}
+FileSink::FileSink(std::string_view program, int unit, std::string name)
+    : program_(program), unit_(unit), name_(std::move(name)) {}
 
 FileSink::~FileSink() {
   if (fd_ >= 0) ::close(fd_);
 }
 
 void FileSink::fail(std::string_view action, int error) const {
-  throw IoError(located_message(unit_, name_, 0,
+  throw IoError(located_message(program_, unit_, name_, 0,
                                 std::string(action) + ": " + std::strerror(error)));
 }
 
 void FileSink::open_truncate() {
   if (name_.find('\0') != std::string::npos) {
-    throw IoError(located_message(unit_, name_, 0, "a file name cannot hold a NUL byte"));
+    throw IoError(located_message(program_, unit_, name_, 0, "a file name cannot hold a NUL byte"));
   }
   int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) fail("cannot open for writing", errno);

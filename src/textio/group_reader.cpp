@@ -250,7 +250,7 @@ void GroupReader::raise(const GroupFault& fault, int needed, std::string_view wh
   if (fault.status == GroupStatus::bad_value) {
     const std::string text =
         describe_bad_value(fault) + " (reading " + std::string(what) + ")";
-    throw IoError(TextPlace{"korvane", unit(), name(), fault.line_number}.message(
+    throw IoError(TextPlace{program(), unit(), name(), fault.line_number}.message(
         text, fault.line, fault.column));
   }
   std::string text = "end of file";
@@ -260,7 +260,7 @@ void GroupReader::raise(const GroupFault& fault, int needed, std::string_view wh
     text += " (" + std::to_string(fault.found) + " of " + std::to_string(needed) +
             " values found)";
   }
-  throw IoError(TextPlace{"korvane", unit(), name()}.message(text));
+  throw IoError(TextPlace{program(), unit(), name()}.message(text));
 }
 
 void GroupReader::skip_record(std::string_view what) { read_text_record(what); }

@@ -45,8 +45,10 @@ struct GroupFault {
 // Reads groups and text records from a file opened as a numbered unit.
 class GroupReader {
  public:
-  // Opens the file; throws IoError (unit, file) when it cannot be opened.
-  GroupReader(int unit, std::string name) : lines_(unit, std::move(name)) {}
+  // Opens the file; throws IoError (unit, file) when it cannot be opened. Its messages
+  // speak for `program` (see TextPlace).
+  GroupReader(std::string_view program, int unit, std::string name)
+      : lines_(program, unit, std::move(name)) {}
 
   // Passes over the next record, whatever it holds; the end of the file is an IoError.
   void skip_record(std::string_view what);
@@ -73,6 +75,7 @@ class GroupReader {
   }
 
   long line_number() const { return lines_.line_number(); }
+  std::string_view program() const { return lines_.program(); }
   int unit() const { return lines_.unit(); }
   const std::string& name() const { return lines_.name(); }
 

@@ -1,12 +1,10 @@
 #include "textio/line_chunks.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "textio/line_reader.h"
 
@@ -26,75 +24,41 @@ ChunkedFile::ChunkedFile(const std::string& name, ChunkLayout layout) : layout_(
   }
   fd_ = fd;
   file_size_ = static_cast<unsigned long long>(info.st_size);
+  window_.emplace(fd_, file_size_);
 }
 
 ChunkedFile::~ChunkedFile() { close(); }
 
 void ChunkedFile::close() {
-  unmap();
+  window_.reset();
   chunks_.clear();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
-void ChunkedFile::unmap() {
-  if (map_ != nullptr) ::munmap(const_cast<char*>(map_), map_length_);
-  map_ = nullptr;
-  map_length_ = 0;
-}
-
 bool ChunkedFile::next_window() {
-  unmap();
   chunks_.clear();
-  if (fd_ < 0 || position_ >= file_size_) return false;
-  const unsigned long long page = static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
-  const unsigned long long map_offset = position_ / page * page;
+  if (!window_) return false;
+  window_->unmap();
+  if (position_ >= file_size_) return false;
   // The first windows are small: a reader that needs only the start of the file (the
   // scan's first plane) parses little more than that.
-  unsigned long long wanted =
-      layout_.chunk_bytes * static_cast<unsigned long long>(window_chunks_);
+  std::size_t wanted = layout_.chunk_bytes * static_cast<std::size_t>(window_chunks_);
   window_chunks_ = std::min(2 * window_chunks_, layout_.chunks_per_window);
-  const char* first = nullptr;
-  const char* last = nullptr;
-  for (;;) {
-    map_length_ = static_cast<std::size_t>(
-        std::min<unsigned long long>(position_ - map_offset + wanted, file_size_ - map_offset));
-    void* mapping = ::mmap(nullptr, map_length_, PROT_READ, MAP_PRIVATE, fd_,
-                           static_cast<off_t>(map_offset));
-    if (mapping == MAP_FAILED) {
-      map_length_ = 0;
-      return false;
+  if (window_->map_line(position_, wanted, max_line_length) != 0) return false;
+  std::string_view text = window_->from(position_);
+  // The window ends after its last LF, unless it reaches the end of the file.
+  if (!window_->reaches_end_of_file()) text = text.substr(0, text.rfind('\n') + 1);
+  while (!text.empty()) {
+    std::size_t stop = std::min(layout_.chunk_bytes, text.size());
+    if (stop < text.size()) {
+      const std::size_t lf = text.find('\n', stop - 1);
+      stop = lf == std::string_view::npos ? text.size() : lf + 1;
     }
-    ::madvise(mapping, map_length_, MADV_SEQUENTIAL);
-    map_ = static_cast<const char*>(mapping);
-    first = map_ + (position_ - map_offset);
-    last = map_ + map_length_;
-    // The window ends after its last LF, unless it reaches the end of the file.
-    if (map_offset + map_length_ >= file_size_) break;
-    const char* end = last;
-    while (end > first && end[-1] != '\n') --end;
-    if (end > first) {
-      last = end;
-      break;
-    }
-    // A line longer than the window: the window doubles until it holds the line, up to the
-    // longest line a reader takes.
-    unmap();
-    if (wanted >= max_line_length) return false;
-    wanted *= 2;
+    chunks_.push_back({text.substr(0, stop), position_});
+    text.remove_prefix(stop);
+    position_ += stop;
   }
-  while (first < last) {
-    const char* stop = first + std::min<std::size_t>(layout_.chunk_bytes,
-                                                      static_cast<std::size_t>(last - first));
-    if (stop < last) {
-      const void* lf = std::memchr(stop - 1, '\n', static_cast<std::size_t>(last - stop + 1));
-      stop = lf == nullptr ? last : static_cast<const char*>(lf) + 1;
-    }
-    chunks_.push_back({std::string_view(first, static_cast<std::size_t>(stop - first)),
-                       map_offset + static_cast<unsigned long long>(first - map_)});
-    first = stop;
-  }
-  position_ = map_offset + static_cast<unsigned long long>(last - map_);
   return true;
 }
 

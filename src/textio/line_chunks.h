@@ -9,15 +9,19 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "util/mapped_window.h"
+
 namespace korvane {
 
+// By default a window is the mapped window's usual size, in chunks of a megabyte.
 struct ChunkLayout {
   std::size_t chunk_bytes = std::size_t{1} << 20;
-  int chunks_per_window = 16;
+  int chunks_per_window = static_cast<int>(mapped_window_size / (std::size_t{1} << 20));
 };
 
 // One chunk: whole lines, the last perhaps without its LF at the end of the file.
@@ -50,15 +54,12 @@ class ChunkedFile {
   unsigned long long next_offset() const { return position_; }
 
  private:
-  void unmap();
-
   int fd_ = -1;
   ChunkLayout layout_;
   int window_chunks_ = 1;  // chunks in the next window: doubling up to the layout's
   unsigned long long file_size_ = 0;
   unsigned long long position_ = 0;
-  const char* map_ = nullptr;
-  std::size_t map_length_ = 0;
+  std::optional<MappedWindow> window_;
   std::vector<LineChunk> chunks_;
 };
 

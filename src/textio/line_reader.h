@@ -7,9 +7,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/mapped_window.h"
 
 namespace korvane {
 
@@ -19,8 +22,9 @@ inline constexpr std::size_t max_line_length = std::size_t{1} << 28;
 class LineReader {
  public:
   // Opens the file; throws IoError naming the unit and the file when it cannot be opened
-  // (missing, a folder, a name holding a NUL byte).
-  LineReader(int unit, std::string name);
+  // (missing, a folder, a name holding a NUL byte). Its messages speak for `program`
+  // (see TextPlace).
+  LineReader(std::string_view program, int unit, std::string name);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -34,14 +38,16 @@ class LineReader {
 
   // Number of the line last returned, from 1 (0 before the first).
   long line_number() const { return line_number_; }
+  std::string_view program() const { return program_; }
   int unit() const { return unit_; }
   const std::string& name() const { return name_; }
 
  private:
   bool fill();
   bool next_mapped(std::string_view& line);
-  void map_window(unsigned long long offset);
+  [[noreturn]] void fail(long line, const std::string& what) const;
 
+  std::string program_;
   int unit_;
   std::string name_;
   int fd_ = -1;
@@ -51,14 +57,11 @@ class LineReader {
   bool at_end_ = false;
   long line_number_ = 0;
 
-  // The mapped window of a regular file: bytes [map_offset_, map_offset_ + map_length_).
-  bool mapped_ = false;
+  // A regular file is read through a mapped window.
+  std::optional<MappedWindow> window_;
   unsigned long long file_size_ = 0;
   unsigned long long position_ = 0;  // offset of the next unread byte
-  const char* map_ = nullptr;
-  unsigned long long map_offset_ = 0;
-  std::size_t map_length_ = 0;
-  std::size_t window_ = 0;
+  std::size_t window_size_ = mapped_window_size;
 };
 
 }  // namespace korvane

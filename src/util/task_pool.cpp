@@ -46,7 +46,10 @@ void TaskPool::take_tasks() {
       failure = std::current_exception();
     }
     lock.lock();
-    if (failure && !failure_) failure_ = failure;
+    if (failure && (!failure_ || index < failed_task_)) {
+      failure_ = failure;
+      failed_task_ = index;
+    }
     if (--unfinished_ == 0) finished_.notify_all();
   }
 }
@@ -67,7 +70,16 @@ void TaskPool::work_loop() {
 void TaskPool::run(int count, const std::function<void(int)>& task) {
   if (count <= 0) return;
   if (workers_.empty()) {
-    for (int index = 0; index < count; ++index) task(index);
+    // In order, so the first task that throws is the lowest-numbered one.
+    std::exception_ptr failure;
+    for (int index = 0; index < count; ++index) {
+      try {
+        task(index);
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
     return;
   }
   {

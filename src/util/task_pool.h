@@ -26,8 +26,11 @@ class TaskPool {
   int threads() const { return static_cast<int>(workers_.size()) + 1; }
 
   // Runs task(0) .. task(count - 1), each once, on the team, and returns when all have
-  // ended. Everything a task wrote is visible to the caller afterwards. When tasks throw,
-  // the others still run and the first exception caught is thrown here.
+  // ended. Everything a task wrote is visible to the caller afterwards. A task that throws
+  // stops no other: every task runs, then the exception of the lowest-numbered task that
+  // threw is thrown here, so that a run fails alike on any number of threads. The pool
+  // stays usable. run() must not be called from inside a task (of this pool or another
+  // that shares its threads): the caller would wait for itself.
   void run(int count, const std::function<void(int)>& task);
 
  private:
@@ -44,7 +47,8 @@ class TaskPool {
   int next_ = 0;
   int unfinished_ = 0;   // tasks handed out or waiting
   std::uint64_t batch_ = 0;
-  std::exception_ptr failure_;
+  std::exception_ptr failure_;  // of the lowest-numbered task that threw
+  int failed_task_ = 0;
   bool stopping_ = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "driver/conversion.h"
@@ -38,6 +39,8 @@ struct RunCase {
   std::string table;
   std::string field_file;
 };
+
+void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
 
 // Compares a produced file with its expected copy; KORVANE_UPDATE_EXPECTED=1 rewrites the
 // expected copy instead (after a deliberate change, to be reviewed in the diff).

@@ -57,11 +57,11 @@ TEST(FortranReader, ReadsFormats0And1AsWritten) {
   expected.push_back(-1);  // the next read met the end of the file (IOSTAT_END)
 
   {
-    FileSink f0(7, (dir / "eh_EMS.#00").string());
+    FileSink f0("korvane", 7, (dir / "eh_EMS.#00").string());
     f0.open_truncate();
     write_format0(s, f0);
     f0.close();
-    FileSink f1(7, (dir / "eh_EMS.#01").string());
+    FileSink f1("korvane", 7, (dir / "eh_EMS.#01").string());
     f1.open_truncate();
     write_format1(s, f1);
     f1.close();

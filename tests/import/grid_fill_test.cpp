@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "import/table_import.h"
@@ -175,6 +176,10 @@ struct ScaleCase {
   double fscale;
 };
 
+void PrintTo(const ScaleCase& c, std::ostream* out) {
+  *out << "ifield " << c.ifield << ", fscale " << c.fscale;
+}
+
 class ScaleField : public FillFixture, public ::testing::WithParamInterface<ScaleCase> {};
 
 TEST_P(ScaleField, RoutesAndScalesByFieldKind) {
@@ -214,7 +219,13 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ScaleField,
                          ::testing::Values(ScaleCase{0, 2.0}, ScaleCase{0, 1.7},
                                            ScaleCase{1, 2.0}, ScaleCase{1, 1.7},
                                            ScaleCase{2, 1.7}, ScaleCase{3, 1.7},
-                                           ScaleCase{-1, 1.7}));
+                                           ScaleCase{-1, 1.7}),
+                         [](const auto& info) {
+                           const ScaleCase& c = info.param;
+                           return (c.ifield < 0 ? "IfieldMinus" + std::to_string(-c.ifield)
+                                                : "Ifield" + std::to_string(c.ifield)) +
+                                  (c.fscale == 2.0 ? "ByTwo" : "ByOnePointSeven");
+                         });
 
 TEST_F(FillFixture, ZRangeShiftedToZeroThenCentred) {
   store->Zimin = 0.5, store->Zimax = 2.5;

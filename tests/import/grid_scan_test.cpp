@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "import/table_import.h"
@@ -66,6 +67,10 @@ struct OrderCase {
   int iord;
   int columns;
 };
+
+void PrintTo(const OrderCase& c, std::ostream* out) {
+  *out << "order " << c.iord << ", " << c.columns << " columns";
+}
 
 class LoopOrder : public TableFixture, public ::testing::WithParamInterface<OrderCase> {};
 
@@ -185,6 +190,8 @@ struct ScanErrorCase {
   const char* where;
 };
 
+void PrintTo(const ScanErrorCase& c, std::ostream* out) { *out << c.name; }
+
 class ScanError : public TableFixture, public ::testing::WithParamInterface<ScanErrorCase> {};
 
 TEST_P(ScanError, NamesUnitFileAndLine) {
@@ -218,6 +225,8 @@ struct GridCheckCase {
   void (*change)(FieldStore&);
   const char* stop;  // nullptr: accepted
 };
+
+void PrintTo(const GridCheckCase& c, std::ostream* out) { *out << c.name; }
 
 class GridCheck : public ::testing::TestWithParam<GridCheckCase> {};
 

@@ -3,6 +3,7 @@
 // loaded field, the log, the warning and the error must be those of the sequential read.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,8 @@ struct Case {
   int columns;
   Change change;
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 // Splits a table into its lines, without their LF.
 std::vector<std::string> lines_of(const std::string& text) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct ProbeCase {
   std::string table;  // the whole table file; only its first record matters
   int ireim;          // the first 9, 6 or no values logged are 1, 2, ... 9
 };
+
+void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<ProbeCase> probe_cases() {
   const std::string eight = "1 2 3 4 5 6 7 8";

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -117,6 +118,8 @@ struct Polynomial {
   const char* name;
   double (*f)(double x, double y, double z);
 };
+
+void PrintTo(const Polynomial& c, std::ostream* out) { *out << c.name; }
 
 class QuadraticField : public InterpFixture, public ::testing::WithParamInterface<Polynomial> {};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 #include <string>
 
 #include "regrid/regrid.h"
@@ -78,6 +79,8 @@ struct SameGridCase {
   void (*change)(FieldStore&);
   bool direct;
 };
+
+void PrintTo(const SameGridCase& c, std::ostream* out) { *out << c.name; }
 
 class SameGrid : public GridFixture, public ::testing::WithParamInterface<SameGridCase> {};
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct CorpusCase {
   // records alone (and an earlier run's log is gone); a run that ends well is not checked.
   const char* log_holds;
 };
+
+void PrintTo(const CorpusCase& c, std::ostream* out) { *out << c.name; }
 
 void make_subfolder(const fs::path& dir) { fs::create_directory(dir / "subfolder"); }
 void control_is_folder(const fs::path& dir) { fs::create_directory(dir / "korvane.dat"); }

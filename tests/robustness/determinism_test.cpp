@@ -3,6 +3,7 @@
 // from an earlier run (both must be rewritten whole, nothing of them kept).
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "support/test_support.h"
@@ -19,6 +20,8 @@ struct DeterminismCase {
   Control control;
   std::string table;
 };
+
+void PrintTo(const DeterminismCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<DeterminismCase> determinism_cases() {
   std::vector<DeterminismCase> cases;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ struct RecordCase {
   std::string (*write)();
   std::string lines;
 };
+
+void PrintTo(const RecordCase& c, std::ostream* out) { *out << c.name; }
 
 class Records : public ::testing::TestWithParam<RecordCase> {};
 
@@ -144,7 +147,7 @@ TEST(FileSink, WritesLargeOutputThroughTheBuffer) {
   testing::ScratchDir dir;
   const auto path = dir / "out.txt";
   {
-    FileSink sink(7, path.string());
+    FileSink sink("korvane", 7, path.string());
     sink.open_truncate();
     ListWriter writer(sink);
     for (int n = 0; n < 60000; ++n) {

@@ -104,7 +104,7 @@ TEST(ParseInteger, SignAndDigitsWithin32Bits) {
 std::vector<std::string> all_lines(const std::string& bytes) {
   ScratchDir dir;
   write_file(dir / "f.txt", bytes);
-  LineReader reader(3, (dir / "f.txt").string());
+  LineReader reader("korvane", 3, (dir / "f.txt").string());
   std::vector<std::string> lines;
   std::string_view line;
   while (reader.next(line)) {
@@ -142,7 +142,7 @@ TEST(LineReader, BlocksAndLinesLargerThanTheBuffer) {
 
 std::string open_error(const std::string& name) {
   try {
-    LineReader reader(2, name);
+    LineReader reader("korvane", 2, name);
   } catch (const IoError& error) {
     return error.what();
   }
@@ -168,7 +168,7 @@ TEST(LineReader, FilesThatCannotBeRead) {
 struct GroupFile {
   explicit GroupFile(const std::string& bytes) {
     write_file(dir / "g.txt", bytes);
-    reader = std::make_unique<GroupReader>(4, (dir / "g.txt").string());
+    reader = std::make_unique<GroupReader>("korvane", 4, (dir / "g.txt").string());
   }
   std::vector<std::int32_t> ints(int n) {
     std::vector<std::int32_t> v(static_cast<std::size_t>(n));
@@ -362,7 +362,7 @@ namespace korvane {
 namespace {
 
 TEST(LineReaderLimit, EndlessLineIsAnErrorNotAnExhaustedMemory) {
-  LineReader lines(2, "/dev/zero");
+  LineReader lines("korvane", 2, "/dev/zero");
   std::string_view line;
   try {
     lines.next(line);
@@ -398,7 +398,7 @@ TEST(MappedWindows, LinesAcrossAndLongerThanAWindowComeOutWhole) {
   text += expected.back() + "\r";
   testing::write_file(dir / "windows.txt", text);
 
-  LineReader lines(2, (dir / "windows.txt").string());
+  LineReader lines("korvane", 2, (dir / "windows.txt").string());
   std::string_view line;
   std::size_t n = 0;
   while (lines.next(line)) {

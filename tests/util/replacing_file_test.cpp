@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <ostream>
+#include <string>
+#include <utility>
 
 #include "support/test_support.h"
 
@@ -30,20 +33,88 @@ TEST(ReplacingFile, TakesTheFinalNameOnlyOnCommitAndNeverLeavesATemporary) {
   EXPECT_EQ(testing::read_file(name), "earlier");
   EXPECT_EQ(entries(dir.path()), 1u);
 
+  // The permissions are a new file's under the umask of the moment (the test runs alone).
+  const mode_t mask = ::umask(027);
   ReplacingFile file(name);
-  ASSERT_EQ(file.create(), 0);
+  const int created = file.create();
+  ::umask(mask);
+  ASSERT_EQ(created, 0);
   const int fd = file.release();
   ASSERT_EQ(::write(fd, "new", 3), 3);
   ::close(fd);
   EXPECT_EQ(file.commit(), 0);
   EXPECT_EQ(testing::read_file(name), "new");
   EXPECT_EQ(entries(dir.path()), 1u);
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
   struct stat st {};
   ASSERT_EQ(::stat(name.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
+
+TEST(ReplacingFile, TwoWritersOfOneNameEachGetATemporaryOfTheirOwn) {
+  testing::ScratchDir dir;
+  const std::string name = (dir / "out.txt").string();
+  ReplacingFile first(name), second(name);
+  ASSERT_EQ(first.create(), 0);
+  ASSERT_EQ(second.create(), 0);
+  EXPECT_NE(first.temporary(), second.temporary());
+  EXPECT_EQ(first.commit(), 0);
+  EXPECT_EQ(second.commit(), 0);
+  EXPECT_EQ(entries(dir.path()), 1u);
+}
+
+// The flush to the disk or the close that ends the writing fails, as on a full or failing
+// disk or a network file system: the commit reports it, and nothing takes the final name.
+enum class Failing { sync, close };
+
+void PrintTo(Failing failing, std::ostream* out) {
+  *out << (failing == Failing::sync ? "sync" : "close");
+}
+
+class FailingEnd : public ReplacingFile {
+ public:
+  FailingEnd(std::string name, Failing failing) : ReplacingFile(std::move(name)), failing_(failing) {}
+
+ protected:
+  int sync_descriptor(int fd) override {
+    if (failing_ != Failing::sync) return ReplacingFile::sync_descriptor(fd);
+    errno = EIO;
+    return -1;
+  }
+  int close_descriptor(int fd) override {
+    const int closed = ReplacingFile::close_descriptor(fd);
+    if (failing_ != Failing::close) return closed;
+    errno = EDQUOT;
+    return -1;
+  }
+
+ private:
+  Failing failing_;
+};
+
+class ReplacingFileEnd : public ::testing::TestWithParam<Failing> {};
+
+TEST_P(ReplacingFileEnd, AFailureBeforeTheRenameIsReportedAndLeavesTheEarlierFile) {
+  testing::ScratchDir dir;
+  const std::string name = (dir / "out.txt").string();
+  testing::write_file(name, "earlier");
+  enum Writer { never_took_it, closed_its_own, wrote_by_name };
+  for (const Writer writer : {never_took_it, closed_its_own, wrote_by_name}) {
+    SCOPED_TRACE(writer);
+    FailingEnd file(name, GetParam());
+    ASSERT_EQ(file.create(), 0);
+    if (writer == closed_its_own) ::close(file.release());
+    if (writer == wrote_by_name) file.close();
+    EXPECT_EQ(file.commit(), GetParam() == Failing::sync ? EIO : EDQUOT);
+    EXPECT_EQ(testing::read_file(name), "earlier");
+    EXPECT_EQ(entries(dir.path()), 1u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, ReplacingFileEnd,
+                         ::testing::Values(Failing::sync, Failing::close),
+                         [](const auto& info) {
+                           return std::string(info.param == Failing::sync ? "Sync" : "Close");
+                         });
 
 TEST(ReplacingFile, FailuresComeBackAsErrnoWithNothingLeft) {
   testing::ScratchDir dir;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace korvane {
@@ -22,20 +26,40 @@ TEST(TaskPool, RunsEveryTaskOnceInEveryBatch) {
   }
 }
 
-TEST(TaskPool, ATaskThatThrowsEndsTheBatchWithItsExceptionAndThePoolGoesOn) {
-  TaskPool pool(3);
+// Tasks 2 and 6 throw. With threads to spare, task 2 throws only after task 6 has, so
+// that the first exception caught is not the lowest-numbered one.
+class TaskPoolFailure : public ::testing::TestWithParam<int> {};
+
+TEST_P(TaskPoolFailure, EveryTaskRunsThenTheLowestNumberedTasksExceptionIsThrown) {
+  const int threads = GetParam();
+  TaskPool pool(threads);
   std::vector<int> runs(8, 0);
-  EXPECT_THROW(pool.run(8,
-                        [&](int task) {
-                          ++runs[static_cast<std::size_t>(task)];
-                          if (task == 5) throw std::runtime_error("task 5");
-                        }),
-               std::runtime_error);
+  std::atomic<bool> six_thrown{false};
+  try {
+    pool.run(8, [&](int task) {
+      ++runs[static_cast<std::size_t>(task)];
+      if (task == 6) {
+        six_thrown = true;
+        throw std::runtime_error("task 6");
+      }
+      if (task == 2) {
+        while (threads > 1 && !six_thrown) std::this_thread::yield();
+        if (threads > 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        throw std::runtime_error("task 2");
+      }
+    });
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "task 2");
+  }
   EXPECT_EQ(runs, std::vector<int>(8, 1));
   int sum = 0;
   pool.run(1, [&](int) { sum = 7; });
   EXPECT_EQ(sum, 7);
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, TaskPoolFailure, ::testing::Values(1, 2, 5),
+                         [](const auto& info) { return std::to_string(info.param) + "Threads"; });
 
 TEST(TaskPool, SpansCoverEveryIndexOnceInOrderWithinASpan) {
   struct Case {

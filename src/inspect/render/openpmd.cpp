@@ -127,7 +127,9 @@ void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
     throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(error));
   }
   // The library opens the temporary by its name.
-  ::close(file.release());
+  if (const int error = file.close()) {
+    throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(error));
+  }
 #if KORVANE_HDF5
   write_field_mesh(mesh, file.temporary(), output);
 #else
