@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "store/grid.h"
 #include "textio/errors.h"
 #include "textio/format.h"
 
@@ -216,12 +217,12 @@ void render_departures(std::string& out, const Departures& d, char set) {
     const Worst& worst = d.worst[c];
     char line[320];
     if (worst.line > 0) {
-      std::snprintf(line, sizeof line, "    %c%c         %-18s %-11ld %s\n", set, "xyz"[c],
+      std::snprintf(line, sizeof line, "    %c%s         %-18s %-11ld %s\n", set, axis_names[c],
                     general_number(worst.relative, 3).c_str(), worst.line,
                     place_text(worst).c_str());
     } else {
-      std::snprintf(line, sizeof line, "    %c%c         0                  (no record departs)\n",
-                    set, "xyz"[c]);
+      std::snprintf(line, sizeof line, "    %c%s         0                  (no record departs)\n",
+                    set, axis_names[c]);
     }
     out += line;
   }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "driver/conversion.h"
+#include "fieldfile/field_records.h"
 #include "support/test_support.h"
 #include "textio/format.h"
 
@@ -24,15 +25,11 @@ using korvane::testing::ScratchDir;
 // The map the converter leaves in its store, as a field-file reader returns it.
 std::unique_ptr<FieldMap> map_of(const FieldStore& s) {
   std::unique_ptr<FieldMap> map = make_field_map();
+  copy_file_values(s, *map);
   map->format = s.ifmt;
   map->sets = s.ifield == 1   ? FieldSets::magnetic
               : s.ifield == 0 ? FieldSets::electric
                               : FieldSets::both;
-  map->ksym_x = s.ksym_x, map->ksym_y = s.ksym_y, map->ksym_z = s.ksym_z;
-  map->Nox = s.Nox, map->Noy = s.Noy, map->Noz = s.Noz;
-  map->xmws = s.xmws, map->ymws = s.ymws, map->zmws = s.zmws;
-  map->ExOut = s.ExOut, map->EyOut = s.EyOut, map->EzOut = s.EzOut;
-  map->HxOut = s.HxOut, map->HyOut = s.HyOut, map->HzOut = s.HzOut;
   return map;
 }
 
