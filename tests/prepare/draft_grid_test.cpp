@@ -12,6 +12,8 @@
 
 #include "control/control_file.h"
 #include "fieldfile/field_reader.h"
+#include "import/source_table.h"
+#include "inspect/analysis/source.h"
 #include "prepare/prepare.h"
 #include "support/test_support.h"
 
@@ -232,6 +234,13 @@ TEST_P(DraftedGrid, LiesOnTheTablesNodesWhereTheyFit) {
   EXPECT_EQ(log.find("Same symmetry and grid") != std::string::npos, row.direct);
   const Departure d = departure(dir.path());
   EXPECT_GT(d.compared, 0);
+  // korvane-inspect --source gives the same figure as this independent computation.
+  const std::unique_ptr<FieldMap> map =
+      read_field_file((dir / "eh_EMS.#01").string(), TripleSet::electric);
+  const inspect::SourceComparison source = inspect::compare_with_source(
+      *map, read_source_table((dir / "korvane.dat").string(), "test"), 0.01);
+  EXPECT_EQ(source.outside, d.outside);
+  EXPECT_NEAR(source.max, d.largest(), 1e-12 + 1e-9 * d.largest());
   if (all_own) {
     // The table's value at each record on the map's nodes. Where korvane interpolates, its
     // formula departs from a node's value on the edges of its input grid (see Departure),
