@@ -7,6 +7,7 @@
 
 #include "prepare/export_records.h"
 #include "prepare/prepare.h"
+#include "store/grid.h"
 #include "textio/byte_sink.h"
 #include "textio/line_reader.h"
 #include "util/replacing_file.h"
@@ -14,9 +15,6 @@
 namespace korvane::prepare {
 namespace fs = std::filesystem;
 namespace {
-
-// The converter probes the first 132 characters of a record.
-constexpr std::size_t longest_line = 131;
 
 // Writes a file under a temporary name in its folder and renames it when complete, so a
 // failure leaves no half-written file and no temporary behind.
@@ -51,6 +49,9 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   while (lines.line_number() < scan.header_lines && lines.next(line)) {
   }
   std::string record;
+  // The converter's probe reads the first name_length characters of the table's first
+  // line: a line of the table takes no more, or the probe would cut a number.
+  const std::size_t longest_line = name_length;
   record.reserve(2 * longest_line);
   long written = 0;
   while (written < scan.records && lines.next(line)) {
@@ -63,7 +64,8 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
     if (record.size() > longest_line) {
       throw Refusal(TextPlace{"", 0, export_path, lines.line_number()}.message(
           "the record's numbers take " + std::to_string(record.size()) +
-          " characters on a line of the table; the converter reads 131"));
+          " characters on a line of the table; the converter reads " +
+          std::to_string(longest_line)));
     }
     record += '\n';
     out.write(record);
