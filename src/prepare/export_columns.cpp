@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 
 #include "textio/errors.h"
 #include "textio/token_scanner.h"
@@ -111,12 +110,6 @@ int axis_of(char c) {
 }
 
 }  // namespace
-
-std::string figure(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
 
 const char* field_letter(FieldKind kind) {
   switch (kind) {

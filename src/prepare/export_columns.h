@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "store/grid.h"
+#include "textio/format.h"
+
 namespace korvane::prepare {
 
 // An export that cannot be prepared: the reason, for standard error (status 1).
@@ -16,10 +19,8 @@ class Refusal : public std::runtime_error {
   explicit Refusal(const std::string& what) : std::runtime_error(what) {}
 };
 
-inline constexpr const char* axis_names[3] = {"x", "y", "z"};
-
 // A figure for messages and the report: six significant digits ("0.0254", "1e-06").
-std::string figure(double value);
+inline std::string figure(double value) { return general_number(value, 6); }
 
 enum class FieldKind { electric, field_strength, flux_density };  // E, H, B
 

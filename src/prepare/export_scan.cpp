@@ -13,10 +13,6 @@
 namespace korvane::prepare {
 namespace {
 
-// More than this fraction of a step between a coordinate and its node is not a regular
-// mesh; the converter warns at the same figure.
-constexpr double irregular_fraction = 0.01;
-
 bool has_letter(std::string_view line) {
   for (char c : line) {
     if (std::isalpha(static_cast<unsigned char>(c))) return true;
@@ -139,13 +135,13 @@ class MeshWalk {
           m.worst_node = i;
         }
       }
-      if (!(m.deviation <= irregular_fraction)) {
+      if (!(m.deviation <= irregular_step_fraction)) {
         refuse(0, "not a regular mesh: along " + std::string(axis_names[a]) + " (" +
                       std::to_string(m.count) + " nodes from " + figure(m.lo) + " to " +
                       figure(m.hi) + ", step " + figure(m.step) + ") a coordinate lies " +
                       percent(m.deviation) + " of a step from node " +
                       std::to_string(m.worst_node + 1) + " (more than " +
-                      percent(irregular_fraction) + " is irregular)");
+                      percent(irregular_step_fraction) + " is irregular)");
       }
     }
   }
