@@ -1,7 +1,7 @@
 // One record of a solver export split into its values, for both passes over the export:
 // the number of values is checked against the columns, and each value the tool uses is
 // parsed where it stands. A fault is a Refusal located at the file and the line, with the
-// line and a caret under the value.
+// line and a caret under the value. Not thread-safe: one splitter a thread.
 #pragma once
 
 #include <string>
@@ -53,6 +53,9 @@ class RecordSplitter {
     }
     return true;
   }
+
+  // The line split last.
+  std::string_view line() const { return line_; }
 
   // The text of value `column` of the record split last.
   std::string_view text(int column) const { return tokens_[static_cast<std::size_t>(column)]; }

@@ -1,14 +1,17 @@
 #include "prepare/export_scan.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "prepare/export_records.h"
 #include "textio/errors.h"
 #include "textio/group_reader.h"
 #include "textio/line_reader.h"
+#include "textio/token_scanner.h"
 
 namespace korvane::prepare {
 namespace {
@@ -213,6 +216,190 @@ class MeshWalk {
   std::vector<Node> nodes_[3];
 };
 
+// The lines before the first record: the column titles among them, and the first record.
+struct HeaderLines {
+  bool found = false;        // a record was found
+  std::string titles;        // the first line with a letter ("" for none)
+  std::string first_record;  // as it stands, byte order mark and all
+};
+
+// Reads every line before the first that starts with a number, counting those that hold
+// something in `header_lines`. The reader stops on the first record.
+HeaderLines read_header_lines(LineReader& lines, long& header_lines) {
+  HeaderLines header;
+  std::string_view line;
+  while (lines.next(line)) {
+    const std::string_view text = without_byte_order_mark(line, lines.line_number());
+    std::string_view first;
+    TokenScanner scanner(text);
+    if (!scanner.next_token(first)) continue;
+    double value;
+    if (parse_real(first, value) == TokenStatus::ok) {
+      header.found = true;
+      header.first_record = std::string(line);
+      return header;
+    }
+    ++header_lines;
+    if (header.titles.empty() && has_letter(text)) header.titles = std::string(text);
+  }
+  return header;
+}
+
+// The columns: from the titles, or as korvane assumes them from the first record's count.
+// A Refusal is located at `place`.
+ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place) {
+  const std::string_view record = without_byte_order_mark(header.first_record, place.line);
+  try {
+    if (header.titles.empty()) {
+      return headerless_layout(static_cast<int>(count_tokens(record)));
+    }
+    return read_header(header.titles);
+  } catch (const Refusal& refusal) {
+    throw Refusal(place.message(refusal.what()));
+  }
+}
+
+// A record as the first pass keeps it between the work on its chunk and its turn.
+struct ScannedRecord {
+  long line;
+  double v[9];           // x y z, real parts, imaginary parts (0 without)
+  unsigned char weight;  // bit `a` set: mirror_weight about the plane `a` = 0 is +1, else -1
+};
+
+struct ScannedChunk {
+  std::vector<ScannedRecord> records;
+  std::size_t widest = 0;
+};
+
+// Adds a record at the node `index` to the figures of the field.
+void add_to_figures(ExportScan& scan, const ScannedRecord& r, const int index[3], int parts) {
+  double weight[3], signed_weight[3];
+  for (int a = 0; a < 3; ++a) {
+    weight[a] = (r.weight >> a & 1) != 0 ? 1.0 : -1.0;
+    signed_weight[a] = r.v[a] > 0 ? weight[a] : r.v[a] < 0 ? -weight[a] : 0.0;
+  }
+  for (int part = 0; part < parts; ++part) {
+    const double* f = r.v + 3 + 3 * part;
+    for (int a = 0; a < 3; ++a) {
+      for (int k = 0; k < 3; ++k) {
+        scan.odd_sum[part][a][k] += weight[a] * f[k];
+        scan.even_sum[part][a][k] += signed_weight[a] * f[k];
+      }
+    }
+    for (int k = 0; k < 3; ++k) {
+      const double size = std::abs(f[k]);
+      scan.largest[part][k] = std::max(scan.largest[part][k], size);
+      for (int a = 0; a < 3; ++a) {
+        if (index[a] == 0) {
+          scan.largest_on_plane[a][part][k] = std::max(scan.largest_on_plane[a][part][k], size);
+        }
+      }
+    }
+  }
+}
+
+// Some exports repeat their last record once at the end: that repeat is dropped. A record
+// that repeats the node of the one before anywhere else is a fault.
+class RepeatedNode {
+ public:
+  explicit RepeatedNode(const std::string& file) : file_(file) {}
+
+  // True when `r` is the exact repeat of `previous` (and is to be dropped); refuses a node
+  // given twice with other values, and any record after a repeat.
+  bool dropped(const ScannedRecord& r, const double previous[9], bool has_previous) {
+    if (repeat_line_ != 0) {
+      refuse(repeat_line_, "a node given twice: the record repeats the node of the line before");
+    }
+    if (!has_previous || r.v[0] != previous[0] || r.v[1] != previous[1] ||
+        r.v[2] != previous[2]) {
+      return false;
+    }
+    for (int n = 3; n < 9; ++n) {
+      if (r.v[n] != previous[n]) {
+        refuse(r.line,
+               "a node given twice, with other values: the record repeats the node of the line "
+               "before");
+      }
+    }
+    repeat_line_ = r.line;
+    return true;
+  }
+
+  long repeat_line() const { return repeat_line_; }
+
+ private:
+  [[noreturn]] void refuse(long line, const std::string& what) const {
+    throw Refusal(TextPlace{"", 0, file_, line}.message(what));
+  }
+
+  std::string file_;
+  long repeat_line_ = 0;
+};
+
+// The first pass: each chunk's records split and parsed on the team, then taken in order
+// through the mesh, the repeat check and the figures of the field.
+class ScanWork : public ChunkWork {
+ public:
+  ScanWork(const std::string& path, ExportScan& scan)
+      : path_(path), scan_(scan), mesh_(path), repeats_(path) {}
+
+  void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
+
+  void work(int slot, std::string_view text, long first_line) override {
+    ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    chunk.records.clear();
+    chunk.widest = 0;
+    const ColumnLayout& cols = scan_.layout;
+    const bool imaginary = cols.has_imaginary();
+    RecordSplitter split(path_, cols);
+    std::string_view line;
+    for (long number = first_line; take_line(text, line); ++number) {
+      if (!split.split(line, number)) continue;  // an empty line
+      ScannedRecord r;
+      r.line = number;
+      for (int a = 0; a < 3; ++a) {
+        r.v[a] = split.number(cols.coordinate[a]);
+        r.v[3 + a] = split.number(cols.real[a]);
+        r.v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
+      }
+      r.weight = 0;
+      for (int a = 0; a < 3; ++a) {
+        if (mirror_weight(r.v, a) > 0) r.weight |= static_cast<unsigned char>(1 << a);
+      }
+      chunk.widest = std::max(chunk.widest, split.line().size());
+      chunk.records.push_back(r);
+    }
+  }
+
+  bool take(int slot) override {
+    const ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    const int parts = scan_.layout.has_imaginary() ? 2 : 1;
+    for (const ScannedRecord& r : chunk.records) {
+      if (repeats_.dropped(r, previous_, mesh_.records() > 0)) continue;
+      std::copy(r.v, r.v + 9, previous_);
+      const int* index = mesh_.place(r.v, r.line);
+      add_to_figures(scan_, r, index, parts);
+    }
+    scan_.widest_record = std::max(scan_.widest_record, chunk.widest);
+    return true;
+  }
+
+  // Checks the mesh once every record is taken and fills the scan's counts.
+  void finish() {
+    scan_.repeat_line = repeats_.repeat_line();
+    scan_.records = mesh_.records();
+    mesh_.finish(scan_);
+  }
+
+ private:
+  const std::string& path_;
+  ExportScan& scan_;
+  MeshWalk mesh_;
+  RepeatedNode repeats_;
+  double previous_[9] = {};
+  std::vector<ScannedChunk> chunks_;
+};
+
 }  // namespace
 
 std::string describe_order(const int order[3]) {
@@ -221,104 +408,27 @@ std::string describe_order(const int order[3]) {
 }
 
 ExportScan scan_export(const std::string& path) {
+  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  return scan_export(path, PassSetup{*team, export_chunks});
+}
+
+ExportScan scan_export(const std::string& path, PassSetup setup) {
   ExportScan scan;
   LineReader lines(0, path);
-  std::string_view line;
-  // The header: every line before the first that starts with a number.
-  std::string titles;
-  bool found = false;
-  while (lines.next(line)) {
-    line = without_byte_order_mark(line, lines.line_number());
-    std::string_view first;
-    TokenScanner scanner(line);
-    if (!scanner.next_token(first)) continue;
-    double value;
-    if (parse_real(first, value) == TokenStatus::ok) {
-      found = true;
-      break;
-    }
-    ++scan.header_lines;
-    if (titles.empty() && has_letter(line)) titles = std::string(line);
-  }
-  const TextPlace place{"", 0, path, lines.line_number()};
-  if (!found) {
+  const HeaderLines header = read_header_lines(lines, scan.header_lines);
+  if (!header.found) {
     throw Refusal(TextPlace{"", 0, path, 0}.message(
         scan.header_lines == 0 ? "the export holds no record"
                                : "the export holds a header and no record"));
   }
   scan.first_record_line = lines.line_number();
   scan.header_lines = scan.first_record_line - 1;
-  try {
-    if (titles.empty()) {
-      scan.layout = headerless_layout(static_cast<int>(count_tokens(line)));
-    } else {
-      scan.header = titles;
-      scan.layout = read_header(titles);
-    }
-  } catch (const Refusal& refusal) {
-    throw Refusal(place.message(refusal.what()));
-  }
+  scan.layout = read_columns(header, TextPlace{"", 0, path, scan.first_record_line});
+  if (scan.layout.from_header) scan.header = header.titles;
 
-  RecordSplitter split(path, scan.layout);
-  MeshWalk mesh(path);
-  const ColumnLayout& cols = scan.layout;
-  const bool imaginary = cols.has_imaginary();
-  double previous[9] = {};
-  long pending_repeat = 0;
-  do {
-    if (!split.split(line, lines.line_number())) continue;  // an empty line
-    double v[9];                                            // x y z, real parts, imaginary parts
-    for (int a = 0; a < 3; ++a) {
-      v[a] = split.number(cols.coordinate[a]);
-      v[3 + a] = split.number(cols.real[a]);
-      v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
-    }
-    scan.widest_record = std::max(scan.widest_record, line.size());
-    if (pending_repeat != 0) {
-      throw Refusal(TextPlace{"", 0, path, pending_repeat}.message(
-          "a node given twice: the record repeats the node of the line before"));
-    }
-    if (mesh.records() > 0 && v[0] == previous[0] && v[1] == previous[1] && v[2] == previous[2]) {
-      // Some exports repeat the last record once at the end; anywhere else it is a fault.
-      bool same = true;
-      for (int n = 3; n < 9; ++n) same = same && v[n] == previous[n];
-      if (!same) {
-        throw Refusal(TextPlace{"", 0, path, lines.line_number()}.message(
-            "a node given twice, with other values: the record repeats the node of the line "
-            "before"));
-      }
-      pending_repeat = lines.line_number();
-      continue;
-    }
-    std::copy(v, v + 9, previous);
-    const int* index = mesh.place(v, lines.line_number());
-    double weight[3], signed_weight[3];
-    for (int a = 0; a < 3; ++a) {
-      weight[a] = mirror_weight(v, a);
-      signed_weight[a] = v[a] > 0 ? weight[a] : v[a] < 0 ? -weight[a] : 0.0;
-    }
-    for (int part = 0; part < (imaginary ? 2 : 1); ++part) {
-      const double* f = v + 3 + 3 * part;
-      for (int a = 0; a < 3; ++a) {
-        for (int k = 0; k < 3; ++k) {
-          scan.odd_sum[part][a][k] += weight[a] * f[k];
-          scan.even_sum[part][a][k] += signed_weight[a] * f[k];
-        }
-      }
-      for (int k = 0; k < 3; ++k) {
-        const double size = std::abs(f[k]);
-        scan.largest[part][k] = std::max(scan.largest[part][k], size);
-        for (int a = 0; a < 3; ++a) {
-          if (index[a] == 0) {
-            scan.largest_on_plane[a][part][k] = std::max(scan.largest_on_plane[a][part][k], size);
-          }
-        }
-      }
-    }
-  } while (lines.next(line));
-  scan.repeat_line = pending_repeat;
-  scan.records = mesh.records();
-  mesh.finish(scan);
+  ScanWork work(path, scan);
+  run_pass(path, lines, scan.first_record_line, &header.first_record, setup, work);
+  work.finish();
   return scan;
 }
 

@@ -1,9 +1,14 @@
 // The files of a preparation: the table, streamed from the export a second time, and the
 // drafted control file, each written under a temporary name and renamed when complete.
+#include "prepare/prepare_files.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "prepare/export_records.h"
 #include "prepare/prepare.h"
@@ -35,47 +40,97 @@ void write_replacing(const std::string& path, Body&& body) {
   }
 }
 
-// The second pass: x y z and the chosen part of each record, each number's text as it
-// stands in the export.
-void write_table(const Plan& plan, const std::string& export_path, ByteSink& out) {
-  const ExportScan& scan = plan.scan;
-  const ColumnLayout& cols = scan.layout;
-  const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
-  const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
-                          field[0],           field[1],           field[2]};
+// A chunk of the table: its lines as they are written, and how many they are.
+struct TableChunk {
+  std::string text;
+  long records = 0;
+};
+
+// The second pass: each chunk's records split and written out as lines of the table on the
+// team, then handed to the sink in order, up to the scan's count of records (an exact
+// repeat of the last record, which the scan dropped, comes after them).
+class TableWork : public ChunkWork {
+ public:
+  TableWork(const Plan& plan, const std::string& export_path, ByteSink& out)
+      : plan_(plan), path_(export_path), out_(out) {
+    const ColumnLayout& cols = plan.scan.layout;
+    const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
+    const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
+                            field[0],           field[1],           field[2]};
+    std::copy(columns, columns + 6, columns_);
+  }
+
+  void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
+
+  void work(int slot, std::string_view text, long first_line) override {
+    TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    chunk.text.clear();
+    chunk.records = 0;
+    RecordSplitter split(path_, plan_.scan.layout);
+    std::string_view line;
+    for (long number = first_line; take_line(text, line); ++number) {
+      if (!split.split(line, number)) continue;
+      const std::size_t start = chunk.text.size();
+      for (int n = 0; n < 6; ++n) {
+        if (n > 0) chunk.text += ' ';
+        chunk.text += split.text(columns_[n]);
+      }
+      // The converter's probe reads the first name_length characters of the table's first
+      // line: a line of the table takes no more, or the probe would cut a number.
+      const std::size_t length = chunk.text.size() - start;
+      if (length > static_cast<std::size_t>(name_length)) {
+        chunk.text.resize(start);
+        throw Refusal(TextPlace{"", 0, path_, number}.message(
+            "the record's numbers take " + std::to_string(length) +
+            " characters on a line of the table; the converter reads " +
+            std::to_string(name_length)));
+      }
+      chunk.text += '\n';
+      ++chunk.records;
+    }
+  }
+
+  bool take(int slot) override {
+    const TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    const long wanted = plan_.scan.records - written_;
+    if (chunk.records < wanted) {
+      out_.write(chunk.text);
+      written_ += chunk.records;
+      return true;
+    }
+    // The chunk holds the last record: what follows it is no part of the table.
+    std::size_t end = 0;
+    for (long n = 0; n < wanted; ++n) end = chunk.text.find('\n', end) + 1;
+    out_.write(chunk.text.data(), end);
+    written_ += wanted;
+    return false;
+  }
+
+  long written() const { return written_; }
+
+ private:
+  const Plan& plan_;
+  const std::string& path_;
+  ByteSink& out_;
+  int columns_[6];
+  std::vector<TableChunk> chunks_;
+  long written_ = 0;
+};
+
+}  // namespace
+
+void write_table(const Plan& plan, const std::string& export_path, ByteSink& out,
+                 PassSetup setup) {
   LineReader lines(0, export_path);
-  RecordSplitter split(export_path, cols);
-  std::string_view line;
-  while (lines.line_number() < scan.header_lines && lines.next(line)) {
-  }
-  std::string record;
-  // The converter's probe reads the first name_length characters of the table's first
-  // line: a line of the table takes no more, or the probe would cut a number.
-  const std::size_t longest_line = name_length;
-  record.reserve(2 * longest_line);
-  long written = 0;
-  while (written < scan.records && lines.next(line)) {
-    if (!split.split(line, lines.line_number())) continue;
-    record.clear();
-    for (int n = 0; n < 6; ++n) {
-      if (n > 0) record += ' ';
-      record += split.text(columns[n]);
-    }
-    if (record.size() > longest_line) {
-      throw Refusal(TextPlace{"", 0, export_path, lines.line_number()}.message(
-          "the record's numbers take " + std::to_string(record.size()) +
-          " characters on a line of the table; the converter reads " +
-          std::to_string(longest_line)));
-    }
-    record += '\n';
-    out.write(record);
-    ++written;
-  }
-  if (written != scan.records) {
+  TableWork work(plan, export_path, out);
+  run_pass(export_path, lines, plan.scan.header_lines + 1, nullptr, setup, work);
+  if (work.written() != plan.scan.records) {
     throw IoError(TextPlace{"", 0, export_path, 0}.message(
         "the export changed while it was read"));
   }
 }
+
+namespace {
 
 }  // namespace
 
@@ -93,7 +148,10 @@ void write_preparation(const Plan& plan, const Options& o) {
       }
     }
   }
-  write_replacing(plan.table_path, [&](ByteSink& out) { write_table(plan, o.export_path, out); });
+  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  write_replacing(plan.table_path, [&](ByteSink& out) {
+    write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
+  });
   write_replacing(plan.control_path,
                   [&](ByteSink& out) { out.write(render_control_file(plan.control)); });
 }
