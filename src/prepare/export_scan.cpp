@@ -218,13 +218,19 @@ class MeshWalk {
 
 // The lines before the first record: the column titles among them, and the first record.
 struct HeaderLines {
-  bool found = false;        // a record was found
-  std::string titles;        // the first line with a letter ("" for none)
-  std::string first_record;  // as it stands, byte order mark and all
+  bool found = false;         // a record was found
+  std::string titles;         // the first line with a letter ("" for none)
+  std::string listed_titles;  // the first with a letter and a ';'
+  std::string first_record;   // as it stands, byte order mark and all
+
+  const std::string& titles_for(Separator separator) const {
+    return separator == Separator::semicolons && !listed_titles.empty() ? listed_titles : titles;
+  }
 };
 
-// Reads every line before the first that starts with a number, counting those that hold
-// something in `header_lines`. The reader stops on the first record.
+// Reads every line before the first that starts with a number (its first value, up to a
+// blank, a comma or a ';'), counting those that hold something in `header_lines`. The reader
+// stops on the first record.
 HeaderLines read_header_lines(LineReader& lines, long& header_lines) {
   HeaderLines header;
   std::string_view line;
@@ -234,26 +240,31 @@ HeaderLines read_header_lines(LineReader& lines, long& header_lines) {
     TokenScanner scanner(text);
     if (!scanner.next_token(first)) continue;
     double value;
-    if (parse_real(first, value) == TokenStatus::ok) {
+    if (parse_real(first.substr(0, first.find(';')), value) == TokenStatus::ok) {
       header.found = true;
       header.first_record = std::string(line);
       return header;
     }
     ++header_lines;
-    if (header.titles.empty() && has_letter(text)) header.titles = std::string(text);
+    if (!has_letter(text)) continue;
+    if (header.titles.empty()) header.titles = std::string(text);
+    if (header.listed_titles.empty() && text.find(';') != std::string_view::npos) {
+      header.listed_titles = std::string(text);
+    }
   }
   return header;
 }
 
 // The columns: from the titles, or as korvane assumes them from the first record's count.
-// A Refusal is located at `place`.
+// The first record tells how the values are separated. A Refusal is located at `place`.
 ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place) {
   const std::string_view record = without_byte_order_mark(header.first_record, place.line);
+  const Separator separator =
+      record.find(';') != std::string_view::npos ? Separator::semicolons : Separator::blanks;
   try {
-    if (header.titles.empty()) {
-      return headerless_layout(static_cast<int>(count_tokens(record)));
-    }
-    return read_header(header.titles);
+    const std::string& titles = header.titles_for(separator);
+    if (titles.empty()) return headerless_layout(count_values(record, separator), separator);
+    return read_header(titles, separator);
   } catch (const Refusal& refusal) {
     throw Refusal(place.message(refusal.what()));
   }
@@ -424,7 +435,7 @@ ExportScan scan_export(const std::string& path, PassSetup setup) {
   scan.first_record_line = lines.line_number();
   scan.header_lines = scan.first_record_line - 1;
   scan.layout = read_columns(header, TextPlace{"", 0, path, scan.first_record_line});
-  if (scan.layout.from_header) scan.header = header.titles;
+  if (scan.layout.from_header) scan.header = header.titles_for(scan.layout.separator);
 
   ScanWork work(path, scan);
   run_pass(path, lines, scan.first_record_line, &header.first_record, setup, work);

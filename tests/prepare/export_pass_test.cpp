@@ -155,6 +155,22 @@ std::string with_value(const std::string& line, int n, const std::string& value)
   return line.substr(0, start) + value + line.substr(std::min(line.find(' ', start), line.size()));
 }
 
+// The line in the ';' variant: values separated by "; ", titles after '#'.
+std::string with_semicolons(const std::string& line) {
+  std::string out;
+  std::size_t start = 0;
+  const bool titles = line[0] == 'x';
+  for (;;) {
+    std::size_t end = line.find(' ', start);
+    if (titles && end != std::string::npos) end = line.find(' ', end + 1);  // "x [mm]"
+    out += line.substr(start, end - start);
+    if (end == std::string::npos) break;
+    out += titles ? ";" : " ; ";
+    start = line.find_first_not_of(' ', end);
+  }
+  return titles ? "#" + out : out;
+}
+
 enum class Change {
   none,
   blank_before,
@@ -165,6 +181,8 @@ enum class Change {
   decreasing_then_bad_value,
   cut_after,
   long_table_line,
+  semicolons,
+  decimal_comma,
   repeat_at_end,
   byte_order_mark
 };
@@ -208,6 +226,12 @@ std::string changed_export(Change change, std::size_t at) {
     case Change::cut_after:
       lines.resize(at + 1);
       return joined(lines).substr(0, joined(lines).size() - 2);
+    case Change::semicolons:
+    case Change::decimal_comma:
+      if (change == Change::decimal_comma) line = with_value(line, 3, "1,5");
+      for (std::string& l : lines) l = with_semicolons(l);
+      lines.erase(lines.begin() + 1);  // the dashes
+      break;
     case Change::repeat_at_end:
       lines.push_back(lines.back());
       break;
@@ -269,6 +293,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"MeshFaultBeforeBadValue", Change::decreasing_then_bad_value, true},
                       Case{"Cut", Change::cut_after, true},
                       Case{"LongTableLine", Change::long_table_line, true},
+                      Case{"Semicolons", Change::semicolons, false},
+                      Case{"DecimalComma", Change::decimal_comma, true},
                       Case{"RepeatAtEnd", Change::repeat_at_end, false},
                       Case{"ByteOrderMark", Change::byte_order_mark, false}),
     [](const auto& info) { return std::string(info.param.name); });
