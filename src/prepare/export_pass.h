@@ -32,22 +32,27 @@ struct PassSetup {
 };
 
 // What a pass does with the lines: work on a chunk, then take the results in order. The
-// results live in numbered slots; a chunk's work and its taking use one slot.
+// results live in numbered slots; a chunk's work and its taking use one slot. A line's
+// number is known only when its chunk is taken (the lines of the chunks before it are not
+// counted until then): the work keeps each line's place in its chunk, and a fault found by
+// the work is kept with the line and raised again by take(), which knows the number.
 class ChunkWork {
  public:
   virtual ~ChunkWork() = default;
   // Makes room for slots 0 .. count - 1, keeping what the slots already hold. Never called
   // while work() or take() runs.
   virtual void make_slots(int count) = 0;
-  // Works on `text`, whole lines cut as take_line cuts them (perhaps none), the first of
-  // them numbered `first_line` (from 1); keeps in slot `slot`, in place of what it held,
+  // Works on `text`, whole lines cut as take_line cuts them (perhaps none); `file_start`
+  // says its first line is the file's first. Keeps in slot `slot`, in place of what it held,
   // what take() needs, and nothing that points into the text, which is gone when the work
-  // returns. Runs on any thread, beside the work of other chunks and beside take() of an
-  // earlier chunk.
-  virtual void work(int slot, std::string_view text, long first_line) = 0;
-  // Takes the results of slot `slot`, chunks one at a time in the file's order; false when
-  // the pass needs no further line (nothing after it is taken, nothing it threw is thrown).
-  virtual bool take(int slot) = 0;
+  // returns. Returns the number of lines it went through: all of them, or those up to the
+  // one where it stopped. Runs on any thread, beside the work of other chunks and beside
+  // take() of an earlier chunk.
+  virtual long work(int slot, std::string_view text, bool file_start) = 0;
+  // Takes the results of slot `slot`, whose first line is numbered `first_line` (from 1),
+  // chunks one at a time in the file's order; false when the pass needs no further line
+  // (nothing after it is taken, nothing its work threw is thrown).
+  virtual bool take(int slot, long first_line) = 0;
 };
 
 // Runs `work` over the lines of the file `path` numbered `first` and after. `reader`, open on

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "prepare/export_records.h"
 #include "textio/errors.h"
@@ -272,7 +273,7 @@ ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place) {
 
 // A record as the first pass keeps it between the work on its chunk and its turn.
 struct ScannedRecord {
-  long line;
+  long place;            // of its line in the chunk (from 0)
   double v[9];           // x y z, real parts, imaginary parts (0 without)
   unsigned char weight;  // bit `a` set: mirror_weight about the plane `a` = 0 is +1, else -1
 };
@@ -280,7 +281,28 @@ struct ScannedRecord {
 struct ScannedChunk {
   std::vector<ScannedRecord> records;
   std::size_t widest = 0;
+  long fault_place = -1;   // of the line the work refused (-1: none)
+  std::string fault_line;  // its text
 };
+
+// Reads the record on `line`, numbered `number` (0 while the number is not known, which is
+// never for the first line), into `r`; false for an empty line. Refuses what the splitter
+// refuses.
+bool read_record(RecordSplitter& split, const ColumnLayout& cols, std::string_view line,
+                 long number, ScannedRecord& r) {
+  if (!split.split(line, number)) return false;
+  const bool imaginary = cols.has_imaginary();
+  for (int a = 0; a < 3; ++a) {
+    r.v[a] = split.number(cols.coordinate[a]);
+    r.v[3 + a] = split.number(cols.real[a]);
+    r.v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
+  }
+  r.weight = 0;
+  for (int a = 0; a < 3; ++a) {
+    if (mirror_weight(r.v, a) > 0) r.weight |= static_cast<unsigned char>(1 << a);
+  }
+  return true;
+}
 
 // Adds a record at the node `index` to the figures of the field.
 void add_to_figures(ExportScan& scan, const ScannedRecord& r, const int index[3], int parts) {
@@ -315,24 +337,24 @@ class RepeatedNode {
  public:
   explicit RepeatedNode(const std::string& file) : file_(file) {}
 
-  // True when `r` is the exact repeat of `previous` (and is to be dropped); refuses a node
-  // given twice with other values, and any record after a repeat.
-  bool dropped(const ScannedRecord& r, const double previous[9], bool has_previous) {
+  // True when the record `v` on line `line` is the exact repeat of `previous` (and is to
+  // be dropped); refuses a node given twice with other values, and any record after a
+  // repeat.
+  bool dropped(const double v[9], long line, const double previous[9], bool has_previous) {
     if (repeat_line_ != 0) {
       refuse(repeat_line_, "a node given twice: the record repeats the node of the line before");
     }
-    if (!has_previous || r.v[0] != previous[0] || r.v[1] != previous[1] ||
-        r.v[2] != previous[2]) {
+    if (!has_previous || v[0] != previous[0] || v[1] != previous[1] || v[2] != previous[2]) {
       return false;
     }
     for (int n = 3; n < 9; ++n) {
-      if (r.v[n] != previous[n]) {
-        refuse(r.line,
+      if (v[n] != previous[n]) {
+        refuse(line,
                "a node given twice, with other values: the record repeats the node of the line "
                "before");
       }
     }
-    repeat_line_ = r.line;
+    repeat_line_ = line;
     return true;
   }
 
@@ -356,42 +378,48 @@ class ScanWork : public ChunkWork {
 
   void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
 
-  void work(int slot, std::string_view text, long first_line) override {
+  long work(int slot, std::string_view text, bool file_start) override {
     ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     chunk.records.clear();
     chunk.widest = 0;
-    const ColumnLayout& cols = scan_.layout;
-    const bool imaginary = cols.has_imaginary();
-    RecordSplitter split(path_, cols);
+    chunk.fault_place = -1;
+    RecordSplitter split(path_, scan_.layout);
+    long place = 0;
     std::string_view line;
-    for (long number = first_line; take_line(text, line); ++number) {
-      if (!split.split(line, number)) continue;  // an empty line
-      ScannedRecord r;
-      r.line = number;
-      for (int a = 0; a < 3; ++a) {
-        r.v[a] = split.number(cols.coordinate[a]);
-        r.v[3 + a] = split.number(cols.real[a]);
-        r.v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
+    try {
+      for (; take_line(text, line); ++place) {
+        ScannedRecord r;
+        if (!read_record(split, scan_.layout, line, file_start ? place + 1 : 0, r)) continue;
+        r.place = place;
+        chunk.widest = std::max(chunk.widest, split.line().size());
+        chunk.records.push_back(r);
       }
-      r.weight = 0;
-      for (int a = 0; a < 3; ++a) {
-        if (mirror_weight(r.v, a) > 0) r.weight |= static_cast<unsigned char>(1 << a);
-      }
-      chunk.widest = std::max(chunk.widest, split.line().size());
-      chunk.records.push_back(r);
+    } catch (const Refusal&) {
+      // Refused again in its turn, with its number.
+      chunk.fault_place = place;
+      chunk.fault_line = std::string(line);
+      return place + 1;
     }
+    return place;
   }
 
-  bool take(int slot) override {
+  bool take(int slot, long first_line) override {
     const ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     const int parts = scan_.layout.has_imaginary() ? 2 : 1;
     for (const ScannedRecord& r : chunk.records) {
-      if (repeats_.dropped(r, previous_, mesh_.records() > 0)) continue;
+      const long line = first_line + r.place;
+      if (repeats_.dropped(r.v, line, previous_, mesh_.records() > 0)) continue;
       std::copy(r.v, r.v + 9, previous_);
-      const int* index = mesh_.place(r.v, r.line);
+      const int* index = mesh_.place(r.v, line);
       add_to_figures(scan_, r, index, parts);
     }
     scan_.widest_record = std::max(scan_.widest_record, chunk.widest);
+    if (chunk.fault_place >= 0) {
+      RecordSplitter split(path_, scan_.layout);
+      ScannedRecord r;
+      read_record(split, scan_.layout, chunk.fault_line, first_line + chunk.fault_place, r);
+      throw std::logic_error("a record refused in its chunk is read in its turn");
+    }
     return true;
   }
 

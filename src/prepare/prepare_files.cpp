@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "prepare/export_records.h"
@@ -40,10 +41,13 @@ void write_replacing(const std::string& path, Body&& body) {
   }
 }
 
-// A chunk of the table: its lines as they are written, and how many they are.
+// A chunk of the table: its lines as they are written, how many they are, and the line the
+// work refused.
 struct TableChunk {
   std::string text;
   long records = 0;
+  long fault_place = -1;  // of that line in the chunk (-1: none)
+  std::string fault_line;
 };
 
 // The second pass: each chunk's records split and written out as lines of the table on the
@@ -62,53 +66,78 @@ class TableWork : public ChunkWork {
 
   void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
 
-  void work(int slot, std::string_view text, long first_line) override {
+  long work(int slot, std::string_view text, bool file_start) override {
     TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     chunk.text.clear();
     chunk.records = 0;
+    chunk.fault_place = -1;
     RecordSplitter split(path_, plan_.scan.layout);
+    long place = 0;
     std::string_view line;
-    for (long number = first_line; take_line(text, line); ++number) {
-      if (!split.split(line, number)) continue;
-      const std::size_t start = chunk.text.size();
-      for (int n = 0; n < 6; ++n) {
-        if (n > 0) chunk.text += ' ';
-        chunk.text += split.text(columns_[n]);
+    try {
+      for (; take_line(text, line); ++place) {
+        if (write_record(split, line, file_start ? place + 1 : 0, chunk.text)) ++chunk.records;
       }
-      // The converter's probe reads the first name_length characters of the table's first
-      // line: a line of the table takes no more, or the probe would cut a number.
-      const std::size_t length = chunk.text.size() - start;
-      if (length > static_cast<std::size_t>(name_length)) {
-        chunk.text.resize(start);
-        throw Refusal(TextPlace{"", 0, path_, number}.message(
-            "the record's numbers take " + std::to_string(length) +
-            " characters on a line of the table; the converter reads " +
-            std::to_string(name_length)));
-      }
-      chunk.text += '\n';
-      ++chunk.records;
+    } catch (const Refusal&) {
+      // Refused again in its turn, with its number.
+      chunk.fault_place = place;
+      chunk.fault_line = std::string(line);
+      return place + 1;
     }
+    return place;
   }
 
-  bool take(int slot) override {
+  bool take(int slot, long first_line) override {
     const TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     const long wanted = plan_.scan.records - written_;
-    if (chunk.records < wanted) {
-      out_.write(chunk.text);
-      written_ += chunk.records;
-      return true;
+    if (chunk.records >= wanted) {
+      // The chunk holds the last record: what follows it is no part of the table.
+      std::size_t end = 0;
+      for (long n = 0; n < wanted; ++n) end = chunk.text.find('\n', end) + 1;
+      out_.write(chunk.text.data(), end);
+      written_ += wanted;
+      return false;
     }
-    // The chunk holds the last record: what follows it is no part of the table.
-    std::size_t end = 0;
-    for (long n = 0; n < wanted; ++n) end = chunk.text.find('\n', end) + 1;
-    out_.write(chunk.text.data(), end);
-    written_ += wanted;
-    return false;
+    out_.write(chunk.text);
+    written_ += chunk.records;
+    if (chunk.fault_place >= 0) {
+      RecordSplitter split(path_, plan_.scan.layout);
+      std::string unused;
+      write_record(split, chunk.fault_line, first_line + chunk.fault_place, unused);
+      throw std::logic_error("a record refused in its chunk is written in its turn");
+    }
+    return true;
   }
 
   long written() const { return written_; }
 
  private:
+  // Appends to `out` the table's line of the record on `line`, numbered `number` (0 while
+  // the number is not known, which is never for the first line): x y z and the chosen part,
+  // each number's text as it stands. False for an empty line. Refuses what the splitter
+  // refuses, and a line longer than the converter reads.
+  bool write_record(RecordSplitter& split, std::string_view line, long number,
+                    std::string& out) const {
+    if (!split.split(line, number)) return false;
+    const std::size_t start = out.size();
+    for (int n = 0; n < 6; ++n) {
+      if (n > 0) out += ' ';
+      out += split.text(columns_[n]);
+    }
+    // The converter's probe reads the first name_length characters of the table's first
+    // line: a line of the table takes no more, or the probe would cut a number.
+    const std::size_t length = out.size() - start;
+    if (length > static_cast<std::size_t>(name_length)) {
+      out.resize(start);
+      throw Refusal(TextPlace{"", 0, path_, number}.message(
+          "the record's numbers take " + std::to_string(length) +
+          " characters on a line of the table; the converter reads " +
+          std::to_string(name_length)));
+    }
+    out += '\n';
+    return true;
+  }
+
   const Plan& plan_;
   const std::string& path_;
   ByteSink& out_;
