@@ -388,14 +388,18 @@ class ScanWork : public ChunkWork {
     std::string_view line;
     try {
       for (; take_line(text, line); ++place) {
-        ScannedRecord r;
-        if (!read_record(split, scan_.layout, line, file_start ? place + 1 : 0, r)) continue;
+        // Read in place: a record built aside and copied in costs a tenth of the pass.
+        ScannedRecord& r = chunk.records.emplace_back();
+        if (!read_record(split, scan_.layout, line, file_start ? place + 1 : 0, r)) {
+          chunk.records.pop_back();
+          continue;
+        }
         r.place = place;
         chunk.widest = std::max(chunk.widest, split.line().size());
-        chunk.records.push_back(r);
       }
     } catch (const Refusal&) {
       // Refused again in its turn, with its number.
+      chunk.records.pop_back();
       chunk.fault_place = place;
       chunk.fault_line = std::string(line);
       return place + 1;
