@@ -1,17 +1,28 @@
 // Times korvane-prepare on the largest table the converter takes, 50 x 50 x 402 records of
 // 9 values with the two header lines a solver writes, side by side with its baseline: a
 // bare read of the same file in two passes, each parsing every value with std::from_chars.
+// Each round times the baseline, the whole korvane-prepare process (started, writing its
+// table and korvane.dat, ended) and the same preparation called in this process; the
+// figures are the medians of the rounds.
 //
-//   korvane_prepare_bench WORKDIR [REPEATS]
+//   korvane_prepare_bench WORKDIR [ROUNDS]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "bare_read.h"
 #include "prepare/prepare.h"
 #include "textio/byte_sink.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -21,6 +32,19 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void print_load(const char* when) {
+  double load[3];
+  if (getloadavg(load, 3) == 3) {
+    std::printf("load average %s: %.2f %.2f %.2f\n", when, load[0], load[1], load[2]);
+  }
 }
 
 // x, y, z in mm with z fastest, then y, then x; E in V/m, real and imaginary parts
@@ -52,41 +76,80 @@ std::uintmax_t write_export(const fs::path& path) {
   return fs::file_size(path);
 }
 
+// Runs the built korvane-prepare as a shell would, its report and messages into `log`;
+// returns its exit status (-1 when it could not be started or did not exit).
+int run_process(const fs::path& export_path, const fs::path& dir, const fs::path& log) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  std::string program = KORVANE_PREPARE_BINARY, input = export_path.string(), dir_flag = "--dir",
+              folder = dir.string(), force = "--force";
+  char* argv[] = {program.data(), input.data(), dir_flag.data(), folder.data(), force.data(),
+                  nullptr};
+  pid_t pid = 0;
+  const int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: korvane_prepare_bench WORKDIR [REPEATS]\n");
+    std::fprintf(stderr, "usage: korvane_prepare_bench WORKDIR [ROUNDS]\n");
     return 2;
   }
   const fs::path work = argv[1];
-  const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   fs::create_directories(work);
   const fs::path path = work / "export_largest.txt";
   const std::uintmax_t bytes = fs::exists(path) ? fs::file_size(path) : write_export(path);
   std::printf("export: %s, %ju bytes, 1,005,000 records of 9 values, 2 header lines\n",
               path.c_str(), bytes);
+  std::printf("korvane-prepare: %s\n", KORVANE_PREPARE_BINARY);
+  print_load("before");
 
   korvane::prepare::Options options;
   options.export_path = path.string();
-  options.dir = (work / "prepared").string();
+  options.dir = (work / "prepared_in_process").string();
   options.force = true;
-  double best_bare = 1e9, best_prepare = 1e9;
-  for (int round = 0; round < repeats; ++round) {
+  const fs::path process_dir = work / "prepared";
+  const fs::path log = work / "prepare_report.txt";
+  std::vector<double> bare, process, in_process;
+  for (int round = 0; round < rounds; ++round) {
     auto start = Clock::now();
     const double sum = korvane::bench::bare_read(path, 2, {0, 0});
-    best_bare = std::min(best_bare, seconds_since(start));
+    bare.push_back(seconds_since(start));
+    if (sum == 0) std::printf("(sum 0)\n");
+
+    start = Clock::now();
+    const int status = run_process(path, process_dir, log);
+    process.push_back(seconds_since(start));
+    if (status != 0) {
+      std::fprintf(stderr, "korvane-prepare ended with status %d; see %s\n", status, log.c_str());
+      return 1;
+    }
+
     start = Clock::now();
     const korvane::prepare::Plan plan = korvane::prepare::plan_preparation(options);
     korvane::prepare::write_preparation(plan, options);
-    best_prepare = std::min(best_prepare, seconds_since(start));
-    if (sum == 0) std::printf("(sum 0)\n");
+    in_process.push_back(seconds_since(start));
   }
+  const double base = median(bare);
   const double mb = static_cast<double>(bytes) / 1e6;
-  std::printf("bare two-pass from_chars read: %.3f s (%.0f MB/s a pass)\n", best_bare,
-              2 * mb / best_bare);
-  std::printf("korvane-prepare, both passes and both files: %.3f s (%.2f x the baseline)\n",
-              best_prepare, best_prepare / best_bare);
+  std::printf("medians of %d rounds:\n", rounds);
+  std::printf("  bare two-pass from_chars read: %.3f s (%.0f MB/s a pass)\n", base,
+              2 * mb / base);
+  std::printf("  korvane-prepare process, started to ended, both files written: %.3f s"
+              " (%.2f x the baseline)\n",
+              median(process), median(process) / base);
+  std::printf("  the same preparation in this process: %.3f s (%.2f x the baseline)\n",
+              median(in_process), median(in_process) / base);
+  print_load("after");
   // Peak memory is korvane-prepare's own: /usr/bin/time -v korvane-prepare ... (this
   // process also maps the whole file for the baseline).
   return 0;

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cctype>
-#include <cstdio>
 
+#include "prepare/export_records.h"
 #include "textio/errors.h"
 #include "textio/token_scanner.h"
 
@@ -82,6 +82,32 @@ std::vector<Title> split_titles(std::string_view line) {
   return titles;
 }
 
+// Splits "#x [mm];y [mm];ExRe [V/m];Area 1" into titles: one a field between the ';', the
+// words before its brackets the name, the words inside them the unit.
+std::vector<Title> split_semicolon_titles(std::string_view line) {
+  const std::size_t text = line.find_first_not_of(" \t");
+  if (text != std::string_view::npos && line[text] == '#') line.remove_prefix(text + 1);
+  std::vector<Title> titles;
+  for_each_semicolon_field(line, [&titles](std::string_view field, std::size_t) {
+    const std::size_t open = field.find('[');
+    std::string_view name = field.substr(0, open);
+    while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
+    std::string unit;
+    if (open != std::string_view::npos) {
+      // Blanks inside the brackets separate words of the unit, as in the blank-separated
+      // header.
+      const std::string_view inside = field.substr(open + 1, field.find(']', open) - open - 1);
+      TokenScanner words(inside);
+      for (std::string_view word; words.next_token(word);) {
+        if (!unit.empty()) unit += ' ';
+        unit += word;
+      }
+    }
+    titles.push_back({std::string(name), unit});
+  });
+  return titles;
+}
+
 bool equal_folded(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -112,12 +138,6 @@ int axis_of(char c) {
 
 }  // namespace
 
-std::string figure(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", value);
-  return text;
-}
-
 const char* field_letter(FieldKind kind) {
   switch (kind) {
     case FieldKind::electric:
@@ -145,10 +165,12 @@ std::optional<FieldUnit> find_field_unit(std::string_view name) {
   return std::nullopt;
 }
 
-ColumnLayout read_header(std::string_view line) {
-  const std::vector<Title> titles = split_titles(line);
+ColumnLayout read_header(std::string_view line, Separator separator) {
+  const std::vector<Title> titles =
+      separator == Separator::blanks ? split_titles(line) : split_semicolon_titles(line);
   ColumnLayout layout;
   layout.from_header = true;
+  layout.separator = separator;
   layout.values = static_cast<int>(titles.size());
   auto take = [&](int& slot, int column, const std::string& name) {
     if (slot >= 0) refuse(line, "names " + quoted_token(name) + " twice");
@@ -217,13 +239,14 @@ ColumnLayout read_header(std::string_view line) {
   return layout;
 }
 
-ColumnLayout headerless_layout(int values) {
+ColumnLayout headerless_layout(int values, Separator separator) {
   if (values < 6) {
     throw Refusal("the first record holds " + std::to_string(values) +
                   " values; korvane-prepare needs x, y, z and the three components");
   }
   ColumnLayout layout;
   layout.values = values;
+  layout.separator = separator;
   for (int axis = 0; axis < 3; ++axis) {
     layout.coordinate[axis] = axis;
     layout.real[axis] = 3 + axis;
@@ -249,6 +272,7 @@ std::string describe_layout(const ColumnLayout& layout) {
       text += "real and imaginary parts in their own order";
       break;
   }
+  if (layout.separator == Separator::semicolons) text += ", separated by ';'";
   text += layout.from_header ? ", from the header" : ", no header";
   return text;
 }

@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "store/grid.h"
+#include "textio/format.h"
+
 namespace korvane::prepare {
 
 // An export that cannot be prepared: the reason, for standard error (status 1).
@@ -16,10 +19,8 @@ class Refusal : public std::runtime_error {
   explicit Refusal(const std::string& what) : std::runtime_error(what) {}
 };
 
-inline constexpr const char* axis_names[3] = {"x", "y", "z"};
-
 // A figure for messages and the report: six significant digits ("0.0254", "1e-06").
-std::string figure(double value);
+inline std::string figure(double value) { return general_number(value, 6); }
 
 enum class FieldKind { electric, field_strength, flux_density };  // E, H, B
 
@@ -42,6 +43,10 @@ struct FieldUnit {
 std::optional<LengthUnit> find_length_unit(std::string_view name);
 std::optional<FieldUnit> find_field_unit(std::string_view name);
 
+// What separates the values of a record (and the titles of the header): blanks, tabs and
+// commas, or ';' (with blanks around it allowed, and '#' before the titles).
+enum class Separator { blanks, semicolons };
+
 // How the components are laid out in a record of 9 or more values.
 enum class PartLayout { real_only, blocked, interleaved, other };
 
@@ -56,18 +61,20 @@ struct ColumnLayout {
   std::string field_unit;
   std::vector<std::string> ignored;  // titles of the columns that are not used
   PartLayout parts = PartLayout::real_only;
+  Separator separator = Separator::blanks;
   bool has_imaginary() const { return imaginary[0] >= 0; }
 };
 
-// Reads the column titles of a header line: "x [mm]  y [mm]  z [mm]  ExRe [V/m] ...".
-// Throws Refusal with a message that quotes the header when it names no coordinates,
-// no field, two fields, a column twice, or units that disagree.
-ColumnLayout read_header(std::string_view titles);
+// Reads the column titles of a header line: "x [mm]  y [mm]  z [mm]  ExRe [V/m] ...", or
+// with semicolons "#x [mm];y [mm];z [mm];ExRe [V/m];...". Throws Refusal with a message
+// that quotes the header when it names no coordinates, no field, two fields, a column
+// twice, or units that disagree.
+ColumnLayout read_header(std::string_view titles, Separator separator = Separator::blanks);
 
 // The layout korvane itself assumes for a headerless record of `values` values: x y z
 // and the real parts, then (9 or more values) the imaginary parts. Throws Refusal for
 // fewer than 6 values (no coordinates to find the mesh from).
-ColumnLayout headerless_layout(int values);
+ColumnLayout headerless_layout(int values, Separator separator = Separator::blanks);
 
 // "blocked (ExRe EyRe EzRe ExIm EyIm EzIm)" and the like, for the report.
 std::string describe_layout(const ColumnLayout& layout);

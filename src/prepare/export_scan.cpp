@@ -1,21 +1,21 @@
 #include "prepare/export_scan.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 
 #include "prepare/export_records.h"
 #include "textio/errors.h"
 #include "textio/group_reader.h"
 #include "textio/line_reader.h"
+#include "textio/token_scanner.h"
 
 namespace korvane::prepare {
 namespace {
-
-// More than this fraction of a step between a coordinate and its node is not a regular
-// mesh; the converter warns at the same figure.
-constexpr double irregular_fraction = 0.01;
 
 bool has_letter(std::string_view line) {
   for (char c : line) {
@@ -139,13 +139,13 @@ class MeshWalk {
           m.worst_node = i;
         }
       }
-      if (!(m.deviation <= irregular_fraction)) {
+      if (!(m.deviation <= irregular_step_fraction)) {
         refuse(0, "not a regular mesh: along " + std::string(axis_names[a]) + " (" +
                       std::to_string(m.count) + " nodes from " + figure(m.lo) + " to " +
                       figure(m.hi) + ", step " + figure(m.step) + ") a coordinate lies " +
                       percent(m.deviation) + " of a step from node " +
                       std::to_string(m.worst_node + 1) + " (more than " +
-                      percent(irregular_fraction) + " is irregular)");
+                      percent(irregular_step_fraction) + " is irregular)");
       }
     }
   }
@@ -217,6 +217,237 @@ class MeshWalk {
   std::vector<Node> nodes_[3];
 };
 
+// The lines before the first record: the column titles among them, and the first record.
+struct HeaderLines {
+  bool found = false;         // a record was found
+  std::string titles;         // the first line with a letter ("" for none)
+  std::string listed_titles;  // the first with a letter and a ';'
+  std::string first_record;   // as it stands, byte order mark and all
+
+  const std::string& titles_for(Separator separator) const {
+    return separator == Separator::semicolons && !listed_titles.empty() ? listed_titles : titles;
+  }
+};
+
+// Reads every line before the first that starts with a number (its first value, up to a
+// blank, a comma or a ';'), counting those that hold something in `header_lines`. The reader
+// stops on the first record.
+HeaderLines read_header_lines(LineReader& lines, long& header_lines) {
+  HeaderLines header;
+  std::string_view line;
+  while (lines.next(line)) {
+    const std::string_view text = without_byte_order_mark(line, lines.line_number());
+    std::string_view first;
+    TokenScanner scanner(text);
+    if (!scanner.next_token(first)) continue;
+    double value;
+    if (parse_real(first.substr(0, first.find(';')), value) == TokenStatus::ok) {
+      header.found = true;
+      header.first_record = std::string(line);
+      return header;
+    }
+    ++header_lines;
+    if (!has_letter(text)) continue;
+    if (header.titles.empty()) header.titles = std::string(text);
+    if (header.listed_titles.empty() && text.find(';') != std::string_view::npos) {
+      header.listed_titles = std::string(text);
+    }
+  }
+  return header;
+}
+
+// The columns: from the titles, or as korvane assumes them from the first record's count.
+// The first record tells how the values are separated. A Refusal is located at `place`.
+ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place) {
+  const std::string_view record = without_byte_order_mark(header.first_record, place.line);
+  const Separator separator =
+      record.find(';') != std::string_view::npos ? Separator::semicolons : Separator::blanks;
+  try {
+    const std::string& titles = header.titles_for(separator);
+    if (titles.empty()) return headerless_layout(count_values(record, separator), separator);
+    return read_header(titles, separator);
+  } catch (const Refusal& refusal) {
+    throw Refusal(place.message(refusal.what()));
+  }
+}
+
+// A record as the first pass keeps it between the work on its chunk and its turn.
+struct ScannedRecord {
+  long place;            // of its line in the chunk (from 0)
+  double v[9];           // x y z, real parts, imaginary parts (0 without)
+  unsigned char weight;  // bit `a` set: mirror_weight about the plane `a` = 0 is +1, else -1
+};
+
+struct ScannedChunk {
+  std::vector<ScannedRecord> records;
+  std::size_t widest = 0;
+  long fault_place = -1;   // of the line the work refused (-1: none)
+  std::string fault_line;  // its text
+};
+
+// Reads the record on `line`, numbered `number` (0 while the number is not known, which is
+// never for the first line), into `r`; false for an empty line. Refuses what the splitter
+// refuses.
+bool read_record(RecordSplitter& split, const ColumnLayout& cols, std::string_view line,
+                 long number, ScannedRecord& r) {
+  if (!split.split(line, number)) return false;
+  const bool imaginary = cols.has_imaginary();
+  for (int a = 0; a < 3; ++a) {
+    r.v[a] = split.number(cols.coordinate[a]);
+    r.v[3 + a] = split.number(cols.real[a]);
+    r.v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
+  }
+  r.weight = 0;
+  for (int a = 0; a < 3; ++a) {
+    if (mirror_weight(r.v, a) > 0) r.weight |= static_cast<unsigned char>(1 << a);
+  }
+  return true;
+}
+
+// Adds a record at the node `index` to the figures of the field.
+void add_to_figures(ExportScan& scan, const ScannedRecord& r, const int index[3], int parts) {
+  double weight[3], signed_weight[3];
+  for (int a = 0; a < 3; ++a) {
+    weight[a] = (r.weight >> a & 1) != 0 ? 1.0 : -1.0;
+    signed_weight[a] = r.v[a] > 0 ? weight[a] : r.v[a] < 0 ? -weight[a] : 0.0;
+  }
+  for (int part = 0; part < parts; ++part) {
+    const double* f = r.v + 3 + 3 * part;
+    for (int a = 0; a < 3; ++a) {
+      for (int k = 0; k < 3; ++k) {
+        scan.odd_sum[part][a][k] += weight[a] * f[k];
+        scan.even_sum[part][a][k] += signed_weight[a] * f[k];
+      }
+    }
+    for (int k = 0; k < 3; ++k) {
+      const double size = std::abs(f[k]);
+      scan.largest[part][k] = std::max(scan.largest[part][k], size);
+      for (int a = 0; a < 3; ++a) {
+        if (index[a] == 0) {
+          scan.largest_on_plane[a][part][k] = std::max(scan.largest_on_plane[a][part][k], size);
+        }
+      }
+    }
+  }
+}
+
+// Some exports repeat their last record once at the end: that repeat is dropped. A record
+// that repeats the node of the one before anywhere else is a fault.
+class RepeatedNode {
+ public:
+  explicit RepeatedNode(const std::string& file) : file_(file) {}
+
+  // True when the record `v` on line `line` is the exact repeat of `previous` (and is to
+  // be dropped); refuses a node given twice with other values, and any record after a
+  // repeat.
+  bool dropped(const double v[9], long line, const double previous[9], bool has_previous) {
+    if (repeat_line_ != 0) {
+      refuse(repeat_line_, "a node given twice: the record repeats the node of the line before");
+    }
+    if (!has_previous || v[0] != previous[0] || v[1] != previous[1] || v[2] != previous[2]) {
+      return false;
+    }
+    for (int n = 3; n < 9; ++n) {
+      if (v[n] != previous[n]) {
+        refuse(line,
+               "a node given twice, with other values: the record repeats the node of the line "
+               "before");
+      }
+    }
+    repeat_line_ = line;
+    return true;
+  }
+
+  long repeat_line() const { return repeat_line_; }
+
+ private:
+  [[noreturn]] void refuse(long line, const std::string& what) const {
+    throw Refusal(TextPlace{"", 0, file_, line}.message(what));
+  }
+
+  std::string file_;
+  long repeat_line_ = 0;
+};
+
+// The first pass: each chunk's records split and parsed on the team, then taken in order
+// through the mesh, the repeat check and the figures of the field.
+class ScanWork : public ChunkWork {
+ public:
+  ScanWork(const std::string& path, ExportScan& scan, const std::array<int, 3>& every)
+      : path_(path), scan_(scan), every_(every), mesh_(path), repeats_(path) {}
+
+  void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
+
+  long work(int slot, std::string_view text, bool file_start) override {
+    ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    chunk.records.clear();
+    chunk.widest = 0;
+    chunk.fault_place = -1;
+    RecordSplitter split(path_, scan_.layout);
+    long place = 0;
+    std::string_view line;
+    try {
+      for (; take_line(text, line); ++place) {
+        // Read in place: a record built aside and copied in costs a tenth of the pass.
+        ScannedRecord& r = chunk.records.emplace_back();
+        if (!read_record(split, scan_.layout, line, file_start ? place + 1 : 0, r)) {
+          chunk.records.pop_back();
+          continue;
+        }
+        r.place = place;
+        chunk.widest = std::max(chunk.widest, split.line().size());
+      }
+    } catch (const Refusal&) {
+      // Refused again in its turn, with its number.
+      chunk.records.pop_back();
+      chunk.fault_place = place;
+      chunk.fault_line = std::string(line);
+      return place + 1;
+    }
+    return place;
+  }
+
+  bool take(int slot, long first_line) override {
+    const ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    const int parts = scan_.layout.has_imaginary() ? 2 : 1;
+    for (const ScannedRecord& r : chunk.records) {
+      const long line = first_line + r.place;
+      if (repeats_.dropped(r.v, line, previous_, mesh_.records() > 0)) continue;
+      std::copy(r.v, r.v + 9, previous_);
+      const int* index = mesh_.place(r.v, line);
+      if (mesh_.records() == 1) std::copy(r.v, r.v + 3, scan_.first);
+      if (index[0] % every_[0] == 0 && index[1] % every_[1] == 0 && index[2] % every_[2] == 0) {
+        std::copy(r.v, r.v + 3, scan_.last);
+      }
+      add_to_figures(scan_, r, index, parts);
+    }
+    scan_.widest_record = std::max(scan_.widest_record, chunk.widest);
+    if (chunk.fault_place >= 0) {
+      RecordSplitter split(path_, scan_.layout);
+      ScannedRecord r;
+      read_record(split, scan_.layout, chunk.fault_line, first_line + chunk.fault_place, r);
+      throw std::logic_error("a record refused in its chunk is read in its turn");
+    }
+    return true;
+  }
+
+  // Checks the mesh once every record is taken and fills the scan's counts.
+  void finish() {
+    scan_.repeat_line = repeats_.repeat_line();
+    scan_.records = mesh_.records();
+    mesh_.finish(scan_);
+  }
+
+ private:
+  const std::string& path_;
+  ExportScan& scan_;
+  std::array<int, 3> every_;
+  MeshWalk mesh_;
+  RepeatedNode repeats_;
+  double previous_[9] = {};
+  std::vector<ScannedChunk> chunks_;
+};
+
 }  // namespace
 
 std::string describe_order(const int order[3]) {
@@ -225,108 +456,28 @@ std::string describe_order(const int order[3]) {
 }
 
 ExportScan scan_export(const std::string& path, const std::array<int, 3>& every) {
+  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  return scan_export(path, PassSetup{*team, export_chunks}, every);
+}
+
+ExportScan scan_export(const std::string& path, PassSetup setup,
+                       const std::array<int, 3>& every) {
   ExportScan scan;
-  LineReader lines("", 0, path);
-  std::string_view line;
-  // The header: every line before the first that starts with a number.
-  std::string titles;
-  bool found = false;
-  while (lines.next(line)) {
-    line = without_byte_order_mark(line, lines.line_number());
-    std::string_view first;
-    TokenScanner scanner(line);
-    if (!scanner.next_token(first)) continue;
-    double value;
-    if (parse_real(first, value) == TokenStatus::ok) {
-      found = true;
-      break;
-    }
-    ++scan.header_lines;
-    if (titles.empty() && has_letter(line)) titles = std::string(line);
-  }
-  const TextPlace place{"", 0, path, lines.line_number()};
-  if (!found) {
+  LineReader lines(0, path);
+  const HeaderLines header = read_header_lines(lines, scan.header_lines);
+  if (!header.found) {
     throw Refusal(TextPlace{"", 0, path, 0}.message(
         scan.header_lines == 0 ? "the export holds no record"
                                : "the export holds a header and no record"));
   }
   scan.first_record_line = lines.line_number();
   scan.header_lines = scan.first_record_line - 1;
-  try {
-    if (titles.empty()) {
-      scan.layout = headerless_layout(static_cast<int>(count_tokens(line)));
-    } else {
-      scan.header = titles;
-      scan.layout = read_header(titles);
-    }
-  } catch (const Refusal& refusal) {
-    throw Refusal(place.message(refusal.what()));
-  }
+  scan.layout = read_columns(header, TextPlace{"", 0, path, scan.first_record_line});
+  if (scan.layout.from_header) scan.header = header.titles_for(scan.layout.separator);
 
-  RecordSplitter split(path, scan.layout);
-  MeshWalk mesh(path);
-  const ColumnLayout& cols = scan.layout;
-  const bool imaginary = cols.has_imaginary();
-  double previous[9] = {};
-  long pending_repeat = 0;
-  do {
-    if (!split.split(line, lines.line_number())) continue;  // an empty line
-    double v[9];                                            // x y z, real parts, imaginary parts
-    for (int a = 0; a < 3; ++a) {
-      v[a] = split.number(cols.coordinate[a]);
-      v[3 + a] = split.number(cols.real[a]);
-      v[6 + a] = imaginary ? split.number(cols.imaginary[a]) : 0.0;
-    }
-    scan.widest_record = std::max(scan.widest_record, line.size());
-    if (pending_repeat != 0) {
-      throw Refusal(TextPlace{"", 0, path, pending_repeat}.message(
-          "a node given twice: the record repeats the node of the line before"));
-    }
-    if (mesh.records() > 0 && v[0] == previous[0] && v[1] == previous[1] && v[2] == previous[2]) {
-      // Some exports repeat the last record once at the end; anywhere else it is a fault.
-      bool same = true;
-      for (int n = 3; n < 9; ++n) same = same && v[n] == previous[n];
-      if (!same) {
-        throw Refusal(TextPlace{"", 0, path, lines.line_number()}.message(
-            "a node given twice, with other values: the record repeats the node of the line "
-            "before"));
-      }
-      pending_repeat = lines.line_number();
-      continue;
-    }
-    std::copy(v, v + 9, previous);
-    const int* index = mesh.place(v, lines.line_number());
-    if (mesh.records() == 1) std::copy(v, v + 3, scan.first);
-    if (index[0] % every[0] == 0 && index[1] % every[1] == 0 && index[2] % every[2] == 0) {
-      std::copy(v, v + 3, scan.last);
-    }
-    double weight[3], signed_weight[3];
-    for (int a = 0; a < 3; ++a) {
-      weight[a] = mirror_weight(v, a);
-      signed_weight[a] = v[a] > 0 ? weight[a] : v[a] < 0 ? -weight[a] : 0.0;
-    }
-    for (int part = 0; part < (imaginary ? 2 : 1); ++part) {
-      const double* f = v + 3 + 3 * part;
-      for (int a = 0; a < 3; ++a) {
-        for (int k = 0; k < 3; ++k) {
-          scan.odd_sum[part][a][k] += weight[a] * f[k];
-          scan.even_sum[part][a][k] += signed_weight[a] * f[k];
-        }
-      }
-      for (int k = 0; k < 3; ++k) {
-        const double size = std::abs(f[k]);
-        scan.largest[part][k] = std::max(scan.largest[part][k], size);
-        for (int a = 0; a < 3; ++a) {
-          if (index[a] == 0) {
-            scan.largest_on_plane[a][part][k] = std::max(scan.largest_on_plane[a][part][k], size);
-          }
-        }
-      }
-    }
-  } while (lines.next(line));
-  scan.repeat_line = pending_repeat;
-  scan.records = mesh.records();
-  mesh.finish(scan);
+  ScanWork work(path, scan, every);
+  run_pass(path, lines, scan.first_record_line, &header.first_record, setup, work);
+  work.finish();
   return scan;
 }
 

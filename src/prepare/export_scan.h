@@ -1,6 +1,6 @@
 // The first pass over a solver export: its header, its columns, the regular mesh its
 // records lie on, and the figures of the field that the symmetry and the part are chosen
-// from. The export is streamed line by line; nothing of it is held.
+// from. The export is streamed a window at a time; nothing of it is held past its window.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "prepare/export_columns.h"
+#include "prepare/export_pass.h"
 
 namespace korvane::prepare {
 
@@ -59,8 +60,13 @@ struct ExportScan {
 // that is short or holds text where a number belongs, a line, plane or slanted cut, an
 // incomplete or irregular mesh, a node given twice, coordinates that decrease, fewer than
 // 3 nodes along an axis. Throws IoError when the file cannot be read. `every` names the
-// nodes the table will keep along each axis (every K-th from the first), for `last`.
+// nodes the table will keep along each axis (every K-th from the first), for `last`. Reads
+// on every processor this process may use.
 ExportScan scan_export(const std::string& path, const std::array<int, 3>& every = {1, 1, 1});
+// The same on `setup`'s team, cutting the file as it says; the scan is the same for any
+// team and any cut.
+ExportScan scan_export(const std::string& path, PassSetup setup,
+                       const std::array<int, 3>& every = {1, 1, 1});
 
 // "z fastest, then y, then x".
 std::string describe_order(const int order[3]);

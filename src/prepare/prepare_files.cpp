@@ -1,12 +1,19 @@
 // The files of a preparation: the table, streamed from the export a second time, and the
 // drafted control file, each written under a temporary name and renamed when complete.
+#include "prepare/prepare_files.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <vector>
 
 #include "prepare/export_records.h"
 #include "prepare/prepare.h"
+#include "store/grid.h"
 #include "textio/byte_sink.h"
 #include "textio/line_reader.h"
 #include "util/replacing_file.h"
@@ -14,9 +21,6 @@
 namespace korvane::prepare {
 namespace fs = std::filesystem;
 namespace {
-
-// The converter probes the first 132 characters of a record.
-constexpr std::size_t longest_line = 131;
 
 // Writes a file under a temporary name in its folder and renames it when complete, so a
 // failure leaves no half-written file and no temporary behind.
@@ -27,7 +31,7 @@ void write_replacing(const std::string& path, Body&& body) {
     throw IoError(TextPlace{"", 0, path, 0}.message(
         std::string("cannot create the file: ") + std::strerror(error)));
   }
-  FileSink sink("", 0, path);
+  FileSink sink(0, path);
   sink.adopt(file.release());
   body(sink);
   sink.close();
@@ -37,43 +41,138 @@ void write_replacing(const std::string& path, Body&& body) {
   }
 }
 
-// The second pass: x y z and the chosen part of each record, each number's text as it
-// stands in the export.
-void write_table(const Plan& plan, const std::string& export_path, ByteSink& out) {
-  const ExportScan& scan = plan.scan;
-  const ColumnLayout& cols = scan.layout;
-  const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
-  const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
-                          field[0],           field[1],           field[2]};
-  LineReader lines("", 0, export_path);
-  RecordSplitter split(export_path, cols);
-  std::string_view line;
-  while (lines.line_number() < scan.header_lines && lines.next(line)) {
+// A chunk of the table: its lines as they are written, how many they are, and the line the
+// work refused.
+struct TableChunk {
+  std::string text;
+  long records = 0;
+  long fault_place = -1;  // of that line in the chunk (-1: none)
+  std::string fault_line;
+};
+
+// The second pass: each chunk's records split and written out as lines of the table on the
+// team, then handed to the sink in order, up to the scan's count of records (an exact
+// repeat of the last record, which the scan dropped, comes after them).
+class TableWork : public ChunkWork {
+ public:
+  TableWork(const Plan& plan, const std::string& export_path, ByteSink& out)
+      : plan_(plan), path_(export_path), out_(out) {
+    const ColumnLayout& cols = plan.scan.layout;
+    const int* field = plan.part == Part::real ? cols.real : cols.imaginary;
+    const int columns[6] = {cols.coordinate[0], cols.coordinate[1], cols.coordinate[2],
+                            field[0],           field[1],           field[2]};
+    std::copy(columns, columns + 6, columns_);
   }
-  std::string record;
-  record.reserve(2 * longest_line);
-  long read = 0;
-  while (read < scan.records && lines.next(line)) {
-    if (!split.split(line, lines.line_number())) continue;
-    if (!table_keeps(plan, read++)) continue;
-    record.clear();
+
+  void make_slots(int count) override { chunks_.resize(static_cast<std::size_t>(count)); }
+
+  long work(int slot, std::string_view text, bool file_start) override {
+    TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    chunk.text.clear();
+    chunk.records = 0;
+    chunk.fault_place = -1;
+    RecordSplitter split(path_, plan_.scan.layout);
+    long place = 0;
+    std::string_view line;
+    try {
+      for (; take_line(text, line); ++place) {
+        if (write_record(split, line, file_start ? place + 1 : 0, chunk.text)) ++chunk.records;
+      }
+    } catch (const Refusal&) {
+      // Refused again in its turn, with its number.
+      chunk.fault_place = place;
+      chunk.fault_line = std::string(line);
+      return place + 1;
+    }
+    return place;
+  }
+
+  bool take(int slot, long first_line) override {
+    const TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
+    const long wanted = plan_.scan.records - taken_;
+    if (!every_node_) {
+      // Record by record: the table keeps every K-th node of each axis.
+      std::size_t start = 0;
+      for (long n = 0; n < std::min(chunk.records, wanted); ++n) {
+        const std::size_t end = chunk.text.find('\n', start) + 1;
+        if (table_keeps(plan_, taken_ + n)) out_.write(chunk.text.data() + start, end - start);
+        start = end;
+      }
+      taken_ += std::min(chunk.records, wanted);
+      if (chunk.records >= wanted) return false;
+    } else if (chunk.records >= wanted) {
+      // The chunk holds the last record: what follows it is no part of the table.
+      std::size_t end = 0;
+      for (long n = 0; n < wanted; ++n) end = chunk.text.find('\n', end) + 1;
+      out_.write(chunk.text.data(), end);
+      taken_ += wanted;
+      return false;
+    } else {
+      out_.write(chunk.text);
+      taken_ += chunk.records;
+    }
+    if (chunk.fault_place >= 0) {
+      RecordSplitter split(path_, plan_.scan.layout);
+      std::string unused;
+      write_record(split, chunk.fault_line, first_line + chunk.fault_place, unused);
+      throw std::logic_error("a record refused in its chunk is written in its turn");
+    }
+    return true;
+  }
+
+  // The export's records taken so far, written or left out.
+  long taken() const { return taken_; }
+
+ private:
+  // Appends to `out` the table's line of the record on `line`, numbered `number` (0 while
+  // the number is not known, which is never for the first line): x y z and the chosen part,
+  // each number's text as it stands. False for an empty line. Refuses what the splitter
+  // refuses, and a line longer than the converter reads.
+  bool write_record(RecordSplitter& split, std::string_view line, long number,
+                    std::string& out) const {
+    if (!split.split(line, number)) return false;
+    const std::size_t start = out.size();
     for (int n = 0; n < 6; ++n) {
-      if (n > 0) record += ' ';
-      record += split.text(columns[n]);
+      if (n > 0) out += ' ';
+      out += split.text(columns_[n]);
     }
-    if (record.size() > longest_line) {
-      throw Refusal(TextPlace{"", 0, export_path, lines.line_number()}.message(
-          "the record's numbers take " + std::to_string(record.size()) +
-          " characters on a line of the table; the converter reads 131"));
+    // The converter's probe reads the first name_length characters of the table's first
+    // line: a line of the table takes no more, or the probe would cut a number.
+    const std::size_t length = out.size() - start;
+    if (length > static_cast<std::size_t>(name_length)) {
+      out.resize(start);
+      throw Refusal(TextPlace{"", 0, path_, number}.message(
+          "the record's numbers take " + std::to_string(length) +
+          " characters on a line of the table; the converter reads " +
+          std::to_string(name_length)));
     }
-    record += '\n';
-    out.write(record);
+    out += '\n';
+    return true;
   }
-  if (read != scan.records) {
+
+  const Plan& plan_;
+  const std::string& path_;
+  ByteSink& out_;
+  int columns_[6];
+  std::vector<TableChunk> chunks_;
+  const bool every_node_ = plan_.every[0] == 1 && plan_.every[1] == 1 && plan_.every[2] == 1;
+  long taken_ = 0;
+};
+
+}  // namespace
+
+void write_table(const Plan& plan, const std::string& export_path, ByteSink& out,
+                 PassSetup setup) {
+  LineReader lines(0, export_path);
+  TableWork work(plan, export_path, out);
+  run_pass(export_path, lines, plan.scan.header_lines + 1, nullptr, setup, work);
+  if (work.taken() != plan.scan.records) {
     throw IoError(TextPlace{"", 0, export_path, 0}.message(
         "the export changed while it was read"));
   }
 }
+
+namespace {
 
 }  // namespace
 
@@ -91,7 +190,10 @@ void write_preparation(const Plan& plan, const Options& o) {
       }
     }
   }
-  write_replacing(plan.table_path, [&](ByteSink& out) { write_table(plan, o.export_path, out); });
+  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  write_replacing(plan.table_path, [&](ByteSink& out) {
+    write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
+  });
   write_replacing(plan.control_path,
                   [&](ByteSink& out) { out.write(render_control_file(plan.control)); });
 }

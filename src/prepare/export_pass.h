@@ -1,0 +1,68 @@
+// One pass over the lines of an export, on a team of threads, with the result of a reading
+// in the file's order.
+//
+// The file is cut into chunks of whole lines, a window of them at a time (textio's
+// ChunkedFile). The team works on a window's chunks at once, while one of its threads takes
+// the results of the window before, chunk by chunk, in the file's order. Whatever a chunk's
+// work throws is thrown when its turn to be taken comes, after what it kept before the
+// throw: a pass ends at the same line, with the same error, on any number of threads and
+// wherever the chunks end. A file that cannot be cut (a pipe, say), and the rest of a file
+// past a line too long for a window, are read line by line, a batch of lines at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "textio/line_chunks.h"
+#include "textio/line_reader.h"
+#include "util/task_pool.h"
+
+namespace korvane::prepare {
+
+// How korvane-prepare cuts an export: windows of 4 MiB, so that a window and the results of
+// two held at once stay below the 16 MiB window a line reader maps, in chunks enough to keep
+// every thread busy while one of them takes the window before.
+inline constexpr ChunkLayout export_chunks{std::size_t{1} << 19, 8};
+
+// The team a pass runs on and how it cuts the file.
+struct PassSetup {
+  TaskPool& pool;
+  ChunkLayout layout;
+};
+
+// What a pass does with the lines: work on a chunk, then take the results in order. The
+// results live in numbered slots; a chunk's work and its taking use one slot. A line's
+// number is known only when its chunk is taken (the lines of the chunks before it are not
+// counted until then): the work keeps each line's place in its chunk, and a fault found by
+// the work is kept with the line and raised again by take(), which knows the number.
+class ChunkWork {
+ public:
+  virtual ~ChunkWork() = default;
+  // Makes room for slots 0 .. count - 1, keeping what the slots already hold. Never called
+  // while work() or take() runs.
+  virtual void make_slots(int count) = 0;
+  // Works on `text`, whole lines cut as take_line cuts them (perhaps none); `file_start`
+  // says its first line is the file's first. Keeps in slot `slot`, in place of what it held,
+  // what take() needs, and nothing that points into the text, which is gone when the work
+  // returns. Returns the number of lines it went through: all of them, or those up to the
+  // one where it stopped. Runs on any thread, beside the work of other chunks and beside
+  // take() of an earlier chunk.
+  virtual long work(int slot, std::string_view text, bool file_start) = 0;
+  // Takes the results of slot `slot`, whose first line is numbered `first_line` (from 1),
+  // chunks one at a time in the file's order; false when the pass needs no further line
+  // (nothing after it is taken, nothing its work threw is thrown).
+  virtual bool take(int slot, long first_line) = 0;
+};
+
+// Runs `work` over the lines of the file `path` numbered `first` and after. `reader`, open on
+// the same file, has read the lines before `first`, or some of them; it reads what cannot be
+// cut into chunks. When it has read line `first` itself, `read_ahead` is that line's text
+// (a pipe cannot be read again), else null. Throws what the work, take() or the reader throw.
+void run_pass(const std::string& path, LineReader& reader, long first,
+              const std::string* read_ahead, PassSetup setup, ChunkWork& work);
+
+// A team of `threads` threads, or of one when the system cannot start more.
+std::unique_ptr<TaskPool> make_team(int threads);
+
+}  // namespace korvane::prepare
