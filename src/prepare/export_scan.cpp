@@ -463,7 +463,7 @@ ExportScan scan_export(const std::string& path, const std::array<int, 3>& every)
 ExportScan scan_export(const std::string& path, PassSetup setup,
                        const std::array<int, 3>& every) {
   ExportScan scan;
-  LineReader lines(0, path);
+  LineReader lines("", 0, path);
   const HeaderLines header = read_header_lines(lines, scan.header_lines);
   if (!header.found) {
     throw Refusal(TextPlace{"", 0, path, 0}.message(

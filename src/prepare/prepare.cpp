@@ -286,8 +286,8 @@ void check_table_name(const Options& o) {
   if (name.empty() || name.size() > static_cast<std::size_t>(name_length) || name.front() == ' ' ||
       name.back() == ' ' || name.find_first_of(std::string("\n\r\0", 3)) != std::string::npos) {
     throw OverwriteError("--table " + quoted_token(name) +
-                         ": the converter reads a name of 1 to 132 characters on one line,"
-                         " without blanks at its ends");
+                         ": the converter reads a name of 1 to " + std::to_string(name_length) +
+                         " characters on one line, without blanks at its ends");
   }
 }
 

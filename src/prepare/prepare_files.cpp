@@ -31,7 +31,7 @@ void write_replacing(const std::string& path, Body&& body) {
     throw IoError(TextPlace{"", 0, path, 0}.message(
         std::string("cannot create the file: ") + std::strerror(error)));
   }
-  FileSink sink(0, path);
+  FileSink sink("", 0, path);
   sink.adopt(file.release());
   body(sink);
   sink.close();
@@ -163,7 +163,7 @@ class TableWork : public ChunkWork {
 
 void write_table(const Plan& plan, const std::string& export_path, ByteSink& out,
                  PassSetup setup) {
-  LineReader lines(0, export_path);
+  LineReader lines("", 0, export_path);
   TableWork work(plan, export_path, out);
   run_pass(export_path, lines, plan.scan.header_lines + 1, nullptr, setup, work);
   if (work.taken() != plan.scan.records) {
