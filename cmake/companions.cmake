@@ -11,16 +11,26 @@
 # hdf5-tools gives h5dump to look into them by hand.
 set(korvane_all_packages libcli11-dev nlohmann-json3-dev libhdf5-dev hdf5-tools python3-h5py)
 
-find_package(CLI11 CONFIG QUIET)
-find_package(nlohmann_json CONFIG QUIET)
+# The ThreadSanitizer preset turns them off: none of their code runs on threads, and
+# building them there would only lengthen CI.
+option(KORVANE_COMPANIONS
+       "Build korvane-inspect and korvane-prepare where their libraries are found" ON)
 
 set(korvane_inspect_lacks "")
-if(NOT CLI11_FOUND)
-  list(APPEND korvane_inspect_lacks CLI11)
-endif()
-set(korvane_prepare_lacks ${korvane_inspect_lacks})
-if(NOT nlohmann_json_FOUND)
-  list(APPEND korvane_prepare_lacks nlohmann-json)
+set(korvane_prepare_lacks "")
+if(KORVANE_COMPANIONS)
+  find_package(CLI11 CONFIG QUIET)
+  find_package(nlohmann_json CONFIG QUIET)
+  if(NOT CLI11_FOUND)
+    list(APPEND korvane_inspect_lacks CLI11)
+  endif()
+  set(korvane_prepare_lacks ${korvane_inspect_lacks})
+  if(NOT nlohmann_json_FOUND)
+    list(APPEND korvane_prepare_lacks nlohmann-json)
+  endif()
+else()
+  set(korvane_inspect_lacks KORVANE_COMPANIONS)
+  set(korvane_prepare_lacks KORVANE_COMPANIONS)
 endif()
 set(korvane_build_inspect OFF)
 if(NOT korvane_inspect_lacks)
@@ -44,6 +54,10 @@ endif()
 
 # The block: what is left out, for want of which library, and the one line that adds all.
 set(korvane_left_out "")
+if(NOT KORVANE_COMPANIONS)
+  message(STATUS "korvane: KORVANE_COMPANIONS=OFF: only the converter is built")
+  return()
+endif()
 foreach(tool IN ITEMS inspect prepare)
   if(korvane_${tool}_lacks)
     list(JOIN korvane_${tool}_lacks " and " lacks)
