@@ -1,7 +1,9 @@
 # Installs the build into a scratch prefix and runs the installed tools from there: the
 # version, the shipped example converted by the installed korvane in a scratch folder, the
-# companions' help, and every installed man page rendered by man without a warning.
-#   cmake -DBUILD_DIR=... -DSCRATCH=... -P check_install.cmake
+# companions' help, and every installed man page rendered by man without a warning. TOOLS
+# names the tools that were built: exactly they and their man pages are installed.
+#   cmake -DBUILD_DIR=... -DSCRATCH=... -DTOOLS="korvane;..." -P check_install.cmake
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${SCRATCH}")
 set(prefix "${SCRATCH}/prefix")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}"
@@ -29,10 +31,19 @@ run_installed(COMMAND "${bin}/korvane" --version)
 if(NOT out MATCHES "^korvane [0-9]")
   message(FATAL_ERROR "unexpected version line: ${out}")
 endif()
-run_installed(COMMAND "${bin}/korvane-inspect" --help)
-if(EXISTS "${bin}/korvane-prepare")
-  run_installed(COMMAND "${bin}/korvane-prepare" --help)
+# The tools that were built are installed, and only they.
+file(GLOB installed RELATIVE "${bin}" "${bin}/*")
+set(tools ${TOOLS})
+list(SORT installed)
+list(SORT tools)
+if(NOT installed STREQUAL tools)
+  message(FATAL_ERROR "installed in bin: ${installed}; built: ${tools}")
 endif()
+foreach(companion IN ITEMS korvane-inspect korvane-prepare)
+  if(companion IN_LIST tools)
+    run_installed(COMMAND "${bin}/${companion}" --help)
+  endif()
+endforeach()
 
 # The example as installed, converted from outside its folder.
 file(COPY "${prefix}/share/doc/korvane/examples/quadrupole" DESTINATION "${SCRATCH}/case")
@@ -41,13 +52,18 @@ file(GLOB field_files "${SCRATCH}/case/quadrupole/eh_EMS.#*")
 if(NOT field_files)
   message(FATAL_ERROR "the installed korvane wrote no field file")
 endif()
-run_installed(COMMAND "${bin}/korvane-inspect" ${field_files} --field H)
-
-file(GLOB pages "${prefix}/share/man/man1/*.1")
-list(LENGTH pages page_count)
-if(page_count LESS 2)
-  message(FATAL_ERROR "man pages missing: ${pages}")
+if("korvane-inspect" IN_LIST tools)
+  run_installed(COMMAND "${bin}/korvane-inspect" ${field_files} --field H)
 endif()
+
+file(GLOB pages RELATIVE "${prefix}/share/man/man1" "${prefix}/share/man/man1/*.1")
+list(TRANSFORM tools APPEND ".1" OUTPUT_VARIABLE wanted_pages)
+list(SORT pages)
+list(SORT wanted_pages)
+if(NOT pages STREQUAL wanted_pages)
+  message(FATAL_ERROR "man pages installed: ${pages}; for the tools built: ${wanted_pages}")
+endif()
+list(TRANSFORM pages PREPEND "${prefix}/share/man/man1/")
 foreach(page IN LISTS pages)
   execute_process(COMMAND man -l --warnings ${page}
                   RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)

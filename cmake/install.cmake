@@ -1,12 +1,15 @@
 # What `cmake --install` puts under the prefix, and the Debian package made from it: the
-# three tools, their man pages, the user guides and the examples. No library and no headers:
-# korvane has no public C++ API.
+# tools that were built (the converter, and the companions whose libraries were found), their
+# man pages, the user guides and the examples. No library and no headers: korvane has no
+# public C++ API.
 include(GNUInstallDirs)
 
-set(korvane_tools korvane korvane-inspect)
-if(TARGET korvane-prepare)
-  list(APPEND korvane_tools korvane-prepare)
-endif()
+set(korvane_tools korvane)
+foreach(companion IN ITEMS korvane-inspect korvane-prepare)
+  if(TARGET ${companion})
+    list(APPEND korvane_tools ${companion})
+  endif()
+endforeach()
 install(TARGETS ${korvane_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 foreach(tool IN LISTS korvane_tools)

@@ -1,17 +1,30 @@
-# Runs the whole road on an example in a folder of the build tree: korvane-prepare reads the
-# example's export as the solver saved it and drafts the table and korvane.dat in RUN_DIR,
-# then korvane -C RUN_DIR converts it. Shows the report and the run log.
+# Converts an example in a folder of the build tree and shows the run log. Two roads:
+# - KORVANE_PREPARE set: the whole road. korvane-prepare reads the example's export as the
+#   solver saved it and drafts the table and korvane.dat in RUN_DIR, then korvane -C RUN_DIR.
+# - KORVANE_PREPARE empty (korvane-prepare not built): korvane -C RUN_DIR on a copy of the
+#   example's shipped table and control file, which korvane-prepare drafted from the same
+#   export, so both roads give the same map. LACKS and PACKAGES say what the other road needs.
+#   cmake -DKORVANE=... [-DKORVANE_PREPARE=...] -DEXAMPLE_DIR=... -DRUN_DIR=...
+#         [-DLACKS=... -DPACKAGES=...] -P run_example.cmake
 file(REMOVE_RECURSE "${RUN_DIR}")
 file(GLOB exports "${EXAMPLE_DIR}/*_export.txt")
 if(NOT exports)
   message(FATAL_ERROR "no *_export.txt in ${EXAMPLE_DIR}")
 endif()
 list(GET exports 0 export)
-execute_process(COMMAND "${KORVANE_PREPARE}" "${export}" --dir "${RUN_DIR}"
-                RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "korvane-prepare ended with status ${status}")
+
+if(KORVANE_PREPARE)
+  execute_process(COMMAND "${KORVANE_PREPARE}" "${export}" --dir "${RUN_DIR}"
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "korvane-prepare ended with status ${status}")
+  endif()
+else()
+  file(GLOB shipped LIST_DIRECTORIES false "${EXAMPLE_DIR}/*")
+  list(FILTER shipped EXCLUDE REGEX "_export\\.txt$")
+  file(COPY ${shipped} DESTINATION "${RUN_DIR}")
 endif()
+
 execute_process(COMMAND "${KORVANE}" -C "${RUN_DIR}" RESULT_VARIABLE status)
 file(READ "${RUN_DIR}/korvane.log" log)
 string(REPLACE "\r" "" log "${log}")
@@ -19,4 +32,18 @@ message("${log}")
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "korvane ended with status ${status}")
 endif()
-message("Converted ${export}: table, control file, run log and field file are in ${RUN_DIR}")
+file(GLOB field_files RELATIVE "${RUN_DIR}" "${RUN_DIR}/eh_EMS.#*")
+
+if(KORVANE_PREPARE)
+  message("Whole road: korvane-prepare drafted table.txt and korvane.dat from ${export}, and "
+          "korvane converted them into ${field_files}, all in ${RUN_DIR}.\n"
+          "The other road, without korvane-prepare: korvane -C on a copy of ${EXAMPLE_DIR}, "
+          "whose shipped table and korvane.dat give the same map.")
+else()
+  message("Shipped road: korvane converted the shipped table with its korvane.dat (drafted by "
+          "korvane-prepare from ${export}) into ${field_files}, in ${RUN_DIR}.\n"
+          "The whole road, from the raw export, needs korvane-prepare, which was not built: it "
+          "needs ${LACKS}. Install the libraries of the whole tool set with\n"
+          "  sudo apt-get install ${PACKAGES}\n"
+          "and run cmake --workflow --preset example again.")
+endif()
