@@ -318,6 +318,15 @@ Plan plan_preparation(const Options& o) {
                          " would overwrite the export; rename the export or write with --dir");
   }
 
+  // The export is read twice, for its mesh and then for the table: a pipe gives its records
+  // once, and the second pass would find them gone.
+  std::error_code status_error;
+  const fs::file_status status = fs::status(o.export_path, status_error);
+  if (!status_error && fs::exists(status) && !fs::is_regular_file(status) &&
+      !fs::is_directory(status)) {
+    throw IoError(TextPlace{"", 0, o.export_path, 0}.message(
+        "not a regular file: korvane-prepare reads the export twice; save it to a file first"));
+  }
   plan.scan = scan_export(o.export_path, o.every);
   const ExportScan& scan = plan.scan;
   if (!scan.layout.from_header && (!o.length_unit || !o.field_unit)) {

@@ -3,6 +3,7 @@
 #include "prepare/cli.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 #include <string>
@@ -85,6 +86,17 @@ const Row rows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Arguments, InProcess, ::testing::ValuesIn(rows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A pipe gives its records once; the export is read twice. Refused before it is opened,
+// where the second pass used to say that the export changed while it was read.
+TEST(PrepareInput, APipeIsRefusedBeforeItIsRead) {
+  ScratchDir dir;
+  const std::string pipe = (dir / "export.fifo").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::string out, err;
+  EXPECT_EQ(run_prepare({pipe, "--dir", (dir / "case").string()}, out, err), 2);
+  EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+}
 
 }  // namespace
 }  // namespace korvane::prepare
