@@ -4,8 +4,10 @@
 # - KORVANE_PREPARE empty (korvane-prepare not built): korvane -C RUN_DIR on a copy of the
 #   example's shipped table and control file, which korvane-prepare drafted from the same
 #   export, so both roads give the same map. LACKS and PACKAGES say what the other road needs.
-#   cmake -DKORVANE=... [-DKORVANE_PREPARE=...] -DEXAMPLE_DIR=... -DRUN_DIR=...
-#         [-DLACKS=... -DPACKAGES=...] -P run_example.cmake
+# With KORVANE_INSPECT set, the map is then read back and measured against the table
+# (korvane-inspect --check --source), the road's last step.
+#   cmake -DKORVANE=... [-DKORVANE_PREPARE=...] [-DKORVANE_INSPECT=...] -DEXAMPLE_DIR=...
+#         -DRUN_DIR=... [-DLACKS=... -DPACKAGES=...] -P run_example.cmake
 file(REMOVE_RECURSE "${RUN_DIR}")
 file(GLOB exports "${EXAMPLE_DIR}/*_export.txt")
 if(NOT exports)
@@ -33,6 +35,19 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "korvane ended with status ${status}")
 endif()
 file(GLOB field_files RELATIVE "${RUN_DIR}" "${RUN_DIR}/eh_EMS.#*")
+
+if(KORVANE_INSPECT)
+  execute_process(COMMAND "${KORVANE_INSPECT}" "${RUN_DIR}/${field_files}" --check
+                          --source "${RUN_DIR}/korvane.dat"
+                  OUTPUT_VARIABLE report RESULT_VARIABLE status)
+  if(status GREATER 1 OR NOT status MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "korvane-inspect ended with status ${status}")
+  endif()
+  string(REGEX MATCH "source departure: [^\n]*" departure "${report}")
+  message("Read back and measured against the table (korvane-inspect ${field_files} --check "
+          "--source korvane.dat, status ${status}): ${departure}, relative to the table's "
+          "largest field magnitude.")
+endif()
 
 if(KORVANE_PREPARE)
   message("Whole road: korvane-prepare drafted table.txt and korvane.dat from ${export}, and "
