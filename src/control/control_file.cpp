@@ -12,8 +12,8 @@ namespace korvane {
 static_assert(control_records[isym_record].count == 3 && control_records[ksym_record].count == 3 &&
               control_records[counts_record].count == 3);
 
-void read_control_file(FieldStore& s, const char* path) {
-  GroupReader in(converter_name, control_unit, path);
+void read_control_file(FieldStore& s, const RunContext& run, const std::string& path) {
+  GroupReader in(run.program, control_unit, path);
   const auto what = [](ControlRecordIndex index) { return control_records[index].what; };
   in.skip_record(what(title_1_record));
   in.skip_record(what(title_2_record));

@@ -1,17 +1,19 @@
-// The conversion driver: one straight pass over the phases of a run, in the working
+// The conversion driver: one straight pass over the phase list of a run, in the working
 // directory, on one field store.
 #pragma once
 
 #include <string>
 
+#include "driver/run_team.h"
 #include "store/field_store.h"
 #include "textio/errors.h"
 
 namespace korvane {
 
+// The converter's name, first in each of its messages.
+inline constexpr const char* program_name = "korvane";
 inline constexpr const char* log_file_name = "korvane.log";
 inline constexpr int log_unit = 8;
-inline constexpr const char* threads_variable = "KORVANE_THREADS";
 
 struct RunOutcome {
   int status = 0;       // 0 normal end, 1 fatal stop, 2 input/output error
@@ -24,11 +26,5 @@ struct RunOutcome {
 // the input can cause. The table is read and the field file rendered on `threads`
 // threads; every output is the same for any number.
 RunOutcome run_conversion(FieldStore& store, Warnings& warnings, int threads = 1);
-
-// The threads a run uses: the processors this process may use, capped by the setting of
-// KORVANE_THREADS (`setting`, nullptr when it is not set). Throws std::invalid_argument
-// with a one-line message naming the variable for a setting that is not a positive
-// integer.
-int run_threads(const char* setting);
 
 }  // namespace korvane

@@ -73,6 +73,8 @@ std::string cnum2(std::int32_t n) {
   return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
 }
 
+std::string field_file_name(std::int32_t nfile) { return "eh_EMS.#" + cnum2(nfile); }
+
 void write_format0(const FieldStore& s, ByteSink& sink) {
   RecordFile file(sink);
   walk_format0_1(file, s);
@@ -80,11 +82,11 @@ void write_format0(const FieldStore& s, ByteSink& sink) {
 
 namespace {
 
-// A text format's record walk, rendered on the pool's threads when it has more than one.
+// A text format's record walk, rendered on the team's threads when it has more than one.
 template <class Walk>
-void write_text(const FieldStore& s, ByteSink& sink, TaskPool* pool, Walk walk) {
-  if (pool != nullptr && pool->threads() > 1) {
-    ParallelTextRecords text(sink, *pool);
+void write_text(const FieldStore& s, ByteSink& sink, TaskPool* team, Walk walk) {
+  if (team != nullptr && team->threads() > 1) {
+    ParallelTextRecords text(sink, *team);
     walk(text, s);
     text.finish();
     return;
@@ -95,54 +97,57 @@ void write_text(const FieldStore& s, ByteSink& sink, TaskPool* pool, Walk walk) 
 
 }  // namespace
 
-void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
-  write_text(s, sink, pool,
+void write_format1(const FieldStore& s, ByteSink& sink, TaskPool* team) {
+  write_text(s, sink, team,
              [](auto& text, const FieldStore& store) { walk_format0_1(text, store); });
 }
 
-void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* pool) {
-  write_text(s, sink, pool,
+void write_format2(const FieldStore& s, ByteSink& sink, TaskPool* team) {
+  write_text(s, sink, team,
              [](auto& text, const FieldStore& store) { walk_format2(text, store); });
 }
 
-void write_format(const FieldStore& s, int ifmt, ByteSink& sink, TaskPool* pool) {
+void write_format(const FieldStore& s, int ifmt, ByteSink& sink, TaskPool* team) {
   if (ifmt == 0) {
     write_format0(s, sink);
   } else if (ifmt == 1) {
-    write_format1(s, sink, pool);
+    write_format1(s, sink, team);
   } else {
-    write_format2(s, sink, pool);
+    write_format2(s, sink, team);
   }
 }
 
-void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPool* pool) {
-  const std::string digits = cnum2(s.nfile);
-  if (digits == "**") {
-    warnings.warn("nfile = " + std::to_string(s.nfile) +
-                  " does not fit in two digits; the output field file is named eh_EMS.#**");
+void write_field_file(FieldStore& s, const RunContext& run, ByteSink* into) {
+  const std::string name = field_file_name(s.nfile);
+  if (cnum2(s.nfile) == "**") {
+    run.warnings.warn("nfile = " + std::to_string(s.nfile) +
+                      " does not fit in two digits; the output field file is named " + name);
   }
-  const std::string name = "eh_EMS.#" + digits;
   s.fname_out.fill(' ');
   std::memcpy(s.fname_out.data(), name.data(), name.size());
-  log.record(" Output field file name = ", std::string_view(s.fname_out.data(), 10));
+  run.log.record(" Output field file name = ", std::string_view(s.fname_out.data(), 10));
   s.k_s_EH = s.ifield == 2 ? 1 : 0;
   s.iend = end_marker;
   if (s.ifmt != 0 && s.ifmt != 1 && s.ifmt != 2) {
     throw FatalStop(" Not a valid PELIX 3D field format: use 0, 1 or 2 ");
   }
+  if (into != nullptr) {
+    write_format(s, s.ifmt, *into, run.team);
+    return;
+  }
 
   ReplacingFile file(name);
   if (const int error = file.create()) {
-    throw IoError(located_message(converter_name, field_file_unit, name, 0,
+    throw IoError(located_message(run.program, field_file_unit, name, 0,
                                   std::string("cannot create the file: ") +
                                       std::strerror(error)));
   }
-  FileSink sink(converter_name, field_file_unit, name);
+  FileSink sink(run.program, field_file_unit, name);
   sink.adopt(file.release());
-  write_format(s, s.ifmt, sink, pool);
+  write_format(s, s.ifmt, sink, run.team);
   sink.close();
   if (const int error = file.commit()) {
-    throw IoError(located_message(converter_name, field_file_unit, name, 0,
+    throw IoError(located_message(run.program, field_file_unit, name, 0,
                                   std::string("cannot replace the file: ") +
                                       std::strerror(error)));
   }

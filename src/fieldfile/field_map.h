@@ -58,7 +58,7 @@ struct FieldMap {
   // The mean step of an axis, (last - first) / (count - 1); 0 for a single node.
   double step(int axis) const {
     const int n = count(axis);
-    return n < 2 ? 0.0 : (node(axis, n) - node(axis, 1)) / static_cast<double>(n - 1);
+    return n < 2 ? 0.0 : node_step(node(axis, 1), node(axis, n), n);
   }
 };
 

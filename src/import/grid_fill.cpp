@@ -31,11 +31,7 @@ bool loop_axes(std::int32_t iord, int axes[3]) {
 }  // namespace
 
 void shift_z(FieldStore& s, ListWriter& log) {
-  if (s.Zimin != 0.0) {
-    s.Zimax = s.Zimax - s.Zimin;
-    s.Zimin = 0.0;
-    log.record(" Shifted Z: Zmin, Zmax= ", s.Zimin, s.Zimax);
-  }
+  if (shift_z_range(s.Zimin, s.Zimax)) log.record(" Shifted Z: Zmin, Zmax= ", s.Zimin, s.Zimax);
 }
 
 bool RecordPlacement::set_up(const FieldStore& s) {
@@ -52,7 +48,7 @@ bool RecordPlacement::set_up(const FieldStore& s, const std::int32_t node_counts
   std::copy(node_counts, node_counts + 3, counts);
   records = static_cast<std::int64_t>(counts[0]) * counts[1] * static_cast<std::int64_t>(counts[2]);
   for (int a = 0; a < 3; ++a) {
-    mesh_step[a] = counts[a] > 1 ? (s.mesh_hi[a] - s.mesh_lo[a]) / (counts[a] - 1) : 0.0;
+    mesh_step[a] = counts[a] > 1 ? node_step(s.mesh_lo[a], s.mesh_hi[a], counts[a]) : 0.0;
   }
   return true;
 }
@@ -111,9 +107,9 @@ void warn_off_mesh(const FieldStore& s, const RecordPlacement& placement, Warnin
   warnings.warn(TextPlace{"", table_unit, name, line}.message(detail));
 }
 
-void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout layout,
-               const UsualRecords* ahead, std::string_view folder) {
-  GroupReader in(converter_name, table_unit, table_path(s, folder));
+void fill_grid(FieldStore& s, const RunContext& run, const UsualRecords* ahead) {
+  GroupReader in(run.program, table_unit, table_path(s, run));
+  Warnings& warnings = run.warnings;
   RecordPlacement placement;
   // The scan only ever finds one of the six orders, so any other code is a fault of the
   // program, not of the table: an assertion that holds in release builds too.
@@ -126,9 +122,9 @@ void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout la
   std::int64_t first = 1;
   if (ahead != nullptr && ahead->ready()) {
     first = ahead->finish(s, placement, in, warnings, warned);
-  } else if (pool != nullptr && pool->threads() > 1) {
+  } else if (run.team != nullptr && run.team->threads() > 1) {
     UsualRecords usual;
-    usual.read(s, placement, in.name(), *pool, layout);
+    usual.read(s, placement, in.name(), *run.team, run.layout);
     first = usual.finish(s, placement, in, warnings, warned);
   }
 
@@ -158,10 +154,10 @@ void fill_grid(FieldStore& s, Warnings& warnings, TaskPool* pool, ChunkLayout la
   }
 }
 
-void scale_field(FieldStore& s, TaskPool* pool) {
+void scale_field(FieldStore& s, TaskPool* team) {
   if (s.ifield != 0 && s.ifield != 1) return;
   // Every node is scaled on its own, so z planes may go to different threads.
-  run_spans(pool, 1, s.Niz, [&](int first, int last) {
+  run_spans(team, 1, s.Niz, [&](int first, int last) {
     for (int k = first; k <= last; ++k) {
       for (int j = 1; j <= s.Niy; ++j) {
         for (int i = 1; i <= s.Nix; ++i) {
@@ -187,13 +183,7 @@ void scale_field(FieldStore& s, TaskPool* pool) {
 }
 
 void centre_z(FieldStore& s, ListWriter& log) {
-  // A z half that the output keeps lies where the output grid expects it, from z = 0 (the
-  // output's lower bound is 0 when ksym_z is not 0); centring it would move the field by
-  // half its length.
-  if (s.z_half_kept != 0) return;
-  if (s.Zimin != -s.Zimax) {
-    s.Zimax = (s.Zimax - s.Zimin) / 2.0;
-    s.Zimin = -s.Zimax;
+  if (centre_z_range(s.Zimin, s.Zimax, s.z_half_kept != 0)) {
     log.record(" Centered Z: Zimin, Zimax= ", s.Zimin, s.Zimax);
   }
 }

@@ -29,7 +29,6 @@ class TableScan {
     s_.iord = 0;
     const int fast = first_change();
     if (fast >= 0) count_runs(fast, ahead);
-    s_.icount = clamp(icount_);
     set_input_grid();
   }
 
@@ -113,27 +112,25 @@ class TableScan {
   // Run 3: the end of the table and an unreadable record both end the count; the bounds
   // come from the last record read whole.
   void count_to_end() {
-    s_.ios = 0;
-    while (s_.ios == 0) {
+    for (bool more = true; more;) {
       double next[3];
       if (in_.try_read_reals(next, 3, fault_) == GroupStatus::complete) {
         current_[0] = next[0], current_[1] = next[1], current_[2] = next[2];
       } else {
-        s_.ios = 1;
+        more = false;
       }
       ++icount_;
     }
   }
 
+  // The bounds are the first and the last record read, times cscale.
   void set_input_grid() {
-    s_.xrec1 = first_[0], s_.yrec1 = first_[1], s_.zrec1 = first_[2];
-    s_.xrec = current_[0], s_.yrec = current_[1], s_.zrec = current_[2];
-    s_.Ximin = s_.xrec1 * s_.cscale;
-    s_.Yimin = s_.yrec1 * s_.cscale;
-    s_.Zimin = s_.zrec1 * s_.cscale;
-    s_.Ximax = s_.xrec * s_.cscale;
-    s_.Yimax = s_.yrec * s_.cscale;
-    s_.Zimax = s_.zrec * s_.cscale;
+    s_.Ximin = first_[0] * s_.cscale;
+    s_.Yimin = first_[1] * s_.cscale;
+    s_.Zimin = first_[2] * s_.cscale;
+    s_.Ximax = current_[0] * s_.cscale;
+    s_.Yimax = current_[1] * s_.cscale;
+    s_.Zimax = current_[2] * s_.cscale;
     s_.dXi = steps_[0] * s_.cscale;
     s_.dYi = steps_[1] * s_.cscale;
     s_.dZi = steps_[2] * s_.cscale;
@@ -145,9 +142,9 @@ class TableScan {
   FieldStore& s_;
   Records& in_;
   GroupFault fault_;
-  std::int64_t icount_ = 0;
-  double first_[3] = {};
-  double current_[3] = {};
+  std::int64_t icount_ = 0;  // records read, and one more past the end of run 3
+  double first_[3] = {};     // the first record's coordinates (table units)
+  double current_[3] = {};   // the last record's read whole
   double steps_[3] = {};
   std::int32_t counts_[3] = {};
 };
@@ -155,33 +152,29 @@ class TableScan {
 // The grid of a table without coordinates: the output region's extent (from 0 on an
 // axis the export declares symmetric) with the output's counts.
 void grid_from_control(FieldStore& s) {
-  s.Ximin = -s.aper;
-  if (s.isym_x != 0) s.Ximin = 0.0;
-  s.Ximax = s.aper;
-  s.Yimin = -s.aper;
-  if (s.isym_y != 0) s.Yimin = 0.0;
-  s.Yimax = s.aper;
-  s.Zimin = -(s.d_elm / 2.0);
-  if (s.isym_z != 0) s.Zimin = 0.0;
-  s.Zimax = s.d_elm / 2.0;
+  const std::int32_t codes[3] = {s.isym_x, s.isym_y, s.isym_z};
+  GridExtent region;
+  region_bounds(s.aper, s.d_elm, codes, region);
+  s.Ximin = region.lower[0], s.Ximax = region.upper[0];
+  s.Yimin = region.lower[1], s.Yimax = region.upper[1];
+  s.Zimin = region.lower[2], s.Zimax = region.upper[2];
   s.Nix = s.Nox;
   s.Niy = s.Noy;
   s.Niz = s.Noz;
-  s.dXi = (s.Ximax - s.Ximin) / static_cast<double>(s.Nix - 1);
-  s.dYi = (s.Yimax - s.Yimin) / static_cast<double>(s.Niy - 1);
-  s.dZi = (s.Zimax - s.Zimin) / static_cast<double>(s.Niz - 1);
+  s.dXi = node_step(s.Ximin, s.Ximax, s.Nix);
+  s.dYi = node_step(s.Yimin, s.Yimax, s.Niy);
+  s.dZi = node_step(s.Zimin, s.Zimax, s.Niz);
   s.iord = 0;
 }
 
 }  // namespace
 
-void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout layout,
-                     UsualRecords* ahead, std::string_view folder) {
-  if ((s.ireim == 1 || s.ireim == 2) && pool != nullptr && pool->threads() > 1) {
-    ParallelRecords in(table_unit, table_path(s, folder), 3, *pool, layout);
+void find_input_grid(FieldStore& s, const RunContext& run, UsualRecords* ahead) {
+  if ((s.ireim == 1 || s.ireim == 2) && run.team != nullptr && run.team->threads() > 1) {
+    ParallelRecords in(run.program, table_unit, table_path(s, run), 3, *run.team, run.layout);
     TableScan(s, in).scan(ahead);
   } else if (s.ireim == 1 || s.ireim == 2) {
-    GroupReader in(converter_name, table_unit, table_path(s, folder));
+    GroupReader in(run.program, table_unit, table_path(s, run));
     TableScan(s, in).scan(nullptr);
   } else {
     grid_from_control(s);
@@ -189,6 +182,7 @@ void find_input_grid(FieldStore& s, ListWriter& log, TaskPool* pool, ChunkLayout
   s.mesh_lo[0] = s.Ximin, s.mesh_lo[1] = s.Yimin, s.mesh_lo[2] = s.Zimin;
   s.mesh_hi[0] = s.Ximax, s.mesh_hi[1] = s.Yimax, s.mesh_hi[2] = s.Zimax;
 
+  ListWriter& log = run.log;
   log.record(" Input Grid parameters ");
   log.record(" Ximin, Ximax, dXi, Nix = ", s.Ximin, s.Ximax, s.dXi, s.Nix);
   log.record(" Yimin, Yimax, dYi, Niy = ", s.Yimin, s.Yimax, s.dYi, s.Niy);
@@ -204,8 +198,8 @@ void check_input_grid(const FieldStore& s) {
   // An axis is unfolded when its export code is set and differs from the output's; the
   // plane node is shared, so it then needs 2N - 1 nodes.
   auto too_large = [](std::int32_t n, int capacity, std::int32_t isym, std::int32_t ksym) {
-    const bool unfolded = isym != 0 && isym != ksym;
-    return n > capacity || (unfolded && 2 * static_cast<std::int64_t>(n) - 1 > capacity);
+    return n > capacity ||
+           (unfolds_plane(isym, ksym) && 2 * static_cast<std::int64_t>(n) - 1 > capacity);
   };
   if (too_large(s.Nix, Nixmax, s.isym_x, s.ksym_x) ||
       too_large(s.Niy, Niymax, s.isym_y, s.ksym_y) ||

@@ -62,9 +62,9 @@ UsualRun parse_usual_lines(const LineChunk& chunk, int n, std::int64_t most, Tak
 
 }  // namespace
 
-ParallelRecords::ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
-                                 ChunkLayout layout)
-    : in_(converter_name, unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
+ParallelRecords::ParallelRecords(std::string_view program, int unit, const std::string& name,
+                                 int n, TaskPool& pool, ChunkLayout layout)
+    : in_(program, unit, name), layout_(layout), file_(name, layout), pool_(pool), n_(n) {
   if (n < 1 || n > 9) throw std::logic_error("ParallelRecords: a group of 1 to 9 values");
 }
 

@@ -31,9 +31,10 @@ class UsualRecords;
 // window on the pool. Offers the two calls of GroupReader that the mesh scan makes.
 class ParallelRecords {
  public:
-  // Opens the file as GroupReader does (and throws as it does).
-  ParallelRecords(int unit, const std::string& name, int n, TaskPool& pool,
-                  ChunkLayout layout = {});
+  // Opens the file as GroupReader does, its messages spoken by `program` (and throws as it
+  // does).
+  ParallelRecords(std::string_view program, int unit, const std::string& name, int n,
+                  TaskPool& pool, ChunkLayout layout = {});
 
   // As GroupReader::try_read_reals; n must be the one given at construction.
   GroupStatus try_read_reals(double* values, int n, GroupFault& fault);

@@ -4,49 +4,46 @@
 #include <cmath>
 #include <limits>
 
-#include "import/table_import.h"
 #include "prepare/export_columns.h"
-#include "regrid/regrid.h"
-#include "store/field_store.h"
-#include "textio/byte_sink.h"
-#include "textio/list_writer.h"
+#include "store/grid.h"
+#include "store/grid_rules.h"
 
 namespace korvane::prepare {
 namespace {
 
 constexpr int output_capacity[3] = {Noxmax, Noymax, Nozmax};
 
-// korvane copies the field node for node when every bound agrees within this (regrid's
-// same-grid test); the same figure says when an output node is an input node.
-constexpr double same_grid_metres = 1e-6;
+// The grids korvane will have: its full input grid after the shift, the unfolding and the
+// centring, and the output grid from the drafted values, each with its nodes laid out.
+struct Grids {
+  GridExtent input, output;
+  std::int32_t symcode = 0;
+  Axis<Nizmax> input_nodes[3];  // the largest capacity holds any axis
+  Axis<Nozmax> output_nodes[3];
 
-// The store's axes, by number.
-struct Axes {
-  FieldStore& s;
-  int input_count(int a) const { return a == 0 ? s.Nix : a == 1 ? s.Niy : s.Niz; }
-  double input_node(int a, int n) const { return a == 0 ? s.Xi(n) : a == 1 ? s.Yi(n) : s.Zi(n); }
-  double input_lower(int a) const { return a == 0 ? s.Ximin : a == 1 ? s.Yimin : s.Zimin; }
-  double input_upper(int a) const { return a == 0 ? s.Ximax : a == 1 ? s.Yimax : s.Zimax; }
-  double output_node(int a, int n) const {
-    return a == 0 ? s.xmws(n) : a == 1 ? s.ymws(n) : s.zmws(n);
+  void lay_out_input() {
+    for (int a = 0; a < 3; ++a) {
+      lay_out_axis(input_nodes[a], input.lower[a], input.upper[a], input.count[a]);
+    }
   }
-  double output_lower(int a) const { return a == 0 ? s.Xmin : a == 1 ? s.Ymin : s.Zmin; }
-  double output_upper(int a) const { return a == 0 ? s.Xmax : a == 1 ? s.Ymax : s.Zmax; }
-  void set_output_count(int a, int count) const {
-    (a == 0 ? s.Nox : a == 1 ? s.Noy : s.Noz) = count;
+  void lay_out_output() {
+    for (int a = 0; a < 3; ++a) {
+      lay_out_axis(output_nodes[a], output.lower[a], output.upper[a], output.count[a]);
+    }
   }
+  double input_node(int a, int n) const { return input_nodes[a](n); }
+  double output_node(int a, int n) const { return output_nodes[a](n); }
   // Within korvane's same-grid figure, and within a thousandth of a step so that the
   // 19-point formula there gives the node's value to that fraction of a step's change.
   double tolerance(int a) const {
-    const int n = input_count(a);
-    const double step = (input_node(a, n) - input_node(a, 1)) / (n - 1);
-    return std::min(same_grid_metres, 1e-3 * step);
+    const int n = input.count[a];
+    return std::min(same_grid_tolerance, 1e-3 * node_step(input_node(a, 1), input_node(a, n), n));
   }
   // The input node at `at`, or 0 when none lies there.
   int node_at(int a, double at) const {
     int nearest = 0;
     double gap = std::numeric_limits<double>::infinity();
-    for (int n = 1; n <= input_count(a); ++n) {
+    for (int n = 1; n <= input.count[a]; ++n) {
       const double d = std::abs(input_node(a, n) - at);
       if (d < gap) gap = d, nearest = n;
     }
@@ -70,13 +67,13 @@ int stride_for(int intervals, int capacity) {
 }
 
 // Chooses the nodes of axis `a` over the output range korvane lays out.
-AxisDraft choose_nodes(const Axes& g, int a) {
+AxisDraft choose_nodes(const Grids& g, int a) {
   AxisDraft d;
-  d.table_nodes = g.input_count(a);
-  const int first = g.node_at(a, g.output_lower(a));
-  const int last = g.node_at(a, g.output_upper(a));
+  d.table_nodes = g.input.count[a];
+  const int first = g.node_at(a, g.output.lower[a]);
+  const int last = g.node_at(a, g.output.upper[a]);
   const std::string range =
-      "from " + figure(g.output_lower(a)) + " to " + figure(g.output_upper(a)) + " m";
+      "from " + figure(g.output.lower[a]) + " to " + figure(g.output.upper[a]) + " m";
   if (first == 0 || last <= first) {
     d.count = output_capacity[a];
     d.why = "the output runs " + range + ", and the table's nodes do not fall on both ends";
@@ -99,59 +96,25 @@ AxisDraft choose_nodes(const Axes& g, int a) {
   return d;
 }
 
-// The grid unfold_symmetry leaves, without its copy of the field (tens of megabytes of
-// zeros on a large table): a plane the output keeps with the same code is not unfolded (a
-// z half kept stays from z = 0); an unfolded axis of N nodes has 2N - 1, the plane node
-// shared, from -max to max.
-void unfold_grid(FieldStore& s) {
-  s.z_half_kept = s.isym_z != 0 && s.isym_z == s.ksym_z ? 1 : 0;
-  if (s.isym_x == s.ksym_x) s.isym_x = 0;
-  if (s.isym_y == s.ksym_y) s.isym_y = 0;
-  if (s.isym_z == s.ksym_z) s.isym_z = 0;
-  s.symcode = 100 * s.isym_x + 10 * s.isym_y + s.isym_z;
-  if (s.isym_x != 0) s.Nix = 2 * s.Nix - 1, s.Ximin = -s.Ximax;
-  if (s.isym_y != 0) s.Niy = 2 * s.Niy - 1, s.Yimin = -s.Yimax;
-  if (s.isym_z != 0) s.Niz = 2 * s.Niz - 1, s.Zimin = -s.Zimax;
+// The full input grid korvane reaches from the table: its scan's bounds (the first and
+// the last record times cscale), shifted, unfolded and centred by the converter's rules.
+void take_input_grid(const DraftInput& in, Grids& g) {
+  GridExtent exported;
+  for (int a = 0; a < 3; ++a) {
+    exported.lower[a] = in.first[a] * in.cscale;
+    exported.upper[a] = in.last[a] * in.cscale;
+    exported.count[a] = in.counts[a];
+  }
+  shift_z_range(exported.lower[2], exported.upper[2]);
+  const UnfoldedGrid unfolded = unfold_grid(exported, in.isym, in.ksym);
+  g.input = unfolded.grid;
+  g.symcode = unfolded.symcode;
+  centre_z_range(g.input.lower[2], g.input.upper[2], unfolded.z_half_kept);
+  g.lay_out_input();
 }
 
-}  // namespace
-
-GridDraft draft_grid(const DraftInput& in) {
-  StorePtr store = make_store();
-  FieldStore& s = *store;
-  StringSink discarded;
-  ListWriter log(discarded);
-  // The scan's results: the bounds are the first and the last record times cscale.
-  s.cscale = in.cscale;
-  s.Ximin = in.first[0] * s.cscale, s.Ximax = in.last[0] * s.cscale;
-  s.Yimin = in.first[1] * s.cscale, s.Yimax = in.last[1] * s.cscale;
-  s.Zimin = in.first[2] * s.cscale, s.Zimax = in.last[2] * s.cscale;
-  s.Nix = in.counts[0], s.Niy = in.counts[1], s.Niz = in.counts[2];
-  s.isym_x = in.isym[0], s.isym_y = in.isym[1], s.isym_z = in.isym[2];
-  s.ksym_x = in.ksym[0], s.ksym_y = in.ksym[1], s.ksym_z = in.ksym[2];
-  shift_z(s, log);
-  unfold_grid(s);
-  centre_z(s, log);
-
-  const Axes g{s};
-  GridDraft draft;
-  // The widest box centred on the axis inside the table; a kept half starts at its plane.
-  double half_width[2];
-  for (int a = 0; a < 2; ++a) {
-    half_width[a] =
-        in.ksym[a] != 0 ? g.input_upper(a) : std::min(-g.input_lower(a), g.input_upper(a));
-  }
-  s.aper = std::min(half_width[0], half_width[1]);
-  s.d_elm = 2 * s.Zimax;  // from -Zimax, or from 0 for a kept z half
-  // With no output node yet, this lays out the input grid and the output's bounds.
-  s.Nox = s.Noy = s.Noz = 0;
-  setup_output_grid(s, log);
-  for (int a = 0; a < 3; ++a) {
-    draft.axis[a] = choose_nodes(g, a);
-    g.set_output_count(a, draft.axis[a].count);
-  }
-  setup_output_grid(s, log);
-  draft.direct = same_grid(s);
+// Whether each output node of an axis drafted on the table's own nodes lies on its node.
+void check_own_nodes(const Grids& g, GridDraft& draft) {
   for (int a = 0; a < 3; ++a) {
     AxisDraft& d = draft.axis[a];
     if (draft.direct) {
@@ -168,8 +131,30 @@ GridDraft draft_grid(const DraftInput& in) {
       }
     }
   }
-  draft.aper = s.aper;
-  draft.d_elm = s.d_elm;
+}
+
+}  // namespace
+
+GridDraft draft_grid(const DraftInput& in) {
+  Grids g;
+  take_input_grid(in, g);
+  GridDraft draft;
+  // The widest box centred on the axis inside the table; a kept half starts at its plane.
+  double half_width[2];
+  for (int a = 0; a < 2; ++a) {
+    half_width[a] =
+        in.ksym[a] != 0 ? g.input.upper[a] : std::min(-g.input.lower[a], g.input.upper[a]);
+  }
+  draft.aper = std::min(half_width[0], half_width[1]);
+  draft.d_elm = 2 * g.input.upper[2];  // from -Zimax, or from 0 for a kept z half
+  region_bounds(draft.aper, draft.d_elm, in.ksym, g.output);
+  for (int a = 0; a < 3; ++a) {
+    draft.axis[a] = choose_nodes(g, a);
+    g.output.count[a] = draft.axis[a].count;
+  }
+  g.lay_out_output();
+  draft.direct = same_grid(g.input, g.output, g.symcode);
+  check_own_nodes(g, draft);
   return draft;
 }
 

@@ -44,8 +44,8 @@ struct GridDraft {
 // step is the same node. (A last output node that the layout puts a rounding past the input
 // grid's end is still on it: korvane takes it as on that end node.)
 // Needs codes of 0 to 2 and counts of at least 3 that fit korvane's input capacity after
-// unfolding. Makes a field store of its own (zero pages, of which it touches none of the
-// field arrays) and runs the converter's grid phases on it; reads no file.
+// unfolding. Takes the converter's grid rules (grid_rules.h) on plain values; reads no
+// file.
 GridDraft draft_grid(const DraftInput& input);
 
 }  // namespace korvane::prepare

@@ -1,6 +1,5 @@
 #include "prepare/export_columns.h"
 
-#include <array>
 #include <cctype>
 
 #include "prepare/export_records.h"
@@ -9,45 +8,6 @@
 
 namespace korvane::prepare {
 namespace {
-
-// The magnetic constant in the converter's units: H in A/m times mu0 gives gauss.
-constexpr double mu0 = 0.012566370614359173;
-
-struct KnownLength {
-  const char* name;
-  double metres;
-};
-constexpr std::array<KnownLength, 7> known_lengths = {{
-    {"m", 1.0},
-    {"cm", 0.01},
-    {"mm", 0.001},
-    {"um", 1e-6},
-    {"\xC2\xB5m", 1e-6},  // micro sign
-    {"\xCE\xBCm", 1e-6},  // Greek mu
-    {"in", 0.0254},
-}};
-
-struct KnownField {
-  const char* name;
-  FieldKind kind;
-  double fscale;
-  const char* meaning;
-};
-// E is scaled by fscale and 0.01 (V/m to V/cm) in the converter, H and B by fscale alone
-// into gauss.
-const std::array<KnownField, 11> known_fields = {{
-    {"V/m", FieldKind::electric, 1.0, "fscale: field in V/m"},
-    {"kV/m", FieldKind::electric, 1000.0, "fscale: kV/m to V/m"},
-    {"MV/m", FieldKind::electric, 1e6, "fscale: MV/m to V/m"},
-    {"V/cm", FieldKind::electric, 100.0, "fscale: V/cm to V/m"},
-    {"A/m", FieldKind::field_strength, mu0, "fscale: mu0, A/m to gauss"},
-    {"kA/m", FieldKind::field_strength, 1000.0 * mu0, "fscale: 1000 mu0, kA/m to gauss"},
-    {"T", FieldKind::flux_density, 10000.0, "fscale: tesla to gauss"},
-    {"mT", FieldKind::flux_density, 10.0, "fscale: mT to gauss"},
-    {"G", FieldKind::flux_density, 1.0, "fscale: field in gauss"},
-    {"Vs/m^2", FieldKind::flux_density, 10000.0, "fscale: Vs/m^2 (tesla) to gauss"},
-    {"Wb/m^2", FieldKind::flux_density, 10000.0, "fscale: Wb/m^2 (tesla) to gauss"},
-}};
 
 struct Title {
   std::string name;
@@ -151,18 +111,15 @@ const char* field_letter(FieldKind kind) {
 }
 
 std::optional<LengthUnit> find_length_unit(std::string_view name) {
-  for (const KnownLength& unit : known_lengths) {
-    if (name == unit.name) return LengthUnit{std::string(name), unit.metres};
-  }
-  return std::nullopt;
+  const std::optional<LengthUnitInfo> unit = find_length_unit_info(name);
+  if (!unit) return std::nullopt;
+  return LengthUnit{std::string(name), unit->metres};
 }
 
 std::optional<FieldUnit> find_field_unit(std::string_view name) {
-  for (const KnownField& unit : known_fields) {
-    if (name == unit.name)
-      return FieldUnit{std::string(name), unit.kind, unit.fscale, unit.meaning};
-  }
-  return std::nullopt;
+  const std::optional<FieldUnitInfo> unit = find_field_unit_info(name);
+  if (!unit) return std::nullopt;
+  return FieldUnit{std::string(name), unit->kind, unit->fscale, unit->meaning};
 }
 
 ColumnLayout read_header(std::string_view line, Separator separator) {

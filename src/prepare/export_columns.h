@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "store/grid.h"
+#include "store/units.h"
 #include "textio/format.h"
 
 namespace korvane::prepare {
@@ -22,7 +23,7 @@ class Refusal : public std::runtime_error {
 // A figure for messages and the report: six significant digits ("0.0254", "1e-06").
 inline std::string figure(double value) { return general_number(value, 6); }
 
-enum class FieldKind { electric, field_strength, flux_density };  // E, H, B
+using korvane::FieldKind;  // E, H, B
 
 // "E", "H" or "B".
 const char* field_letter(FieldKind kind);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 
+#include "fieldfile/field_file.h"
 #include "store/grid.h"
 #include "textio/errors.h"
 
@@ -276,9 +276,7 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
   for (int a = 0; a < 3; ++a) c.counts[a] = plan.grid.axis[a].count;
   c.comments[fscale_record] = plan.field.meaning;
   c.comments[cscale_record] = "cscale: table coordinates in " + plan.length.name;
-  char file[16];
-  std::snprintf(file, sizeof file, "%02d", o.nfile);
-  c.comments[nfile_record] = std::string("nfile: output file eh_EMS.#") + file;
+  c.comments[nfile_record] = "nfile: output file " + field_file_name(o.nfile);
 }
 
 void check_table_name(const Options& o) {

@@ -126,7 +126,7 @@ void interp3d(const FieldStore& s, double xo, double yo, double zo, double fe[3]
   blend(s, x, y, z, fe, fh);
 }
 
-void interpolate_field(FieldStore& s, TaskPool* pool) {
+void interpolate_field(FieldStore& s, TaskPool* team) {
   // Each output coordinate falls at the same place of its axis for every node that shares
   // it, so the places are found once per axis; the sums are those of interp3d.
   AxisPlace along_x[Noxmax], along_y[Noymax], along_z[Nozmax];
@@ -135,45 +135,26 @@ void interpolate_field(FieldStore& s, TaskPool* pool) {
   for (int k = 1; k <= s.Noz; ++k) along_z[k - 1] = place_on_axis(s.Zi, s.Niz, s.zmws(k));
   // Every node's values depend on its own coordinates alone, so the nodes may be visited
   // in any order and z planes may go to different threads: z outermost keeps the three
-  // input planes a stencil reads in the cache for a whole output plane. xo .. fh are the
-  // store's record of the point last interpolated, which nothing reads; a range of planes
-  // works on its own copy, and the range that holds the last plane hands its copy back, so
-  // the store ends holding (Nox, Noy, Noz) as after one thread.
-  struct Point {
-    double xo, yo, zo;
-    double fe[3], fh[3];
-  };
-  auto interpolate_planes = [&](int first, int last, Point& at) {
+  // input planes a stencil reads in the cache for a whole output plane.
+  run_spans(team, 1, s.Noz, [&](int first, int last) {
     for (int k = first; k <= last; ++k) {
       for (int j = 1; j <= s.Noy; ++j) {
         for (int i = 1; i <= s.Nox; ++i) {
-          at.xo = s.xmws(i);
-          at.yo = s.ymws(j);
-          at.zo = s.zmws(k);
           const AxisPlace& x = along_x[i - 1];
           const AxisPlace& y = along_y[j - 1];
           const AxisPlace& z = along_z[k - 1];
-          for (int c = 0; c < 3; ++c) at.fe[c] = 0.0, at.fh[c] = 0.0;
-          if (x.inside && y.inside && z.inside) blend(s, x, y, z, at.fe, at.fh);
-          s.ExOut(i, j, k) = at.fe[0];
-          s.EyOut(i, j, k) = at.fe[1];
-          s.EzOut(i, j, k) = at.fe[2];
-          s.HxOut(i, j, k) = at.fh[0];
-          s.HyOut(i, j, k) = at.fh[1];
-          s.HzOut(i, j, k) = at.fh[2];
+          double fe[3] = {0.0, 0.0, 0.0}, fh[3] = {0.0, 0.0, 0.0};
+          if (x.inside && y.inside && z.inside) blend(s, x, y, z, fe, fh);
+          s.ExOut(i, j, k) = fe[0];
+          s.EyOut(i, j, k) = fe[1];
+          s.EzOut(i, j, k) = fe[2];
+          s.HxOut(i, j, k) = fh[0];
+          s.HyOut(i, j, k) = fh[1];
+          s.HzOut(i, j, k) = fh[2];
         }
       }
     }
-  };
-  Point before = {s.xo, s.yo, s.zo, {s.fe[0], s.fe[1], s.fe[2]}, {s.fh[0], s.fh[1], s.fh[2]}};
-  Point after = before;
-  run_spans(pool, 1, s.Noz, [&](int first, int last) {
-    Point at = before;
-    interpolate_planes(first, last, at);
-    if (last == s.Noz) after = at;
   });
-  s.xo = after.xo, s.yo = after.yo, s.zo = after.zo;
-  for (int c = 0; c < 3; ++c) s.fe[c] = after.fe[c], s.fh[c] = after.fh[c];
 }
 
 }  // namespace korvane

@@ -1,13 +1,11 @@
-#include <cmath>
-
 #include "regrid/regrid.h"
 
 namespace korvane {
 
 void setup_output_grid(FieldStore& s, ListWriter& log) {
-  s.dx = lay_out_axis(s.Xi, s.Ximin, s.Ximax, s.Nix);
-  s.dy = lay_out_axis(s.Yi, s.Yimin, s.Yimax, s.Niy);
-  s.dz = lay_out_axis(s.Zi, s.Zimin, s.Zimax, s.Niz);
+  lay_out_axis(s.Xi, s.Ximin, s.Ximax, s.Nix);
+  lay_out_axis(s.Yi, s.Yimin, s.Yimax, s.Niy);
+  lay_out_axis(s.Zi, s.Zimin, s.Zimax, s.Niz);
 
   log.record(" Full input grid ");
   log.record(" Ximin, Ximax, Nix = ", s.Ximin, s.Ximax, s.Nix);
@@ -17,19 +15,16 @@ void setup_output_grid(FieldStore& s, ListWriter& log) {
 
   // The output region comes from the control values alone; an axis the output keeps
   // symmetric starts at its plane.
-  s.Xmin = -s.aper;
-  s.Xmax = s.aper;
-  if (s.ksym_x != 0) s.Xmin = 0.0;
-  s.Ymin = -s.aper;
-  s.Ymax = s.aper;
-  if (s.ksym_y != 0) s.Ymin = 0.0;
-  s.Zmin = -(s.d_elm / 2.0);
-  s.Zmax = s.d_elm / 2.0;
-  if (s.ksym_z != 0) s.Zmin = 0.0;
+  const std::int32_t ksym[3] = {s.ksym_x, s.ksym_y, s.ksym_z};
+  GridExtent region;
+  region_bounds(s.aper, s.d_elm, ksym, region);
+  s.Xmin = region.lower[0], s.Xmax = region.upper[0];
+  s.Ymin = region.lower[1], s.Ymax = region.upper[1];
+  s.Zmin = region.lower[2], s.Zmax = region.upper[2];
 
-  s.dx = lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
-  s.dy = lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);
-  s.dz = lay_out_axis(s.zmws, s.Zmin, s.Zmax, s.Noz);
+  lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
+  lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);
+  lay_out_axis(s.zmws, s.Zmin, s.Zmax, s.Noz);
 
   log.record(" Output grid parameters ");
   log.record(" Xmin, Xmax, Nox = ", s.Xmin, s.Xmax, s.Nox);
@@ -39,10 +34,7 @@ void setup_output_grid(FieldStore& s, ListWriter& log) {
 }
 
 bool same_grid(const FieldStore& s) {
-  auto close = [](double a, double b) { return std::fabs(a - b) < 1e-6; };
-  return close(s.Zimax, s.Zmax) && close(s.Yimax, s.Ymax) && close(s.Ximax, s.Xmax) &&
-         close(s.Zimin, s.Zmin) && close(s.Yimin, s.Ymin) && close(s.Ximin, s.Xmin) &&
-         s.Noz == s.Niz && s.Noy == s.Niy && s.symcode == 0 && s.Nox == s.Nix;
+  return same_grid(input_extent(s), output_extent(s), s.symcode);
 }
 
 void transfer_direct(FieldStore& s) {
@@ -60,7 +52,7 @@ void transfer_direct(FieldStore& s) {
   }
 }
 
-void transfer_field(FieldStore& s, ListWriter& log, TaskPool* pool) {
+void transfer_field(FieldStore& s, ListWriter& log, TaskPool* team) {
   if (same_grid(s)) {
     log.record(" Same symmetry and grid, No need for interpolation",
                ", Simply write the field ...");
@@ -69,7 +61,7 @@ void transfer_field(FieldStore& s, ListWriter& log, TaskPool* pool) {
   }
   log.record(" Symmetry or grid are different, Interpolate ...");
   check_interpolation_grid(s);
-  interpolate_field(s, pool);
+  interpolate_field(s, team);
 }
 
 }  // namespace korvane

@@ -13,14 +13,13 @@ namespace korvane {
 // and logs the " Full input grid " and " Output grid parameters " blocks. Lengths in metres.
 void setup_output_grid(FieldStore& store, ListWriter& log);
 
-// True when the field can be copied node for node: every bound within 1e-6 (strictly),
-// the same counts and symcode 0, tested in a fixed order.
+// same_grid of grid_rules.h on the store's full input grid, output grid and symcode.
 bool same_grid(const FieldStore& store);
 
 // Logs the transfer decision; then copies the six full-grid arrays node for node, or
 // checks that the full grid can be interpolated (FatalStop otherwise) and interpolates
-// every output node (z planes on the pool's threads when it has more than one).
-void transfer_field(FieldStore& store, ListWriter& log, TaskPool* pool = nullptr);
+// every output node (z planes on the team's threads when it has more than one).
+void transfer_field(FieldStore& store, ListWriter& log, TaskPool* team = nullptr);
 
 // Copies ExFull .. HzFull onto ExOut .. HzOut over Nox x Noy x Noz nodes.
 void transfer_direct(FieldStore& store);
@@ -38,9 +37,8 @@ void interp3d(const FieldStore& store, double xo, double yo, double zo, double f
               double fh[3]);
 
 // Interpolates every output node into ExOut .. HzOut, z outermost, x innermost (each
-// node depends on its own coordinates alone; interpolate.cpp says why this order). Leaves
-// xo, yo, zo, fe and fh holding the last node, (Nox, Noy, Noz). With a pool of more than
-// one thread, z planes are interpolated at once, with the same result.
-void interpolate_field(FieldStore& store, TaskPool* pool = nullptr);
+// node depends on its own coordinates alone; interpolate.cpp says why this order). With a
+// team of more than one thread, z planes are interpolated at once, with the same result.
+void interpolate_field(FieldStore& store, TaskPool* team = nullptr);
 
 }  // namespace korvane

@@ -51,4 +51,12 @@ std::string table_name(const FieldStore& store) {
   return std::string(store.fname.data(), length);
 }
 
+GridExtent input_extent(const FieldStore& s) {
+  return {{s.Ximin, s.Yimin, s.Zimin}, {s.Ximax, s.Yimax, s.Zimax}, {s.Nix, s.Niy, s.Niz}};
+}
+
+GridExtent output_extent(const FieldStore& s) {
+  return {{s.Xmin, s.Ymin, s.Zmin}, {s.Xmax, s.Ymax, s.Zmax}, {s.Nox, s.Noy, s.Noz}};
+}
+
 }  // namespace korvane

@@ -2,7 +2,9 @@
 //
 // One object, zero at the start, fixed in size (about 102.5 MB of doubles), created once by
 // the driver and handed by reference to each phase. Its capacities are the program's limits
-// on grid size. Field arrays are indexed (i, j, k) from 1 along (x, y, z), i fastest.
+// on grid size. Field arrays are indexed (i, j, k) from 1 along (x, y, z), i fastest. It
+// holds what passes from one phase to another (or to the log or the file); what a phase
+// uses only while it runs is that phase's own.
 #pragma once
 
 #include <array>
@@ -10,15 +12,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "store/grid.h"
+#include "store/grid_rules.h"
 
 namespace korvane {
-
-// The name the converter's messages speak for (TextPlace::program): each phase of a run
-// reads and writes the run's files on the store, so the name lives beside it.
-inline constexpr std::string_view converter_name = "korvane";
 
 struct FieldStore {
   // Field arrays of the exported region, the full input grid and the output grid.
@@ -40,9 +38,8 @@ struct FieldStore {
   double dXi, dYi, dZi;  // steps of the exported region as found; logged only
   std::int32_t iord;
 
-  // Output grid and the steps used to lay out both grids' coordinates.
+  // Output grid.
   double Xmin, Xmax, Ymin, Ymax, Zmin, Zmax;
-  double dx, dy, dz;
 
   // Control values. fname is the table's name, blank-padded to 132 characters.
   std::array<char, name_length> fname;
@@ -53,31 +50,22 @@ struct FieldStore {
   double d_elm, aper, fscale, cscale;
   std::int32_t Nox, Noy, Noz;
 
-  // Export table reading.
+  // Export table reading: the column layout the probe found.
   std::int32_t ireim;
-  std::array<char, name_length> line;
-  double xrec, yrec, zrec, xrec1, yrec1, zrec1;
-  double vxre, vyre, vzre, vxim, vyim, vzim;
-  std::int32_t icount, ios;
   // Bounds of the regular mesh between the first and the last record the scan found,
   // before any Z shift (table units times cscale): what each record's coordinates are
   // checked against while the field is loaded.
   double mesh_lo[3], mesh_hi[3];
 
-  // Symmetry unfolding. z_half_kept is 1 when the table is a z half that the output keeps
-  // (isym_z as read, not 0 and equal to ksym_z): that half stays where it is, from z = 0.
+  // Symmetry unfolding. symcode = 100 isym_x + 10 isym_y + isym_z after the codes the output
+  // keeps are cleared: which axes were unfolded, for the transfer's same-grid test.
+  // z_half_kept is 1 when the table is a z half that the output keeps (isym_z as read, not 0
+  // and equal to ksym_z): that half stays where it is, from z = 0, for the z centring.
   std::int32_t symcode;
   std::int32_t z_half_kept;
-  double sgnx, sgny, sgnz;
-  std::int32_t isrc, jsrc, ksrc;
-  std::int32_t Nfx, Nfy, Nfz;
 
-  // Interpolation hand-off: the point last interpolated and its field, kept as the record
-  // of the last node; no phase reads them afterwards.
-  double xo, yo, zo;
-  double fe[3], fh[3];
-
-  // Output.
+  // Output: the field file's name as logged, the flag and the end marker its records
+  // carry, and the magnetic constant the log starts with.
   std::array<char, name_length> fname_out;
   std::int32_t k_s_EH;
   std::int32_t iend;
@@ -96,5 +84,10 @@ StorePtr make_store();
 
 // The table name as the file system is to see it: the record's bytes less trailing blanks.
 std::string table_name(const FieldStore& store);
+
+// The grids as the rules of grid_rules.h take them: the input grid (the exported region,
+// or the full grid after unfolding) and the output grid, bounds and counts.
+GridExtent input_extent(const FieldStore& store);
+GridExtent output_extent(const FieldStore& store);
 
 }  // namespace korvane

@@ -44,12 +44,19 @@ struct Axis {
   double operator()(int n) const { return values[static_cast<std::size_t>(n - 1)]; }
 };
 
+// The step between the nodes of an axis of `count` nodes from `lower` to `upper`: the
+// quotient (upper - lower) / (count - 1), the count converted to double first. For a single
+// node it is not a number or infinite; a layout then takes no step (lay_out_axis).
+constexpr double node_step(double lower, double upper, std::int32_t count) {
+  return (upper - lower) / static_cast<double>(count - 1);
+}
+
 // The one node layout of every axis, input or output, written or read back: node n at
-// (n - 1) * step + lower, the step being (upper - lower) / (count - 1) with the count
-// converted to double first (0 for a single node). Fills nodes 1..count; returns the step.
+// (n - 1) * step + lower with the node step (0 for a single node). Fills nodes 1..count;
+// returns the step.
 template <int N>
 double lay_out_axis(Axis<N>& nodes, double lower, double upper, std::int32_t count) {
-  const double step = count > 1 ? (upper - lower) / static_cast<double>(count - 1) : 0.0;
+  const double step = count > 1 ? node_step(lower, upper, count) : 0.0;
   for (int n = 1; n <= count; ++n) nodes(n) = static_cast<double>(n - 1) * step + lower;
   return step;
 }

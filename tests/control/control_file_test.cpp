@@ -23,7 +23,8 @@ StorePtr read_control(const std::string& text) {
   WorkingDir here(dir.path());
   write_file("korvane.dat", text);
   StorePtr store = make_store();
-  read_control_file(*store);
+  testing::TestRun t;
+  read_control_file(*store, t.run);
   return store;
 }
 
@@ -167,7 +168,8 @@ TEST(ControlFile, MissingFileIsAnOpenErrorOnUnitOne) {
   WorkingDir here(dir.path());
   StorePtr s = make_store();
   try {
-    read_control_file(*s);
+    testing::TestRun t;
+    read_control_file(*s, t.run);
     FAIL() << "no error";
   } catch (const IoError& error) {
     const std::string text = error.what();

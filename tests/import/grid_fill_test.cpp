@@ -25,10 +25,10 @@ class FillFixture : public ::testing::Test {
   void load(const std::string& table) {
     use_table(table);
     store->cscale = 1.0;
-    probe_table(*store, log);
-    find_input_grid(*store, log);
+    probe_table(*store, run);
+    find_input_grid(*store, run);
     check_input_grid(*store);
-    fill_grid(*store, warnings);
+    fill_grid(*store, run);
   }
   // A grid set by hand, for loads that skip the scan.
   void set_grid(int ireim, int iord, int nx, int ny, int nz) {
@@ -37,7 +37,7 @@ class FillFixture : public ::testing::Test {
   }
   std::string load_error() {
     try {
-      fill_grid(*store, warnings);
+      fill_grid(*store, run);
     } catch (const IoError& error) {
       return error.what();
     }
@@ -50,6 +50,7 @@ class FillFixture : public ::testing::Test {
   StringSink sink;
   ListWriter log{sink};
   testing::CollectedWarnings warnings;
+  RunContext run{"korvane", log, warnings};
 };
 
 // A table written the way a solver writes one: nested loops, the fastest axis innermost,
@@ -96,11 +97,11 @@ TEST_F(FillFixture, RecordsWithoutCoordinatesRunZFastestThenYThenX) {
   use_table(table);
   store->aper = 1, store->d_elm = 1;
   store->Nox = 2, store->Noy = 3, store->Noz = 4;
-  probe_table(*store, log);
+  probe_table(*store, run);
   ASSERT_EQ(store->ireim, 3);
-  find_input_grid(*store, log);
+  find_input_grid(*store, run);
   store->iord = 123;  // whatever iord holds, such a table runs z fastest
-  fill_grid(*store, warnings);
+  fill_grid(*store, run);
   for (int i = 1; i <= 2; ++i) {
     for (int j = 1; j <= 3; ++j) {
       for (int k = 1; k <= 4; ++k) {
@@ -146,7 +147,7 @@ TEST_F(FillFixture, RealPartsOnlyWhateverTheRecordForm) {
 TEST_F(FillFixture, ReadsExactlyTheRecordsOfTheGrid) {
   use_table("0 0 0 1 0 0\n0 0 1 2 0 0\n0 0 2 3 0 0\n9 9 9 99 99 99\nnot a record\n");
   set_grid(2, 321, 1, 1, 3);
-  fill_grid(*store, warnings);
+  fill_grid(*store, run);
   EXPECT_EQ(store->ExIn(1, 1, 3), 3.0);
   EXPECT_EQ(store->ExIn(1, 1, 4), 0.0);
 }

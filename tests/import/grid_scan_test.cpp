@@ -28,9 +28,9 @@ class TableFixture : public ::testing::Test {
     testing::write_file(dir / "table.txt", table);
     testing::set_table_name(*store, (dir / "table.txt").string());
     store->cscale = cscale;
-    probe_table(*store, log);
+    probe_table(*store, run);
     sink.text.clear();
-    find_input_grid(*store, log);
+    find_input_grid(*store, run);
   }
   std::string scan_error(const std::string& table) {
     try {
@@ -58,6 +58,7 @@ class TableFixture : public ::testing::Test {
   StringSink sink;
   ListWriter log{sink};
   testing::CollectedWarnings warnings;
+  RunContext run{"korvane", log, warnings};
 };
 
 const double lo345[3] = {-1.0, 2.0, 0.5};
@@ -85,7 +86,7 @@ TEST_P(LoopOrder, ScanFindsOrderCountsBoundsAndLoadPlacesEveryRecord) {
   EXPECT_NO_THROW(check_input_grid(*store));
 
   store->ifield = 2;
-  fill_grid(*store, warnings);
+  fill_grid(*store, run);
   EXPECT_TRUE(warnings.texts.empty());
   for (int k = 1; k <= 5; ++k) {
     for (int j = 1; j <= 4; ++j) {
@@ -176,7 +177,7 @@ TEST_F(TableFixture, GridFromControlValuesWithoutCoordinates) {
   store->isym_x = 1;
   store->Nox = 11, store->Noy = 5, store->Noz = 3;
   store->iord = 213;
-  find_input_grid(*store, log);
+  find_input_grid(*store, run);
   double x[3] = {0.0, 0.02, 0.002}, y[3] = {-0.02, 0.02, 0.01}, z[3] = {-0.05, 0.05, 0.05};
   int n[3] = {11, 5, 3};
   EXPECT_EQ(sink.text, grid_block(x, y, z, n, 0));

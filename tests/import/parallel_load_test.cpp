@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "import/parallel_load.h"
-#include "import/table_import.h"
+#include "driver/phase_list.h"
 #include "support/test_support.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
@@ -26,8 +25,8 @@ struct Import {
   std::vector<double> field;  // ExIn, EyIn, EzIn over the grid found and one node beyond
 };
 
-// Probe, scan and load, as a run does them, of the table "table.txt" in `dir`; with
-// `ahead`, the scan reads the load's records as the driver has it do.
+// Probe, scan and load of the table "table.txt" in `dir`, by the run's phase list; with
+// `ahead`, the scan reads the load's records as the converter's run has it do.
 Import import_table(const testing::ScratchDir& dir, TaskPool* pool, ChunkLayout layout,
                     bool ahead = false) {
   StorePtr store = make_store();
@@ -40,12 +39,13 @@ Import import_table(const testing::ScratchDir& dir, TaskPool* pool, ChunkLayout 
   testing::CollectedWarnings warnings;
   Import result;
   try {
-    UsualRecords usual;
-    probe_table(s, log);
-    find_input_grid(s, log, pool, layout, ahead ? &usual : nullptr);
-    check_input_grid(s);
-    shift_z(s, log);
-    fill_grid(s, warnings, pool, layout, ahead ? &usual : nullptr);
+    RunContext run("korvane", log, warnings, pool);
+    run.layout = layout;
+    RunPlan plan;
+    plan.first = Phase::probe;
+    plan.last = Phase::load;
+    plan.read_ahead = ahead;
+    run_phase_list(s, run, plan);
   } catch (const std::runtime_error& error) {
     result.error = error.what();
   }

@@ -12,7 +12,7 @@
 
 #include "control/control_file.h"
 #include "fieldfile/field_reader.h"
-#include "import/source_table.h"
+#include "driver/source_table.h"
 #include "inspect/analysis/source.h"
 #include "prepare/prepare.h"
 #include "support/test_support.h"
@@ -84,7 +84,8 @@ bool locate(const Axis<N>& nodes, int count, double p, int& cell, double& t) {
 
 Departure departure(const fs::path& dir) {
   StorePtr control = make_store();
-  read_control_file(*control, (dir / "korvane.dat").c_str());
+  testing::TestRun t;
+  read_control_file(*control, t.run, (dir / "korvane.dat").string());
   const std::unique_ptr<FieldMap> map =
       read_field_file((dir / "eh_EMS.#01").string(), TripleSet::electric);
   std::vector<std::array<double, 6>> records;

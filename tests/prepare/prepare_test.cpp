@@ -295,7 +295,8 @@ TEST(Prepare, DraftsTheControlValuesTheConverterReadsBack) {
     const Plan plan = plan_preparation(o);
     write_preparation(plan, o);
     StorePtr s = make_store();
-    read_control_file(*s, (dir / "case/korvane.dat").c_str());
+    testing::TestRun t;
+    read_control_file(*s, t.run, (dir / "case/korvane.dat").string());
     const std::string table_name(s->fname.data(), 9);
     EXPECT_EQ(table_name, "table.txt") << f.name;
     EXPECT_EQ(s->ifield, f.letter == 'E' ? 0 : 1) << f.name;

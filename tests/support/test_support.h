@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "store/field_store.h"
+#include "store/run_context.h"
+#include "textio/byte_sink.h"
+#include "textio/list_writer.h"
 #include "textio/errors.h"
 
 namespace korvane::testing {
@@ -67,6 +70,14 @@ class CollectedWarnings : public Warnings {
  public:
   void warn(const std::string& text) override { texts.push_back(text); }
   std::vector<std::string> texts;
+};
+
+// A run context in the converter's voice, its log in memory and its warnings collected.
+struct TestRun {
+  StringSink log_text;
+  ListWriter log{log_text};
+  CollectedWarnings warnings;
+  RunContext run{"korvane", log, warnings};
 };
 
 // A control file with the usual one group a record; `table` names the table.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fieldfile/field_map.h"
-#include "import/source_table.h"
+#include "driver/source_table.h"
 
 namespace korvane::inspect {
 

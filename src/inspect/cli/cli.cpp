@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "fieldfile/field_reader.h"
-#include "import/source_table.h"
+#include "driver/source_table.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/analysis/checks.h"
 #include "inspect/analysis/compare.h"

@@ -17,18 +17,18 @@
 #include "inspect/render/regular_mesh.h"
 #include "symmetry/odd_components.h"
 #include "textio/errors.h"
+#include "store/units.h"
 #include "textio/format.h"
 #include "util/replacing_file.h"
 
 namespace korvane::inspect {
 namespace {
 
-struct Unit {
-  const char* name;
-  double si;  // the value of one unit in V/m or T
-};
-constexpr Unit electric_units[] = {{"V/m", 1.0}, {"V/cm", 100.0}, {"kV/m", 1e3}, {"MV/m", 1e6}};
-constexpr Unit magnetic_units[] = {{"T", 1.0}, {"mT", 1e-3}, {"G", 1e-4}};
+// The units a set may be taken in, as the options list them; their values in SI (V/m or T)
+// come from the tool set's table of units.
+using Unit = FieldUnitInfo;
+constexpr const char* electric_units[] = {"V/m", "V/cm", "kV/m", "MV/m"};
+constexpr const char* magnetic_units[] = {"T", "mT", "G"};
 // What the converter's scaling produces: fscale x 0.01 turns a table in V/m into V/cm, and
 // the guide's fscale 10000 turns tesla into gauss.
 constexpr const char* default_electric_unit = "V/cm";
@@ -39,19 +39,22 @@ constexpr std::array<double, 7> electric_dimension{1, 1, -3, -1, 0, 0, 0};  // V
 constexpr std::array<double, 7> magnetic_dimension{0, 1, -2, -1, 0, 0, 0};  // T
 
 template <std::size_t N>
-const Unit* find_unit(const Unit (&units)[N], const std::string& name) {
-  for (const Unit& u : units) {
-    if (name == u.name) return &u;
+const Unit* find_unit(const char* const (&units)[N], const std::string& name) {
+  for (const char* known : units) {
+    if (name != known) continue;
+    for (const Unit& u : field_units) {
+      if (name == u.name) return &u;
+    }
   }
   return nullptr;
 }
 
 template <std::size_t N>
-std::string unit_names(const Unit (&units)[N]) {
+std::string unit_names(const char* const (&units)[N]) {
   std::string names;
   for (std::size_t n = 0; n < N; ++n) {
     names += n == 0 ? "" : n + 1 == N ? " or " : ", ";
-    names += units[n].name;
+    names += units[n];
   }
   return names;
 }

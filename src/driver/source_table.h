@@ -1,6 +1,7 @@
 // The export table a run's control file names, read record by record as the converter
-// reads it: for measuring how far a field map departs from the field it was made from.
-// Knows nothing of the field store, so korvane-inspect can take it.
+// reads it: for measuring how far a field map departs from the field it was made from. The
+// replay runs the converter's own phase list; what it hands out knows nothing of the field
+// store.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/task_pool.h"
 
 namespace korvane {
 
@@ -46,17 +49,14 @@ class SourceError : public std::runtime_error {
 };
 
 // Reads the control file at `control` and the table it names, in the control file's
-// folder, through the converter's own phases: the control file, the probe, the scan, the
-// load, the scaling, the unfolding's record of what is kept and the z placement. A second
-// pass over the table gives each record's line. The working directory is neither used
-// (but for a `control` given relative to it) nor changed. Throws SourceError, its text
-// starting with `program` and ": ", for every input error the converter gives (a missing,
-// short or malformed file, located as the converter locates it) and for every stop of its
-// checks on the control values and the input grid.
-SourceTable read_source_table(const std::string& control, std::string_view program);
-
-// The converter's message `text` spoken by `program`: its own prefix "korvane: " replaced,
-// or `program` and ": " put before a text without it.
-std::string spoken_by(std::string_view program, const std::string& text);
+// folder, through the converter's phase list from the control file to the z centring,
+// spoken by `program` and on `team` (the caller alone when null). A second pass over the
+// table gives each record's line. The working directory is neither used (but for a
+// `control` given relative to it) nor changed. Throws SourceError, its text starting with
+// `program` and ": ", for every input error the converter gives (a missing, short or
+// malformed file, located as the converter locates it) and for every stop of its checks on
+// the control values and the input grid.
+SourceTable read_source_table(const std::string& control, std::string_view program,
+                              TaskPool* team = nullptr);
 
 }  // namespace korvane

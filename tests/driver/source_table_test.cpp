@@ -1,6 +1,6 @@
 // The table a control file names, read through the converter's phases in the control
 // file's folder: each record's line, place and scaled field, and errors in another voice.
-#include "import/source_table.h"
+#include "driver/source_table.h"
 
 #include <gtest/gtest.h>
 

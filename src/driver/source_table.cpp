@@ -1,14 +1,13 @@
-#include "import/source_table.h"
+#include "driver/source_table.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
-#include "control/control_file.h"
+#include "driver/phase_list.h"
 #include "import/record_placement.h"
 #include "import/table_import.h"
 #include "store/field_store.h"
-#include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
 #include "textio/group_reader.h"
@@ -32,47 +31,43 @@ bool holds_value(std::string_view line) {
   return std::any_of(line.begin(), line.end(), [](char c) { return !is_separator(c); });
 }
 
-// The converter's phases up to the z placement, on `s`; fills what `table` keeps of the
-// run and returns where the first exported node lies in z. The log they write is of no use
-// here.
-double run_import(FieldStore& s, SourceTable& table, const std::string& folder,
-                  RecordPlacement& placement) {
-  StringSink log_text;
-  ListWriter log(log_text);
-  KeptWarnings warnings(table.warnings);
+// What the replay takes from the phase list mid-way.
+struct Taken {
+  RecordPlacement placement;  // the exported region's, before the unfolding
+  double z_first = 0.0;       // the first exported node's z before the shift
+};
 
-  read_control_file(s, table.control.c_str());
-  check_control_values(s);
-  table.ifield = s.ifield;
-  table.fscale = s.fscale, table.cscale = s.cscale;
-  table.isym[0] = s.isym_x, table.isym[1] = s.isym_y, table.isym[2] = s.isym_z;
-  table.ksym[0] = s.ksym_x, table.ksym[1] = s.ksym_y, table.ksym[2] = s.ksym_z;
-  table.table = table_path(s, folder);
-
-  probe_table(s, log, folder);
-  find_input_grid(s, log, nullptr, {}, nullptr, folder);
-  check_input_grid(s);
-  table.ireim = s.ireim, table.iord = s.iord;
-  table.counts[0] = s.Nix, table.counts[1] = s.Niy, table.counts[2] = s.Niz;
-  const double z_first = s.Zimin;
-
-  shift_z(s, log);
-  fill_grid(s, warnings, nullptr, {}, nullptr, folder);
-  scale_field(s);
-  // Before the unfolding: the placement is that of the exported region.
-  if (!placement.set_up(s)) {
-    throw std::logic_error("read_source_table: loop order " + std::to_string(s.iord) +
-                           " is none of the six");
-  }
-
-  unfold_symmetry(s);
-  centre_z(s, log);
+// Runs the converter's phase list from the control file to the z centring on `s`; fills
+// what `table` keeps of the run and returns where the first exported node lies in z. The
+// log it writes is of no use here.
+double run_import(FieldStore& s, SourceTable& table, RunContext& run, Taken& taken) {
+  RunPlan plan;
+  plan.control = table.control;
+  plan.last = Phase::z_centring;
+  plan.after = [&](Phase phase, const FieldStore& done) {
+    if (phase == Phase::control) {
+      table.ifield = done.ifield;
+      table.fscale = done.fscale, table.cscale = done.cscale;
+      table.isym[0] = done.isym_x, table.isym[1] = done.isym_y, table.isym[2] = done.isym_z;
+      table.ksym[0] = done.ksym_x, table.ksym[1] = done.ksym_y, table.ksym[2] = done.ksym_z;
+      table.table = table_path(done, run);
+    } else if (phase == Phase::input_grid) {
+      table.ireim = done.ireim, table.iord = done.iord;
+      table.counts[0] = done.Nix, table.counts[1] = done.Niy, table.counts[2] = done.Niz;
+      taken.z_first = done.Zimin;
+    } else if (phase == Phase::scaling && !taken.placement.set_up(done)) {
+      // Before the unfolding: the placement is that of the exported region.
+      throw std::logic_error("read_source_table: loop order " + std::to_string(done.iord) +
+                             " is none of the six");
+    }
+  };
+  run_phase_list(s, run, plan);
   table.z_half_kept = s.z_half_kept != 0;
   // The first exported node is the plane of an unfolded z, at 0; otherwise it is the
   // lower bound of the range as shifted and centred.
   const bool z_unfolded = s.symcode % 10 != 0;
   const double z_start = z_unfolded ? 0.0 : s.Zimin;
-  table.z_moved = z_start - z_first;
+  table.z_moved = z_start - taken.z_first;
   return z_start;
 }
 
@@ -82,10 +77,10 @@ double run_import(FieldStore& s, SourceTable& table, const std::string& folder,
 // moves as the exported region does: its offset from the first node is kept, and the first
 // node goes to `z_start`.
 void read_records(const FieldStore& s, const RecordPlacement& placement, SourceTable& table,
-                  double z_start) {
-  GroupReader values(converter_name, table_unit, table.table);
+                  double z_start, std::string_view program) {
+  GroupReader values(program, table_unit, table.table);
   // Walks the same lines to find where a record that spans several starts.
-  LineReader lines(converter_name, table_unit, table.table);
+  LineReader lines(program, table_unit, table.table);
   const int n = placement.values_per_record;
   const InputField* arrays[6] = {&s.ExIn, &s.EyIn, &s.EzIn, &s.HxIn, &s.HyIn, &s.HzIn};
   // The mesh as the scan found it, before any move in z (for a table without coordinates,
@@ -94,7 +89,7 @@ void read_records(const FieldStore& s, const RecordPlacement& placement, SourceT
   double step[3];
   for (int a = 0; a < 3; ++a) {
     step[a] = placement.counts[a] > 1
-                  ? (s.mesh_hi[a] - s.mesh_lo[a]) / static_cast<double>(placement.counts[a] - 1)
+                  ? node_step(s.mesh_lo[a], s.mesh_hi[a], placement.counts[a])
                   : 0.0;
   }
 
@@ -130,27 +125,24 @@ void read_records(const FieldStore& s, const RecordPlacement& placement, SourceT
 
 }  // namespace
 
-std::string spoken_by(std::string_view program, const std::string& text) {
-  // The converter's phases speak as the converter: "korvane: ".
-  std::string_view rest = text;
-  if (rest.starts_with(converter_name) && rest.substr(converter_name.size(), 2) == ": ") {
-    rest.remove_prefix(converter_name.size() + 2);
-  }
-  return std::string(program) + ": " + std::string(rest);
-}
-
-SourceTable read_source_table(const std::string& control, std::string_view program) {
+SourceTable read_source_table(const std::string& control, std::string_view program,
+                              TaskPool* team) {
   SourceTable table;
   table.control = control;
   const std::string folder = std::filesystem::path(control).parent_path().string();
   StorePtr store = make_store();
   FieldStore& s = *store;
+  StringSink log_text;
+  ListWriter log(log_text);
+  KeptWarnings warnings(table.warnings);
+  RunContext run(program, log, warnings, team);
+  if (!folder.empty()) run.folder = folder;
   try {
-    RecordPlacement placement;
-    const double z_start = run_import(s, table, folder.empty() ? "." : folder, placement);
-    read_records(s, placement, table, z_start);
+    Taken taken;
+    const double z_start = run_import(s, table, run, taken);
+    read_records(s, taken.placement, table, z_start, program);
   } catch (const IoError& error) {
-    throw SourceError(spoken_by(program, error.what()));
+    throw SourceError(error.what());
   } catch (const FatalStop& stop) {
     std::string why = stop.what();
     why.erase(0, why.find_first_not_of(' '));
