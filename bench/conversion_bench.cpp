@@ -13,17 +13,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "bare_read.h"
-#include "control/control_file.h"
 #include "driver/conversion.h"
-#include "import/parallel_load.h"
-#include "import/table_import.h"
-#include "fieldfile/field_file.h"
-#include "regrid/regrid.h"
-#include "symmetry/unfold.h"
+#include "driver/phase_list.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
 #include "util/task_pool.h"
@@ -100,43 +96,42 @@ double whole_run(int threads) {
   return seconds;
 }
 
-// The phases of one conversion, on a pool of `threads`, as the driver runs them: the scan
-// (which parses and places the load's records as it counts them), the rest of the load,
-// scaling and unfolding, interpolation, field file.
+// The phases of one conversion, on a team of `threads`, timed by the phase list's hook in
+// five groups: the scan (which parses and places the load's records as it counts them), the
+// rest of the load, scaling and unfolding, interpolation, field file.
 struct PhaseTimes {
   std::vector<double> t[5];
 };
 
+int phase_group(korvane::Phase phase) {
+  using korvane::Phase;
+  switch (phase) {
+    case Phase::input_grid: return 0;
+    case Phase::load: return 1;
+    case Phase::scaling: case Phase::unfolding: case Phase::z_centring: return 2;
+    case Phase::output_grid: case Phase::transfer: return 3;
+    case Phase::field_file: return 4;
+    default: return -1;
+  }
+}
+
 void time_phases(int threads, PhaseTimes& times) {
   PrintedWarnings warnings;
   korvane::StorePtr store = korvane::make_store();
-  FieldStore& s = *store;
-  korvane::TaskPool pool(threads);
+  const std::unique_ptr<korvane::TaskPool> team = korvane::make_team(threads);
   korvane::StringSink log_text;
   korvane::ListWriter log(log_text);
-  korvane::read_control_file(s);
-  korvane::probe_table(s, log);
-  korvane::UsualRecords ahead;
+  korvane::RunContext run("korvane", log, warnings, team.get());
+  double group[5] = {};
+  korvane::RunPlan plan;
   auto t = Clock::now();
-  korvane::find_input_grid(s, log, &pool, {}, &ahead);
-  times.t[0].push_back(seconds_since(t));
-  korvane::check_input_grid(s);
-  korvane::shift_z(s, log);
-  t = Clock::now();
-  korvane::fill_grid(s, warnings, &pool, {}, &ahead);
-  times.t[1].push_back(seconds_since(t));
-  t = Clock::now();
-  korvane::scale_field(s, &pool);
-  korvane::unfold_symmetry(s, &pool);
-  korvane::centre_z(s, log);
-  times.t[2].push_back(seconds_since(t));
-  t = Clock::now();
-  korvane::setup_output_grid(s, log);
-  korvane::transfer_field(s, log, &pool);
-  times.t[3].push_back(seconds_since(t));
-  t = Clock::now();
-  korvane::write_field_file(s, log, warnings, &pool);
-  times.t[4].push_back(seconds_since(t));
+  plan.after = [&](korvane::Phase phase, const FieldStore&) {
+    const int g = phase_group(phase);
+    if (g >= 0) group[g] += seconds_since(t);
+    t = Clock::now();
+  };
+  korvane::run_phase_list(*store, run, plan);
+  for (int g = 0; g < 5; ++g) times.t[g].push_back(group[g]);
 }
 
 void print_phases(int threads, const PhaseTimes& times) {

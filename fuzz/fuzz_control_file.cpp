@@ -7,6 +7,8 @@
 
 #include "control/control_file.h"
 #include "fuzz_support.h"
+#include "textio/byte_sink.h"
+#include "textio/list_writer.h"
 
 using namespace korvane;
 using korvane::fuzz::require;
@@ -16,8 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::write_bytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
   fuzz::reset_store();
   FieldStore& s = fuzz::store();
+  StringSink log_text;
+  ListWriter log(log_text);
+  fuzz::IgnoredWarnings warnings;
+  const RunContext run("korvane", log, warnings);
   try {
-    read_control_file(s, path.c_str());
+    read_control_file(s, run, path);
     check_control_values(s);
   } catch (const IoError& error) {
     const std::string_view message = error.what();

@@ -14,6 +14,8 @@
 #include "control/control_file.h"
 #include "fuzz_support.h"
 #include "prepare/prepare.h"
+#include "textio/byte_sink.h"
+#include "textio/list_writer.h"
 
 using namespace korvane;
 using korvane::fuzz::require;
@@ -66,7 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)prepare::report_json(plan);
     fuzz::reset_store();
     FieldStore& s = fuzz::store();
-    read_control_file(s, (out / "korvane.dat").c_str());
+    StringSink log_text;
+    ListWriter log(log_text);
+    fuzz::IgnoredWarnings warnings;
+    read_control_file(s, RunContext("korvane", log, warnings), (out / "korvane.dat").string());
     check_control_values(s);
     const std::string table = fuzz::read_bytes(out / "table.txt");
     long lines = 0;

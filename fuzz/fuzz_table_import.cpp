@@ -1,5 +1,6 @@
-// The table phases on arbitrary tables: probe, grid scan and its checks, Z shift, load,
-// scaling, unfolding, Z centring and the transfer onto the output grid.
+// The table phases on arbitrary tables, by the run's phase list from the probe to the
+// transfer: probe, grid scan and its checks, Z shift, load, scaling, unfolding, Z centring,
+// both grids and the transfer onto the output grid.
 //
 // The first input byte picks one of a fixed set of valid controls (export symmetry codes
 // and ifield; the output grid is 3 x 3 x 4 over aper 1 and d_elm 2); the rest is the table.
@@ -10,10 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "driver/phase_list.h"
 #include "fuzz_support.h"
-#include "import/table_import.h"
-#include "regrid/regrid.h"
-#include "symmetry/unfold.h"
 #include "textio/byte_sink.h"
 #include "textio/list_writer.h"
 
@@ -69,24 +68,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StringSink sink;
   ListWriter log(sink);
   fuzz::IgnoredWarnings warnings;
+  RunContext run("korvane", log, warnings);
+  RunPlan plan;
+  plan.first = Phase::probe;
+  plan.last = Phase::transfer;
+  plan.after = [](Phase phase, const FieldStore& done) {
+    if (phase == Phase::probe) {
+      require(done.ireim >= 1 && done.ireim <= 3, "the probe left ireim outside 1..3");
+    } else if (phase == Phase::input_grid) {
+      require(done.Nix >= 1 && done.Nix <= Nixmax && done.Niy >= 1 && done.Niy <= Niymax &&
+                  done.Niz >= 1 && done.Niz <= Nizmax,
+              "an input grid outside the arrays passed the checks");
+      require(done.dXi > 0 && done.dYi > 0 && done.dZi > 0, "a step that is not positive passed");
+    } else if (phase == Phase::unfolding) {
+      require(done.Nix <= Nixmax && done.Niy <= Niymax && done.Niz <= Nizmax,
+              "the unfolded grid is larger than the arrays");
+    }
+  };
   try {
-    probe_table(s, log);
-    require(s.ireim >= 1 && s.ireim <= 3, "the probe left ireim outside 1..3");
-    find_input_grid(s, log);
-    check_input_grid(s);
-    require(s.Nix >= 1 && s.Nix <= Nixmax && s.Niy >= 1 && s.Niy <= Niymax && s.Niz >= 1 &&
-                s.Niz <= Nizmax,
-            "an input grid outside the arrays passed the checks");
-    require(s.dXi > 0 && s.dYi > 0 && s.dZi > 0, "a step that is not positive passed");
-    shift_z(s, log);
-    fill_grid(s, warnings);
-    scale_field(s);
-    unfold_symmetry(s);
-    require(s.Nix <= Nixmax && s.Niy <= Niymax && s.Niz <= Nizmax,
-            "the unfolded grid is larger than the arrays");
-    centre_z(s, log);
-    setup_output_grid(s, log);
-    transfer_field(s, log);
+    run_phase_list(s, run, plan);
   } catch (const IoError& error) {
     require(fuzz::names_unit(error.what(), 2), "a table error does not name unit 2");
   } catch (const FatalStop& stop) {
