@@ -139,6 +139,7 @@ GridDraft draft_grid(const DraftInput& in) {
   Grids g;
   take_input_grid(in, g);
   GridDraft draft;
+  draft.input = g.input;
   // The widest box centred on the axis inside the table; a kept half starts at its plane.
   double half_width[2];
   for (int a = 0; a < 2; ++a) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "store/grid_rules.h"
+
 namespace korvane::prepare {
 
 // What korvane will read: the coordinates of the table's first and last records (table
@@ -28,6 +30,7 @@ struct AxisDraft {
 };
 
 struct GridDraft {
+  GridExtent input;            // korvane's full input grid: shifted, unfolded, centred
   double aper = 0, d_elm = 0;  // metres
   AxisDraft axis[3];
   bool direct = false;  // korvane copies the field node for node

@@ -20,7 +20,7 @@ struct RunContext {
              TaskPool* run_team = nullptr)
       : program(speaker), log(run_log), warnings(run_warnings), team(run_team) {}
 
-  std::string_view program;  // first in every located message: "korvane", "korvane-inspect"
+  std::string_view program;  // first in every located message: the running program's name
   ListWriter& log;           // the run log
   Warnings& warnings;        // doubtful input that does not stop the run
   TaskPool* team = nullptr;  // the thread team; null runs everything on the caller

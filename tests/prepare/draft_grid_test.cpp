@@ -13,9 +13,11 @@
 #include "control/control_file.h"
 #include "fieldfile/field_reader.h"
 #include "driver/source_table.h"
+#include "import/table_import.h"
 #include "inspect/analysis/source.h"
 #include "prepare/prepare.h"
 #include "support/test_support.h"
+#include "symmetry/unfold.h"
 
 namespace korvane::prepare {
 namespace {
@@ -295,6 +297,68 @@ TEST(DraftedGrid, RefusesATableTooLargeForKorvaneAndNamesTheSmallestEvery) {
   o.every = {2, 2, 3};
   EXPECT_THROW(plan_preparation(o), Refusal);
 }
+
+// The draft's view of korvane's full input grid against the grid the converter's own
+// phases leave (shift, unfolding, centring) on the same table, for every pair of export and
+// output codes on each axis: the draft must not drift from the converter.
+struct CodePair {
+  int axis, isym, ksym;
+};
+
+class DraftedInputGrid : public ::testing::TestWithParam<CodePair> {};
+
+TEST_P(DraftedInputGrid, IsTheGridTheConverterUnfolds) {
+  const CodePair c = GetParam();
+  DraftInput in;
+  const int counts[3] = {5, 7, 9};
+  for (int a = 0; a < 3; ++a) {
+    in.counts[a] = counts[a];
+    in.last[a] = 2.0 + a;
+    // A half starts at its plane; z off 0 besides, so that it is shifted as well.
+    in.first[a] = a == c.axis && c.isym != 0 ? 0.0 : a == 2 ? 0.5 : -in.last[a];
+  }
+  in.cscale = 0.01;
+  in.isym[c.axis] = c.isym;
+  in.ksym[c.axis] = c.ksym;
+  const GridDraft draft = draft_grid(in);
+
+  StorePtr store = make_store();
+  FieldStore& s = *store;
+  s.Ximin = in.first[0] * in.cscale, s.Ximax = in.last[0] * in.cscale;
+  s.Yimin = in.first[1] * in.cscale, s.Yimax = in.last[1] * in.cscale;
+  s.Zimin = in.first[2] * in.cscale, s.Zimax = in.last[2] * in.cscale;
+  s.Nix = counts[0], s.Niy = counts[1], s.Niz = counts[2];
+  s.isym_x = in.isym[0], s.isym_y = in.isym[1], s.isym_z = in.isym[2];
+  s.ksym_x = in.ksym[0], s.ksym_y = in.ksym[1], s.ksym_z = in.ksym[2];
+  testing::TestRun t;
+  shift_z(s, t.log);
+  unfold_symmetry(s);
+  centre_z(s, t.log);
+  const GridExtent full = input_extent(s);
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_EQ(draft.input.count[a], full.count[a]) << axis_names[a];
+    EXPECT_EQ(draft.input.lower[a], full.lower[a]) << axis_names[a];
+    EXPECT_EQ(draft.input.upper[a], full.upper[a]) << axis_names[a];
+    EXPECT_EQ(draft.axis[a].table_nodes, full.count[a]) << axis_names[a];
+  }
+}
+
+std::vector<CodePair> every_code_pair() {
+  std::vector<CodePair> pairs;
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int isym = 0; isym <= 2; ++isym) {
+      for (int ksym = 0; ksym <= 2; ++ksym) pairs.push_back({axis, isym, ksym});
+    }
+  }
+  return pairs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, DraftedInputGrid, ::testing::ValuesIn(every_code_pair()),
+                         [](const auto& info) {
+                           const CodePair& c = info.param;
+                           return std::string(axis_names[c.axis]) + "_isym" +
+                                  std::to_string(c.isym) + "_ksym" + std::to_string(c.ksym);
+                         });
 
 }  // namespace
 }  // namespace korvane::prepare
