@@ -1,9 +1,12 @@
 // The benchmarks' baseline: a bare read of a table with std::from_chars and nothing else,
-// the least any reader of the same text must do.
+// the least any reader of the same text must do; and the run of a whole tool process, timed
+// beside it.
 #pragma once
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -11,6 +14,10 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <string>
+#include <vector>
+
+extern char** environ;
 
 namespace korvane::bench {
 
@@ -48,6 +55,25 @@ inline double bare_read(const std::filesystem::path& path, int header_lines,
   }
   ::munmap(map, size);
   return sum;
+}
+
+// Runs `args` (the program's path first) as a shell would, its output and messages into
+// `log`; returns its exit status (-1 when it could not be started or did not exit).
+inline int run_process(std::vector<std::string> args, const std::filesystem::path& log) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace korvane::bench

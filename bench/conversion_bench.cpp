@@ -4,9 +4,11 @@
 // conversion, in the same run, it times a bare two-pass std::from_chars read of the same
 // file (three values a line, then nine) as the baseline. Each figure is the median of the
 // repeats, run in turn so that a busy machine slows all of them alike. For the largest
-// table it also times each phase.
+// table it also times each phase, and the whole korvane process (started, converting,
+// ended) beside the same baseline.
 //
-//   korvane_bench WORKDIR [REPEATS]
+//   korvane_bench WORKDIR [REPEATS [KORVANE...]]   KORVANE: the binaries to time as whole
+//                                                  processes (default: the one built here)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -134,6 +136,37 @@ void time_phases(int threads, PhaseTimes& times) {
   for (int g = 0; g < 5; ++g) times.t[g].push_back(group[g]);
 }
 
+// The whole process of each binary on the table in `folder`, beside the baseline, in turn.
+void time_processes(const fs::path& folder, const std::vector<std::string>& binaries,
+                    int repeats) {
+  std::vector<double> baseline;
+  std::vector<std::vector<double>> process(binaries.size());
+  double sink = 0.0;
+  for (int r = 0; r < repeats; ++r) {
+    auto t = Clock::now();
+    sink += bare_two_pass_read(folder / "table.txt");
+    baseline.push_back(seconds_since(t));
+    for (std::size_t b = 0; b < binaries.size(); ++b) {
+      t = Clock::now();
+      const int status = korvane::bench::run_process({binaries[b], "-C", folder.string()},
+                                                     folder / "process.out");
+      process[b].push_back(seconds_since(t));
+      if (status != 0) {
+        std::fprintf(stderr, "%s ended with status %d\n", binaries[b].c_str(), status);
+        std::exit(1);
+      }
+    }
+  }
+  const double base = median(baseline);
+  std::printf("\nwhole process of the largest table, medians; baseline %.3f s%s\n\n"
+              "| korvane process | time | ratio |\n|---|---|---|\n",
+              base, sink == 0.0 ? " " : "");
+  for (std::size_t b = 0; b < binaries.size(); ++b) {
+    const double p = median(process[b]);
+    std::printf("| %s | %.3f s | %.2f |\n", binaries[b].c_str(), p, p / base);
+  }
+}
+
 void print_phases(int threads, const PhaseTimes& times) {
   std::printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s |\n", threads,
               median(times.t[0]), median(times.t[1]), median(times.t[2]), median(times.t[3]),
@@ -144,7 +177,7 @@ void print_phases(int threads, const PhaseTimes& times) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: korvane_bench WORKDIR [REPEATS]\n");
+    std::fprintf(stderr, "usage: korvane_bench WORKDIR [REPEATS [KORVANE...]]\n");
     return 2;
   }
   const fs::path dir = fs::absolute(argv[1]);
@@ -199,5 +232,8 @@ int main(int argc, char** argv) {
   }
   print_phases(threads, parallel_phases);
   print_phases(1, single_phases);
+  std::vector<std::string> binaries(argv + std::min(argc, 3), argv + argc);
+  if (binaries.empty()) binaries.push_back(KORVANE_BINARY);
+  time_processes(fs::current_path(), binaries, repeats);
   return 0;
 }

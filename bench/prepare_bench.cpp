@@ -6,10 +6,6 @@
 // figures are the medians of the rounds.
 //
 //   korvane_prepare_bench WORKDIR [ROUNDS]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,8 +17,6 @@
 #include "bare_read.h"
 #include "prepare/prepare.h"
 #include "textio/byte_sink.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -79,21 +73,8 @@ std::uintmax_t write_export(const fs::path& path) {
 // Runs the built korvane-prepare as a shell would, its report and messages into `log`;
 // returns its exit status (-1 when it could not be started or did not exit).
 int run_process(const fs::path& export_path, const fs::path& dir, const fs::path& log) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::string program = KORVANE_PREPARE_BINARY, input = export_path.string(), dir_flag = "--dir",
-              folder = dir.string(), force = "--force";
-  char* argv[] = {program.data(), input.data(), dir_flag.data(), folder.data(), force.data(),
-                  nullptr};
-  pid_t pid = 0;
-  const int started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (started != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return korvane::bench::run_process(
+      {KORVANE_PREPARE_BINARY, export_path.string(), "--dir", dir.string(), "--force"}, log);
 }
 
 }  // namespace
