@@ -153,14 +153,9 @@ class TableScan {
 // axis the export declares symmetric) with the output's counts.
 void grid_from_control(FieldStore& s) {
   const std::int32_t codes[3] = {s.isym_x, s.isym_y, s.isym_z};
-  GridExtent region;
+  GridExtent region = {{}, {}, {s.Nox, s.Noy, s.Noz}};
   region_bounds(s.aper, s.d_elm, codes, region);
-  s.Ximin = region.lower[0], s.Ximax = region.upper[0];
-  s.Yimin = region.lower[1], s.Yimax = region.upper[1];
-  s.Zimin = region.lower[2], s.Zimax = region.upper[2];
-  s.Nix = s.Nox;
-  s.Niy = s.Noy;
-  s.Niz = s.Noz;
+  set_input_extent(s, region);
   s.dXi = node_step(s.Ximin, s.Ximax, s.Nix);
   s.dYi = node_step(s.Yimin, s.Yimax, s.Niy);
   s.dZi = node_step(s.Zimin, s.Zimax, s.Niz);

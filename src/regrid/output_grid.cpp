@@ -16,11 +16,9 @@ void setup_output_grid(FieldStore& s, ListWriter& log) {
   // The output region comes from the control values alone; an axis the output keeps
   // symmetric starts at its plane.
   const std::int32_t ksym[3] = {s.ksym_x, s.ksym_y, s.ksym_z};
-  GridExtent region;
+  GridExtent region = output_extent(s);
   region_bounds(s.aper, s.d_elm, ksym, region);
-  s.Xmin = region.lower[0], s.Xmax = region.upper[0];
-  s.Ymin = region.lower[1], s.Ymax = region.upper[1];
-  s.Zmin = region.lower[2], s.Zmax = region.upper[2];
+  set_output_extent(s, region);
 
   lay_out_axis(s.xmws, s.Xmin, s.Xmax, s.Nox);
   lay_out_axis(s.ymws, s.Ymin, s.Ymax, s.Noy);

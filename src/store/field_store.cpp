@@ -59,4 +59,16 @@ GridExtent output_extent(const FieldStore& s) {
   return {{s.Xmin, s.Ymin, s.Zmin}, {s.Xmax, s.Ymax, s.Zmax}, {s.Nox, s.Noy, s.Noz}};
 }
 
+void set_input_extent(FieldStore& s, const GridExtent& g) {
+  s.Ximin = g.lower[0], s.Yimin = g.lower[1], s.Zimin = g.lower[2];
+  s.Ximax = g.upper[0], s.Yimax = g.upper[1], s.Zimax = g.upper[2];
+  s.Nix = g.count[0], s.Niy = g.count[1], s.Niz = g.count[2];
+}
+
+void set_output_extent(FieldStore& s, const GridExtent& g) {
+  s.Xmin = g.lower[0], s.Ymin = g.lower[1], s.Zmin = g.lower[2];
+  s.Xmax = g.upper[0], s.Ymax = g.upper[1], s.Zmax = g.upper[2];
+  s.Nox = g.count[0], s.Noy = g.count[1], s.Noz = g.count[2];
+}
+
 }  // namespace korvane

@@ -85,9 +85,12 @@ StorePtr make_store();
 // The table name as the file system is to see it: the record's bytes less trailing blanks.
 std::string table_name(const FieldStore& store);
 
-// The grids as the rules of grid_rules.h take them: the input grid (the exported region,
-// or the full grid after unfolding) and the output grid, bounds and counts.
+// The grids as the rules of grid_rules.h take them and give them back: the input grid (the
+// exported region, or the full grid after unfolding) and the output grid, bounds and
+// counts.
 GridExtent input_extent(const FieldStore& store);
 GridExtent output_extent(const FieldStore& store);
+void set_input_extent(FieldStore& store, const GridExtent& grid);
+void set_output_extent(FieldStore& store, const GridExtent& grid);
 
 }  // namespace korvane

@@ -62,9 +62,7 @@ void unfold_symmetry(FieldStore& s, TaskPool* team) {
     }
   });
 
-  s.Nix = unfolded.grid.count[0], s.Ximin = unfolded.grid.lower[0];
-  s.Niy = unfolded.grid.count[1], s.Yimin = unfolded.grid.lower[1];
-  s.Niz = unfolded.grid.count[2], s.Zimin = unfolded.grid.lower[2];
+  set_input_extent(s, unfolded.grid);
 }
 
 }  // namespace korvane
