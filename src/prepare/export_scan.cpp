@@ -281,8 +281,7 @@ struct ScannedRecord {
 struct ScannedChunk {
   std::vector<ScannedRecord> records;
   std::size_t widest = 0;
-  long fault_place = -1;   // of the line the work refused (-1: none)
-  std::string fault_line;  // its text
+  RefusedLine refused;
 };
 
 // Reads the record on `line`, numbered `number` (0 while the number is not known, which is
@@ -382,29 +381,21 @@ class ScanWork : public ChunkWork {
     ScannedChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     chunk.records.clear();
     chunk.widest = 0;
-    chunk.fault_place = -1;
     RecordSplitter split(path_, scan_.layout);
-    long place = 0;
-    std::string_view line;
-    try {
-      for (; take_line(text, line); ++place) {
-        // Read in place: a record built aside and copied in costs a tenth of the pass.
-        ScannedRecord& r = chunk.records.emplace_back();
-        if (!read_record(split, scan_.layout, line, file_start ? place + 1 : 0, r)) {
-          chunk.records.pop_back();
-          continue;
-        }
-        r.place = place;
-        chunk.widest = std::max(chunk.widest, split.line().size());
-      }
-    } catch (const Refusal&) {
-      // Refused again in its turn, with its number.
-      chunk.records.pop_back();
-      chunk.fault_place = place;
-      chunk.fault_line = std::string(line);
-      return place + 1;
-    }
-    return place;
+    const long lines = read_lines<Refusal>(
+        text, file_start, chunk.refused, [&](std::string_view line, long number, long place) {
+          // Read in place: a record built aside and copied in costs a tenth of the pass.
+          ScannedRecord& r = chunk.records.emplace_back();
+          if (!read_record(split, scan_.layout, line, number, r)) {
+            chunk.records.pop_back();
+            return;
+          }
+          r.place = place;
+          chunk.widest = std::max(chunk.widest, split.line().size());
+        });
+    // The refused line's record is half read.
+    if (chunk.refused.place >= 0) chunk.records.pop_back();
+    return lines;
   }
 
   bool take(int slot, long first_line) override {
@@ -422,12 +413,11 @@ class ScanWork : public ChunkWork {
       add_to_figures(scan_, r, index, parts);
     }
     scan_.widest_record = std::max(scan_.widest_record, chunk.widest);
-    if (chunk.fault_place >= 0) {
+    refuse_in_turn(chunk.refused, first_line, [&](std::string_view line, long number) {
       RecordSplitter split(path_, scan_.layout);
       ScannedRecord r;
-      read_record(split, scan_.layout, chunk.fault_line, first_line + chunk.fault_place, r);
-      throw std::logic_error("a record refused in its chunk is read in its turn");
-    }
+      read_record(split, scan_.layout, line, number, r);
+    });
     return true;
   }
 
