@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,49 @@ class ChunkWork {
   // (nothing after it is taken, nothing its work threw is thrown).
   virtual bool take(int slot, long first_line) = 0;
 };
+
+// The line of a chunk that its work refused. Its number is not known while the chunk is
+// worked on, so the work keeps the line, and the chunk's turn reads it again with its number:
+// a pass on any number of threads then refuses at the same line, in the same words, as one
+// thread reading the file would.
+struct RefusedLine {
+  long place = -1;   // of the line in its chunk (from 0); -1: no line refused
+  std::string text;  // the line as it stands
+};
+
+// Goes through the lines of a chunk's `text` for ChunkWork::work, calling
+// read(line, number, place) on each: `place` is the line's place in the chunk (from 0), and
+// `number` its number in the file when the chunk starts the file (`file_start`), else 0 (not
+// known yet). A `Refused` that read throws ends the work: the line goes into `refused`, to
+// be read again in its turn (refuse_in_turn), and counts among the lines gone through.
+// Clears `refused` first. Returns the lines gone through, as ChunkWork::work returns them.
+// Any other exception passes through.
+template <class Refused, class Read>
+long read_lines(std::string_view text, bool file_start, RefusedLine& refused, Read&& read) {
+  refused.place = -1;
+  long place = 0;
+  std::string_view line;
+  try {
+    for (; take_line(text, line); ++place) read(line, file_start ? place + 1 : 0, place);
+  } catch (const Refused&) {
+    refused.place = place;
+    refused.text = std::string(line);
+    return place + 1;
+  }
+  return place;
+}
+
+// In the turn of a chunk whose first line is `first_line` (ChunkWork::take), after what the
+// chunk kept before its refused line is taken: reads that line again through
+// read(line, number), now with its number, so that the refusal it throws names the line.
+// Does nothing when the chunk's work refused no line. A line that is not refused again is a
+// fault of the work (std::logic_error).
+template <class Read>
+void refuse_in_turn(const RefusedLine& refused, long first_line, Read&& read) {
+  if (refused.place < 0) return;
+  read(std::string_view(refused.text), first_line + refused.place);
+  throw std::logic_error("a line refused in its chunk is not refused in its turn");
+}
 
 // Runs `work` over the lines of the file `path` numbered `first` and after. `reader`, open on
 // the same file, has read the lines before `first`, or some of them; it reads what cannot be

@@ -82,7 +82,8 @@ class OverwriteError : public std::runtime_error {
 // "1st", "2nd", "11th": for the report's strides.
 std::string ordinal(int n);
 
-// The report, as lines of text and as one JSON object.
+// The report of `plan` (report.h's value, built once), as lines of text and as one JSON
+// object.
 std::string report_text(const Plan& plan);
 std::string report_json(const Plan& plan);
 

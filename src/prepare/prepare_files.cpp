@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "prepare/export_records.h"
@@ -46,8 +45,7 @@ void write_replacing(const std::string& path, Body&& body) {
 struct TableChunk {
   std::string text;
   long records = 0;
-  long fault_place = -1;  // of that line in the chunk (-1: none)
-  std::string fault_line;
+  RefusedLine refused;
 };
 
 // The second pass: each chunk's records split and written out as lines of the table on the
@@ -70,21 +68,13 @@ class TableWork : public ChunkWork {
     TableChunk& chunk = chunks_[static_cast<std::size_t>(slot)];
     chunk.text.clear();
     chunk.records = 0;
-    chunk.fault_place = -1;
     RecordSplitter split(path_, plan_.scan.layout);
-    long place = 0;
-    std::string_view line;
-    try {
-      for (; take_line(text, line); ++place) {
-        if (write_record(split, line, file_start ? place + 1 : 0, chunk.text)) ++chunk.records;
-      }
-    } catch (const Refusal&) {
-      // Refused again in its turn, with its number.
-      chunk.fault_place = place;
-      chunk.fault_line = std::string(line);
-      return place + 1;
-    }
-    return place;
+    return read_lines<Refusal>(text, file_start, chunk.refused,
+                               [&](std::string_view line, long number, long) {
+                                 if (write_record(split, line, number, chunk.text)) {
+                                   ++chunk.records;
+                                 }
+                               });
   }
 
   bool take(int slot, long first_line) override {
@@ -111,12 +101,11 @@ class TableWork : public ChunkWork {
       out_.write(chunk.text);
       taken_ += chunk.records;
     }
-    if (chunk.fault_place >= 0) {
+    refuse_in_turn(chunk.refused, first_line, [&](std::string_view line, long number) {
       RecordSplitter split(path_, plan_.scan.layout);
       std::string unused;
-      write_record(split, chunk.fault_line, first_line + chunk.fault_place, unused);
-      throw std::logic_error("a record refused in its chunk is written in its turn");
-    }
+      write_record(split, line, number, unused);
+    });
     return true;
   }
 
@@ -171,10 +160,6 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
         "the export changed while it was read"));
   }
 }
-
-namespace {
-
-}  // namespace
 
 void write_preparation(const Plan& plan, const Options& o) {
   std::error_code error;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -85,6 +86,121 @@ void write_file(const std::string& name, std::string& out, Write&& write) {
   out += "wrote " + name + "\n";
 }
 
+// One run on one field file: what its steps share. Each step reads the command line and
+// the map, adds to the report and the exit status, and keeps what a later step reads.
+struct Inspection {
+  Inspection(const Options& options, const InspectedFile& inspected, std::string& report)
+      : o(options), file(inspected), out(report) {}
+
+  const Options& o;
+  const InspectedFile& file;
+  std::string& out;
+  int status = 0;
+  std::optional<CheckReport> checks;       // --check's findings
+  std::vector<AxisProfile> profiles;       // --axis's profiles, for the pictures' gradients
+  std::optional<SourceTable> table;        // --source's table as korvane reads it
+  std::optional<SourceComparison> source;  // and the map measured against it
+  bool files_begun = false;                // the blank line before the files written is out
+};
+
+// The blank line that sets the files written apart from the report, before the first.
+void begin_files(Inspection& run) {
+  if (run.files_begun) return;
+  run.out += "\n";
+  run.files_begun = true;
+}
+
+void summary_step(Inspection& run) { run.out += summary_report(run.file); }
+
+void check_step(Inspection& run) {
+  if (!run.o.check) return;
+  run.checks = check_report(run.file, run.o.parity_tolerance);
+  run.out += run.checks->text;
+  if (run.checks->fault) run.status = 1;
+}
+
+void compare_step(Inspection& run) {
+  const Options& o = run.o;
+  if (o.compare.empty()) return;
+  const std::unique_ptr<FieldMap> other_map = read_field_file(o.compare, o.triple);
+  const InspectedFile other{o.compare, *other_map};
+  const CompareReport compared = compare_files(run.file, other, o.tolerance);
+  run.out += compared.text;
+  if (compared.differs) run.status = 1;
+}
+
+void axis_step(Inspection& run) {
+  const Options& o = run.o;
+  if (o.axis.empty()) return;
+  AxisReach x, y;
+  try {
+    x = reach_axis(run.file.map, 0);
+    y = reach_axis(run.file.map, 1);
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
+  }
+  run.profiles = axis_profiles(run.file, x, y);
+  run.out += axis_report(run.file, x, y, run.profiles);
+  run.out += "\n";
+  write_file(o.axis, run.out,
+             [&](ByteSink& sink) { write_axis_csv(run.file, x, y, run.profiles, sink); });
+}
+
+void pictures_step(Inspection& run) {
+  const std::string& prefix = run.o.svg;
+  if (prefix.empty()) return;
+  begin_files(run);
+  const InspectedFile& file = run.file;
+  for (const FieldSet& set : field_sets(file.map)) {
+    write_file(prefix + "_" + set.letter + "_axis.svg", run.out,
+               [&](ByteSink& sink) { sink.write(axis_plot_svg(file, set)); });
+    write_file(prefix + "_" + set.letter + "_maps.svg", run.out,
+               [&](ByteSink& sink) { sink.write(plane_maps_svg(file, set)); });
+  }
+  for (const AxisProfile& p : run.profiles) {
+    write_file(prefix + "_" + p.set.letter + "_axis_gradient.svg", run.out, [&](ByteSink& sink) {
+      sink.write(axis_gradient_svg(file, p.set, p.dfy_dx, p.dfx_dy));
+    });
+  }
+  if (file.map.sets == FieldSets::none) run.out += "no field components: no pictures written\n";
+}
+
+void exports_step(Inspection& run) {
+  const Options& o = run.o;
+  if (!o.vtk.empty()) {
+    begin_files(run);
+    write_file(o.vtk, run.out, [&](ByteSink& sink) { write_vtk(run.file, sink); });
+  }
+  if (!o.csv.empty()) {
+    begin_files(run);
+    write_file(o.csv, run.out, [&](ByteSink& sink) { write_csv(run.file, sink); });
+  }
+}
+
+void openpmd_step(Inspection& run) {
+  if (run.o.openpmd.output.empty()) return;
+  begin_files(run);
+  run.out += write_openpmd(run.file, run.o.openpmd);
+}
+
+void source_step(Inspection& run) {
+  const Options& o = run.o;
+  if (o.source.empty()) return;
+  run.table = read_source_table(o.source, "korvane-inspect");
+  run.source = compare_with_source(run.file.map, *run.table, o.source_tolerance);
+  run.out += "\n";
+  run.out += render_source_report(*run.source, *run.table, o.source_tolerance);
+  if (run.source->fault) run.status = 1;
+}
+
+// The steps of a run, one per group of options, in the order of the report. Each does
+// nothing when its options are not given. --source comes last, so that its verdict is the
+// report's last line.
+constexpr void (*steps[])(Inspection&) = {
+    summary_step,  check_step,   compare_step, axis_step,
+    pictures_step, exports_step, openpmd_step, source_step,
+};
+
 }  // namespace
 
 int run_inspect(const std::vector<std::string>& args, std::string& out, std::string& err) {
@@ -106,63 +222,9 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           "korvane-inspect: warning: --field names the three component records of a "
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
-    int status = 0;
-    out += summary_report(file);
-    if (o.check) {
-      const CheckReport checks = check_report(file, o.parity_tolerance);
-      out += checks.text;
-      if (checks.fault) status = 1;
-    }
-    if (!o.compare.empty()) {
-      const std::unique_ptr<FieldMap> other_map = read_field_file(o.compare, o.triple);
-      const InspectedFile other{o.compare, *other_map};
-      const CompareReport compared = compare_files(file, other, o.tolerance);
-      out += compared.text;
-      if (compared.differs) status = 1;
-    }
-    std::vector<AxisProfile> profiles;
-    if (!o.axis.empty()) {
-      AxisReach x, y;
-      try {
-        x = reach_axis(*map, 0);
-        y = reach_axis(*map, 1);
-      } catch (const std::runtime_error& e) {
-        throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
-      }
-      profiles = axis_profiles(file, x, y);
-      out += axis_report(file, x, y, profiles);
-      out += "\n";
-      write_file(o.axis, out, [&](ByteSink& sink) { write_axis_csv(file, x, y, profiles, sink); });
-    }
-    if (!o.svg.empty() || !o.vtk.empty() || !o.csv.empty() || !o.openpmd.output.empty()) {
-      out += "\n";
-    }
-    if (!o.svg.empty()) {
-      for (const FieldSet& set : field_sets(*map)) {
-        write_file(o.svg + "_" + set.letter + "_axis.svg", out,
-                   [&](ByteSink& sink) { sink.write(axis_plot_svg(file, set)); });
-        write_file(o.svg + "_" + set.letter + "_maps.svg", out,
-                   [&](ByteSink& sink) { sink.write(plane_maps_svg(file, set)); });
-      }
-      for (const AxisProfile& p : profiles) {
-        write_file(o.svg + "_" + p.set.letter + "_axis_gradient.svg", out, [&](ByteSink& sink) {
-          sink.write(axis_gradient_svg(file, p.set, p.dfy_dx, p.dfx_dy));
-        });
-      }
-      if (map->sets == FieldSets::none) out += "no field components: no pictures written\n";
-    }
-    if (!o.vtk.empty()) write_file(o.vtk, out, [&](ByteSink& sink) { write_vtk(file, sink); });
-    if (!o.csv.empty()) write_file(o.csv, out, [&](ByteSink& sink) { write_csv(file, sink); });
-    if (!o.openpmd.output.empty()) out += write_openpmd(file, o.openpmd);
-    // Last, so that its verdict is the report's last line.
-    if (!o.source.empty()) {
-      const SourceTable table = read_source_table(o.source, "korvane-inspect");
-      const SourceComparison compared = compare_with_source(*map, table, o.source_tolerance);
-      out += "\n";
-      out += render_source_report(compared, table, o.source_tolerance);
-      if (compared.fault) status = 1;
-    }
-    return status;
+    Inspection run{o, file, out};
+    for (void (*step)(Inspection&) : steps) step(run);
+    return run.status;
   } catch (const UsageError& e) {
     err += std::string("korvane-inspect: ") + e.what() + " (see --help)\n";
   } catch (const SourceError& e) {
