@@ -108,12 +108,21 @@ struct PhaseTimes {
 int phase_group(korvane::Phase phase) {
   using korvane::Phase;
   switch (phase) {
-    case Phase::input_grid: return 0;
-    case Phase::load: return 1;
-    case Phase::scaling: case Phase::unfolding: case Phase::z_centring: return 2;
-    case Phase::output_grid: case Phase::transfer: return 3;
-    case Phase::field_file: return 4;
-    default: return -1;
+    case Phase::input_grid:
+      return 0;
+    case Phase::load:
+      return 1;
+    case Phase::scaling:
+    case Phase::unfolding:
+    case Phase::z_centring:
+      return 2;
+    case Phase::output_grid:
+    case Phase::transfer:
+      return 3;
+    case Phase::field_file:
+      return 4;
+    default:
+      return -1;
   }
 }
 
@@ -137,8 +146,7 @@ void time_phases(int threads, PhaseTimes& times) {
 }
 
 // The whole process of each binary on the table in `folder`, beside the baseline, in turn.
-void time_processes(const fs::path& folder, const std::vector<std::string>& binaries,
-                    int repeats) {
+void time_processes(const fs::path& folder, const std::vector<std::string>& binaries, int repeats) {
   std::vector<double> baseline;
   std::vector<std::vector<double>> process(binaries.size());
   double sink = 0.0;
@@ -148,8 +156,8 @@ void time_processes(const fs::path& folder, const std::vector<std::string>& bina
     baseline.push_back(seconds_since(t));
     for (std::size_t b = 0; b < binaries.size(); ++b) {
       t = Clock::now();
-      const int status = korvane::bench::run_process({binaries[b], "-C", folder.string()},
-                                                     folder / "process.out");
+      const int status =
+          korvane::bench::run_process({binaries[b], "-C", folder.string()}, folder / "process.out");
       process[b].push_back(seconds_since(t));
       if (status != 0) {
         std::fprintf(stderr, "%s ended with status %d\n", binaries[b].c_str(), status);
@@ -158,9 +166,10 @@ void time_processes(const fs::path& folder, const std::vector<std::string>& bina
     }
   }
   const double base = median(baseline);
-  std::printf("\nwhole process of the largest table, medians; baseline %.3f s%s\n\n"
-              "| korvane process | time | ratio |\n|---|---|---|\n",
-              base, sink == 0.0 ? " " : "");
+  std::printf(
+      "\nwhole process of the largest table, medians; baseline %.3f s%s\n\n"
+      "| korvane process | time | ratio |\n|---|---|---|\n",
+      base, sink == 0.0 ? " " : "");
   for (std::size_t b = 0; b < binaries.size(); ++b) {
     const double p = median(process[b]);
     std::printf("| %s | %.3f s | %.2f |\n", binaries[b].c_str(), p, p / base);
@@ -168,9 +177,8 @@ void time_processes(const fs::path& folder, const std::vector<std::string>& bina
 }
 
 void print_phases(int threads, const PhaseTimes& times) {
-  std::printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s |\n", threads,
-              median(times.t[0]), median(times.t[1]), median(times.t[2]), median(times.t[3]),
-              median(times.t[4]));
+  std::printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s |\n", threads, median(times.t[0]),
+              median(times.t[1]), median(times.t[2]), median(times.t[3]), median(times.t[4]));
 }
 
 }  // namespace
@@ -186,15 +194,17 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   const TableSize sizes[] = {{10, 10, 70}, {20, 20, 175}, {40, 40, 219}, {50, 50, 402}};
 
-  std::printf("median of %d runs; %d thread(s) and 1 thread; baseline: a bare two-pass "
-              "std::from_chars read\n\n",
-              repeats, threads);
-  std::printf("| table | records | baseline | whole run, %d threads | ratio | whole run, 1 thread "
-              "| ratio |\n|---|---|---|---|---|---|---|\n",
-              threads);
+  std::printf(
+      "median of %d runs; %d thread(s) and 1 thread; baseline: a bare two-pass "
+      "std::from_chars read\n\n",
+      repeats, threads);
+  std::printf(
+      "| table | records | baseline | whole run, %d threads | ratio | whole run, 1 thread "
+      "| ratio |\n|---|---|---|---|---|---|---|\n",
+      threads);
   for (const TableSize& n : sizes) {
-    const fs::path folder = dir / (std::to_string(n.nx) + "x" + std::to_string(n.ny) + "x" +
-                                   std::to_string(n.nz));
+    const fs::path folder =
+        dir / (std::to_string(n.nx) + "x" + std::to_string(n.ny) + "x" + std::to_string(n.nz));
     fs::create_directories(folder);
     const fs::path table = folder / "table.txt";
     if (!fs::exists(table)) write_table(table, n);
@@ -218,13 +228,14 @@ int main(int argc, char** argv) {
     }
     const double b = median(baseline), p = median(parallel), s1 = median(single);
     std::printf("| %.1f MB | %d | %.3f s | %.3f s | %.2f | %.3f s | %.2f |%s\n",
-                static_cast<double>(fs::file_size(table)) / 1e6, n.nx * n.ny * n.nz, b, p,
-                p / b, s1, s1 / b, sink == 0.0 ? " " : "");
+                static_cast<double>(fs::file_size(table)) / 1e6, n.nx * n.ny * n.nz, b, p, p / b,
+                s1, s1 / b, sink == 0.0 ? " " : "");
   }
-  std::printf("\nphases of the largest table (medians):\n\n"
-              "| threads | scan and parse | rest of the load | scaling and unfolding | interpolation "
-              "| format 1 file |\n"
-              "|---|---|---|---|---|---|\n");
+  std::printf(
+      "\nphases of the largest table (medians):\n\n"
+      "| threads | scan and parse | rest of the load | scaling and unfolding | interpolation "
+      "| format 1 file |\n"
+      "|---|---|---|---|---|---|\n");
   PhaseTimes parallel_phases, single_phases;
   for (int r = 0; r < repeats; ++r) {
     time_phases(threads, parallel_phases);

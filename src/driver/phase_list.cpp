@@ -12,9 +12,9 @@ namespace korvane {
 namespace {
 
 constexpr Phase all_phases[] = {
-    Phase::start,      Phase::control,     Phase::probe,    Phase::input_grid, Phase::z_shift,
-    Phase::load,       Phase::scaling,     Phase::unfolding, Phase::z_centring,
-    Phase::output_grid, Phase::transfer,   Phase::field_file, Phase::summary,
+    Phase::start,    Phase::control,    Phase::probe,     Phase::input_grid, Phase::z_shift,
+    Phase::load,     Phase::scaling,    Phase::unfolding, Phase::z_centring, Phase::output_grid,
+    Phase::transfer, Phase::field_file, Phase::summary,
 };
 
 void start_log(FieldStore& s, ListWriter& log) {
@@ -35,6 +35,8 @@ void write_summary(const FieldStore& s, ListWriter& log) {
 
 void run_phase(Phase phase, FieldStore& s, RunContext& run, const RunPlan& plan,
                UsualRecords* ahead) {
+  // One line a phase, in the order of the run.
+  // clang-format off
   switch (phase) {
     case Phase::start: return start_log(s, run.log);
     case Phase::control:
@@ -54,15 +56,15 @@ void run_phase(Phase phase, FieldStore& s, RunContext& run, const RunPlan& plan,
     case Phase::field_file: return write_field_file(s, run, plan.field_file);
     case Phase::summary: return write_summary(s, run.log);
   }
+  // clang-format on
 }
 
 }  // namespace
 
 const char* phase_name(Phase phase) {
-  constexpr const char* names[] = {"start",     "control",    "probe",       "input grid",
-                                   "z shift",   "load",       "scaling",     "unfolding",
-                                   "z centring", "output grid", "transfer",  "field file",
-                                   "summary"};
+  constexpr const char* names[] = {
+      "start",     "control",    "probe",       "input grid", "z shift",    "load",   "scaling",
+      "unfolding", "z centring", "output grid", "transfer",   "field file", "summary"};
   return names[static_cast<int>(phase)];
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ int run_threads(const char* setting) {
                                 "' is not a positive integer (the most threads a run uses)");
   }
   return std::min(cap, usable);
+}
+
+std::unique_ptr<TaskPool> make_team() {
+  return make_team(run_threads(std::getenv(threads_variable)));
 }
 
 std::unique_ptr<TaskPool> make_team(int threads) {

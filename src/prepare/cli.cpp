@@ -104,13 +104,11 @@ std::optional<int> parse(const std::vector<std::string>& args, Request& r, std::
   return std::nullopt;
 }
 
-// A message in the tool's voice: its name once in front. The readers of textio may already
-// speak for a program, this one or the converter (whose name is then replaced).
+// A message in the tool's voice: its name once in front. The converter's phases, when the
+// tool runs them, already speak in it; other messages come without a prefix.
 std::string in_own_voice(std::string_view message) {
   const std::string own = std::string(program_name) + ": ";
   if (message.substr(0, own.size()) == own) return std::string(message);
-  constexpr std::string_view converter = "korvane: ";
-  if (message.substr(0, converter.size()) == converter) message.remove_prefix(converter.size());
   return own + std::string(message);
 }
 

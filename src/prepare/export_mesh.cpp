@@ -73,7 +73,7 @@ void MeshWalk::fill_axis(AxisMesh& m, int a) const {
   }
   m.lo = nodes.front().first;
   m.hi = nodes.back().first;
-  m.step = (m.hi - m.lo) / (m.count - 1);
+  m.step = node_step(m.lo, m.hi, m.count);
   // The second node lay above the first; a last node below it is no mesh either.
   if (!(m.step > 0)) {
     refuse(0, std::string("the coordinates along ") + axis_names[a] + " go from " + figure(m.lo) +

@@ -186,12 +186,4 @@ void run_pass(const std::string& path, LineReader& reader, long first,
   pass.line_by_line(reader, nullptr);
 }
 
-std::unique_ptr<TaskPool> make_team(int threads) {
-  try {
-    return std::make_unique<TaskPool>(threads);
-  } catch (const std::system_error&) {
-    return std::make_unique<TaskPool>(1);
-  }
-}
-
 }  // namespace korvane::prepare

@@ -106,7 +106,4 @@ void refuse_in_turn(const RefusedLine& refused, long first_line, Read&& read) {
 void run_pass(const std::string& path, LineReader& reader, long first,
               const std::string* read_ahead, PassSetup setup, ChunkWork& work);
 
-// A team of `threads` threads, or of one when the system cannot start more.
-std::unique_ptr<TaskPool> make_team(int threads);
-
 }  // namespace korvane::prepare

@@ -1,6 +1,7 @@
 // The first pass over an export: its header read, then each chunk's records split and
 // parsed on the team and taken in the file's order through the mesh walk, the repeated-node
 // rule and the figures of the field.
+#include "driver/run_team.h"
 #include "prepare/export_scan.h"
 
 #include <algorithm>
@@ -123,7 +124,7 @@ std::string describe_order(const int order[3]) {
 }
 
 ExportScan scan_export(const std::string& path, const std::array<int, 3>& every) {
-  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  const std::unique_ptr<TaskPool> team = make_team();
   return scan_export(path, PassSetup{*team, export_chunks}, every);
 }
 

@@ -1,5 +1,6 @@
 // The files of a preparation: the table, streamed from the export a second time, and the
 // drafted control file, each written under a temporary name and renamed when complete.
+#include "driver/run_team.h"
 #include "prepare/prepare_files.h"
 
 #include <algorithm>
@@ -175,7 +176,7 @@ void write_preparation(const Plan& plan, const Options& o) {
       }
     }
   }
-  const std::unique_ptr<TaskPool> team = make_team(usable_processors());
+  const std::unique_ptr<TaskPool> team = make_team();
   write_replacing(plan.table_path, [&](ByteSink& out) {
     write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
   });

@@ -2,8 +2,9 @@
 // say, decided once.
 #include "prepare/report.h"
 
-#include <cstdio>
 #include <filesystem>
+
+#include "fieldfile/field_file.h"
 
 namespace korvane::prepare {
 namespace {
@@ -11,10 +12,9 @@ namespace {
 // The command that measures what korvane's interpolation costs on this table.
 std::string measure_command(const Plan& p) {
   namespace fs = std::filesystem;
-  char file[16];
-  std::snprintf(file, sizeof file, "eh_EMS.#%02d", p.control.nfile);
   const fs::path folder = fs::path(p.control_path).parent_path();
-  return "korvane-inspect " + (folder / file).lexically_normal().string() + " --source " +
+  return "korvane-inspect " +
+         (folder / field_file_name(p.control.nfile)).lexically_normal().string() + " --source " +
          fs::path(p.control_path).lexically_normal().string();
 }
 

@@ -54,8 +54,8 @@ bool same_grid(const GridExtent& input, const GridExtent& output, std::int32_t s
   return close(input.upper[2], output.upper[2]) && close(input.upper[1], output.upper[1]) &&
          close(input.upper[0], output.upper[0]) && close(input.lower[2], output.lower[2]) &&
          close(input.lower[1], output.lower[1]) && close(input.lower[0], output.lower[0]) &&
-         output.count[2] == input.count[2] && output.count[1] == input.count[1] &&
-         symcode == 0 && output.count[0] == input.count[0];
+         output.count[2] == input.count[2] && output.count[1] == input.count[1] && symcode == 0 &&
+         output.count[0] == input.count[0];
 }
 
 }  // namespace korvane

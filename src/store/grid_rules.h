@@ -37,11 +37,11 @@ constexpr bool unfolds_plane(std::int32_t isym, std::int32_t ksym) {
 
 // What the unfolding leaves of the exported grid.
 struct UnfoldedGrid {
-  GridExtent grid;              // the full input grid
-  std::int32_t isym[3] = {};    // the export codes with those the output keeps cleared
-  std::int32_t symcode = 0;     // 100 isym_x + 10 isym_y + isym_z, after the clearing
-  bool z_half_kept = false;     // a z half the output keeps: it stays from z = 0
-  bool valid = false;           // symcode is one of the 27 cases (each digit 0 to 2)
+  GridExtent grid;            // the full input grid
+  std::int32_t isym[3] = {};  // the export codes with those the output keeps cleared
+  std::int32_t symcode = 0;   // 100 isym_x + 10 isym_y + isym_z, after the clearing
+  bool z_half_kept = false;   // a z half the output keeps: it stays from z = 0
+  bool valid = false;         // symcode is one of the 27 cases (each digit 0 to 2)
 };
 
 // The grid unfold_symmetry leaves from the exported grid `exported` (counts and bounds as

@@ -31,12 +31,9 @@ struct FieldUnitInfo {
 
 // The units known, in the order the messages list them.
 inline constexpr LengthUnitInfo length_units[] = {
-    {"m", 1.0},
-    {"cm", 0.01},
-    {"mm", 0.001},
-    {"um", 1e-6},
-    {"\xC2\xB5m", 1e-6},  // micro sign
-    {"\xCE\xBCm", 1e-6},  // Greek mu
+    {"m", 1.0},          {"cm", 0.01},        {"mm", 0.001},
+    {"um", 1e-6},        {"\xC2\xB5m", 1e-6},  // micro sign
+    {"\xCE\xBCm", 1e-6},                       // Greek mu
     {"in", 0.0254},
 };
 inline constexpr FieldUnitInfo field_units[] = {
