@@ -22,6 +22,6 @@ std::unique_ptr<TaskPool> make_team(int threads);
 
 // The team of a run of any of the tools: make_team(run_threads(KORVANE_THREADS as set)).
 // Throws std::invalid_argument for a bad setting, as run_threads does.
-std::unique_ptr<TaskPool> make_team();
+std::unique_ptr<TaskPool> run_team();
 
 }  // namespace korvane

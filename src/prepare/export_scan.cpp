@@ -124,7 +124,7 @@ std::string describe_order(const int order[3]) {
 }
 
 ExportScan scan_export(const std::string& path, const std::array<int, 3>& every) {
-  const std::unique_ptr<TaskPool> team = make_team();
+  const std::unique_ptr<TaskPool> team = run_team();
   return scan_export(path, PassSetup{*team, export_chunks}, every);
 }
 

@@ -176,7 +176,7 @@ void write_preparation(const Plan& plan, const Options& o) {
       }
     }
   }
-  const std::unique_ptr<TaskPool> team = make_team();
+  const std::unique_ptr<TaskPool> team = run_team();
   write_replacing(plan.table_path, [&](ByteSink& out) {
     write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
   });
