@@ -29,7 +29,7 @@ int run_threads(const char* setting) {
   return std::min(cap, usable);
 }
 
-std::unique_ptr<TaskPool> make_team() {
+std::unique_ptr<TaskPool> run_team() {
   return make_team(run_threads(std::getenv(threads_variable)));
 }
 
