@@ -1,12 +1,14 @@
 #include "driver/source_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
 #include "driver/phase_list.h"
 #include "import/record_placement.h"
 #include "import/table_import.h"
+#include "regrid/regrid.h"
 #include "store/field_store.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
@@ -37,13 +39,15 @@ struct Taken {
   double z_first = 0.0;       // the first exported node's z before the shift
 };
 
-// Runs the converter's phase list from the control file to the z centring on `s`; fills
-// what `table` keeps of the run and returns where the first exported node lies in z. The
-// log it writes is of no use here.
-double run_import(FieldStore& s, SourceTable& table, RunContext& run, Taken& taken) {
+// Runs the converter's phase list from the control file on `s`, as far as `how` says but at
+// least to the output grid; fills what `table` keeps of the run. The log it writes is of no
+// use here.
+void run_import(FieldStore& s, SourceTable& table, RunContext& run, const Replay& how,
+                Taken& taken) {
   RunPlan plan;
-  plan.control = table.control;
-  plan.last = Phase::z_centring;
+  plan.control = how.control;
+  plan.last = std::max(how.last, Phase::output_grid);
+  plan.field_file = how.field_file;
   plan.after = [&](Phase phase, const FieldStore& done) {
     if (phase == Phase::control) {
       table.ifield = done.ifield;
@@ -59,39 +63,35 @@ double run_import(FieldStore& s, SourceTable& table, RunContext& run, Taken& tak
       // Before the unfolding: the placement is that of the exported region.
       throw std::logic_error("read_source_table: loop order " + std::to_string(done.iord) +
                              " is none of the six");
+    } else if (phase == Phase::output_grid) {
+      // What the transfer decides: a copy node for node, or the interpolation.
+      table.copied = same_grid(done);
     }
   };
   run_phase_list(s, run, plan);
   table.z_half_kept = s.z_half_kept != 0;
+  table.full_counts[0] = s.Nix, table.full_counts[1] = s.Niy, table.full_counts[2] = s.Niz;
   // The first exported node is the plane of an unfolded z, at 0; otherwise it is the
   // lower bound of the range as shifted and centred.
   const bool z_unfolded = s.symcode % 10 != 0;
-  const double z_start = z_unfolded ? 0.0 : s.Zimin;
-  table.z_moved = z_start - taken.z_first;
-  return z_start;
+  table.z_moved = (z_unfolded ? 0.0 : s.Zimin) - taken.z_first;
 }
 
-// The second pass: each record's line and coordinates, its field from the exported-region
-// arrays the load filled. The load read the same records, so a read fails here only when
-// the file changed in between, which is reported as the load reports it. A record's z
-// moves as the exported region does: its offset from the first node is kept, and the first
-// node goes to `z_start`.
+// The second pass: each record's line, its node and the node's place, its field from the
+// exported-region arrays the load filled, and how far its printed coordinates lie from its
+// node. The load read the same records, so a read fails here only when the file changed in
+// between, which is reported as the load reports it.
 void read_records(const FieldStore& s, const RecordPlacement& placement, SourceTable& table,
-                  double z_start, std::string_view program) {
+                  std::string_view program) {
   GroupReader values(program, table_unit, table.table);
   // Walks the same lines to find where a record that spans several starts.
   LineReader lines(program, table_unit, table.table);
   const int n = placement.values_per_record;
-  const InputField* arrays[6] = {&s.ExIn, &s.EyIn, &s.EzIn, &s.HxIn, &s.HyIn, &s.HzIn};
-  // The mesh as the scan found it, before any move in z (for a table without coordinates,
-  // the grid it built from the control values).
-  const double lower[3] = {s.mesh_lo[0], s.mesh_lo[1], s.mesh_lo[2]};
-  double step[3];
-  for (int a = 0; a < 3; ++a) {
-    step[a] = placement.counts[a] > 1
-                  ? node_step(s.mesh_lo[a], s.mesh_hi[a], placement.counts[a])
-                  : 0.0;
-  }
+  const bool magnetic = table.ifield == 1;
+  const InputField* arrays[3] = {magnetic ? &s.HxIn : &s.ExIn, magnetic ? &s.HyIn : &s.EyIn,
+                                 magnetic ? &s.HzIn : &s.EzIn};
+  // An unfolded axis of N exported nodes puts exported node m at full node m + N - 1.
+  const int code[3] = {s.symcode / 100, s.symcode / 10 % 10, s.symcode % 10};
 
   table.records.resize(static_cast<std::size_t>(placement.records));
   int node[3] = {1, 1, 1};
@@ -111,36 +111,29 @@ void read_records(const FieldStore& s, const RecordPlacement& placement, SourceT
     for (long l = before + 1; l <= values.line_number() && lines.next(text); ++l) {
       if (!found && holds_value(text)) record.line = l, found = true;
     }
-    double at[3];
     for (int a = 0; a < 3; ++a) {
-      at[a] = placement.has_coordinates ? v[a] * s.cscale
-                                        : static_cast<double>(node[a] - 1) * step[a] + lower[a];
+      record.node[a] = code[a] != 0 ? node[a] + placement.counts[a] - 1 : node[a];
+      if (!placement.has_coordinates || placement.counts[a] < 2) continue;
+      const double expected = s.mesh_lo[a] + (node[a] - 1) * placement.mesh_step[a];
+      const double off = std::fabs(v[a] * s.cscale - expected) / std::fabs(placement.mesh_step[a]);
+      if (off > table.rounding) {
+        table.rounding = off, table.rounding_axis = a, table.rounding_line = record.line;
+      }
     }
-    record.x = at[0], record.y = at[1];
-    record.z = (at[2] - lower[2]) + z_start;
-    for (int c = 0; c < 6; ++c) record.field[c] = (*arrays[c])(node[0], node[1], node[2]);
+    record.x = s.Xi(record.node[0]);
+    record.y = s.Yi(record.node[1]);
+    record.z = s.Zi(record.node[2]);
+    for (int c = 0; c < 3; ++c) record.field[c] = (*arrays[c])(node[0], node[1], node[2]);
     placement.advance(node);
   }
 }
 
-}  // namespace
-
-SourceTable read_source_table(const std::string& control, std::string_view program,
-                              TaskPool* team) {
-  SourceTable table;
-  table.control = control;
-  const std::string folder = std::filesystem::path(control).parent_path().string();
-  StorePtr store = make_store();
-  FieldStore& s = *store;
-  StringSink log_text;
-  ListWriter log(log_text);
-  KeptWarnings warnings(table.warnings);
-  RunContext run(program, log, warnings, team);
-  if (!folder.empty()) run.folder = folder;
+// Runs `replay` and turns the converter's errors and stops into a SourceError in `program`'s
+// voice.
+template <class Replay>
+void in_voice(std::string_view program, const std::string& control, Replay&& replay) {
   try {
-    Taken taken;
-    const double z_start = run_import(s, table, run, taken);
-    read_records(s, taken.placement, table, z_start, program);
+    replay();
   } catch (const IoError& error) {
     throw SourceError(error.what());
   } catch (const FatalStop& stop) {
@@ -150,7 +143,35 @@ SourceTable read_source_table(const std::string& control, std::string_view progr
     throw SourceError(
         TextPlace{program, 0, control}.message("a run of this control file stops: " + why));
   }
+}
+
+}  // namespace
+
+SourceTable replay_source_table(FieldStore& s, std::string_view program, const Replay& how) {
+  SourceTable table;
+  table.control = how.control;
+  const std::string folder = std::filesystem::path(how.control).parent_path().string();
+  StringSink log_text;
+  ListWriter log(log_text);
+  KeptWarnings warnings(table.warnings);
+  RunContext run(program, log, warnings, how.team);
+  if (!folder.empty()) run.folder = folder;
+  run.table = how.table;
+  in_voice(program, how.control, [&] {
+    Taken taken;
+    run_import(s, table, run, how, taken);
+    read_records(s, taken.placement, table, program);
+  });
   return table;
+}
+
+SourceTable read_source_table(const std::string& control, std::string_view program,
+                              TaskPool* team) {
+  StorePtr store = make_store();
+  Replay how;
+  how.control = control;
+  how.team = team;
+  return replay_source_table(*store, program, how);
 }
 
 }  // namespace korvane

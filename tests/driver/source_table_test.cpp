@@ -61,8 +61,9 @@ TEST(SourceTable, RecordsKeepTheirLinesPlacesAndScaledField) {
     EXPECT_EQ(record.y, 0.5 * (r / 3 % 2)) << r;
     // z from 2 to 3 (times cscale) is shifted to 0 .. 1, then centred on 0.
     EXPECT_EQ(record.z, 0.5 * (r % 3) - 0.5) << r;
-    const double expected[6] = {0, 0, 0, 2.0 * r, 2.0, -2.0};
-    for (int c = 0; c < 6; ++c) EXPECT_EQ(record.field[c], expected[c]) << r << c;
+    // The set the table fills, H for ifield 1.
+    const double expected[3] = {2.0 * r, 2.0, -2.0};
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(record.field[c], expected[c]) << r << c;
   }
   EXPECT_EQ(t.z_moved, -2.5);
 }
@@ -85,6 +86,7 @@ TEST(SourceTable, RecordsWithoutCoordinatesTakeTheGridOfTheControlValues) {
   EXPECT_EQ(last.z, 1.0);
   EXPECT_EQ(t.records[0].z, -1.0);
   EXPECT_EQ(t.records[0].field[0], 0.01);
+  EXPECT_EQ(t.rounding, 0.0);
 }
 
 // Where the first record (table z = 1.5, 5 nodes a step 0.5 apart) lands in z.

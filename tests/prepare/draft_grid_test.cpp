@@ -14,7 +14,7 @@
 #include "fieldfile/field_reader.h"
 #include "driver/source_table.h"
 #include "import/table_import.h"
-#include "inspect/analysis/source.h"
+#include "departure/departure.h"
 #include "prepare/prepare.h"
 #include "support/test_support.h"
 #include "symmetry/unfold.h"
@@ -240,7 +240,7 @@ TEST_P(DraftedGrid, LiesOnTheTablesNodesWhereTheyFit) {
   // korvane-inspect --source gives the same figure as this independent computation.
   const std::unique_ptr<FieldMap> map =
       read_field_file((dir / "eh_EMS.#01").string(), TripleSet::electric);
-  const inspect::SourceComparison source = inspect::compare_with_source(
+  const SourceComparison source = compare_with_source(
       *map, read_source_table((dir / "korvane.dat").string(), "test"), 0.01);
   EXPECT_EQ(source.outside, d.outside);
   EXPECT_NEAR(source.max, d.largest(), 1e-12 + 1e-9 * d.largest());

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "fieldfile/field_reader.h"
+#include "driver/run_team.h"
 #include "driver/source_table.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/analysis/checks.h"
@@ -186,7 +187,6 @@ void openpmd_step(Inspection& run) {
 void source_step(Inspection& run) {
   const Options& o = run.o;
   if (o.source.empty()) return;
-  run.table = read_source_table(o.source, "korvane-inspect");
   run.source = compare_with_source(run.file.map, *run.table, o.source_tolerance);
   run.out += "\n";
   run.out += render_source_report(*run.source, *run.table, o.source_tolerance);
@@ -215,7 +215,15 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
       out += std::string("korvane-inspect ") + KORVANE_VERSION + "\n";
       return 0;
     }
-    const std::unique_ptr<FieldMap> map = read_field_file(o.file, o.triple);
+    // The table first: without --field, a map of one triple holds the set its control
+    // file's ifield names.
+    std::optional<SourceTable> table;
+    TripleSet triple = o.triple;
+    if (!o.source.empty()) {
+      table = read_source_table(o.source, "korvane-inspect", run_team().get());
+      if (!o.field_given) triple = table->ifield == 1 ? TripleSet::magnetic : TripleSet::electric;
+    }
+    const std::unique_ptr<FieldMap> map = read_field_file(o.file, triple);
     const InspectedFile file{o.file, *map};
     if (o.field_given && (map->format == 2 || map->components != 3)) {
       err +=
@@ -223,6 +231,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
     Inspection run{o, file, out};
+    run.table = std::move(table);
     for (void (*step)(Inspection&) : steps) step(run);
     return run.status;
   } catch (const UsageError& e) {
