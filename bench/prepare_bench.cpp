@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     }
 
     start = Clock::now();
-    const korvane::prepare::Plan plan = korvane::prepare::plan_preparation(options);
+    korvane::prepare::Plan plan = korvane::prepare::plan_preparation(options);
     korvane::prepare::write_preparation(plan, options);
     in_process.push_back(seconds_since(start));
   }

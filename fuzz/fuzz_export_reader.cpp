@@ -31,7 +31,7 @@ prepare::Options options_for(std::uint8_t preset, const std::filesystem::path& d
   if (preset & 2) o.field_unit = (preset & 4) ? "A/m" : "V/m";
   if (preset & 8) o.part = (preset & 16) ? prepare::Part::imaginary : prepare::Part::real;
   if (preset & 32) o.symmetry = std::array<int, 3>{preset % 3, (preset >> 1) % 3, 0};
-  o.keep_symmetry = (preset & 64) != 0;
+  o.unfold = (preset & 64) != 0;
   o.tolerance = (preset & 128) ? 0.1 : 1e-3;
   return o;
 }
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const prepare::Options o = options_for(data[0], out);
   bool written = false;
   try {
-    const prepare::Plan plan = prepare::plan_preparation(o);
+    prepare::Plan plan = prepare::plan_preparation(o);
     require(plan.scan.records == static_cast<long>(plan.scan.axis[0].count) *
                                      plan.scan.axis[1].count * plan.scan.axis[2].count,
             "the records do not fill the mesh");

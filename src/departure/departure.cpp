@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "fieldfile/field_records.h"
 #include "store/grid.h"
 
 namespace korvane {
@@ -232,6 +233,16 @@ SourceComparison compare_with_source(const FieldMap& map, const SourceTable& tab
   result.rms = compared ? result.all.rms : infinity;
   result.fault = !(result.max <= tolerance);
   return result;
+}
+
+std::unique_ptr<FieldMap> map_of_store(const FieldStore& s) {
+  std::unique_ptr<FieldMap> map = make_field_map();
+  copy_file_values(s, *map);
+  map->format = s.ifmt;
+  map->sets = s.ifield == 1   ? FieldSets::magnetic
+              : s.ifield == 0 ? FieldSets::electric
+                              : FieldSets::both;
+  return map;
 }
 
 }  // namespace korvane

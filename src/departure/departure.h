@@ -4,6 +4,7 @@
 // measure with it: korvane-inspect --source after the conversion, korvane-prepare before.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,10 @@ struct SourceComparison {
 // but for std::bad_alloc.
 SourceComparison compare_with_source(const FieldMap& map, const SourceTable& table,
                                      double tolerance);
+
+// The map the store's output grid holds, as a field file carries it before its values are
+// rendered: what a candidate grid is measured on without writing it. The sets are those
+// ifield names (both for ifield 2). Throws std::bad_alloc.
+std::unique_ptr<FieldMap> map_of_store(const FieldStore& store);
 
 }  // namespace korvane

@@ -18,6 +18,8 @@ struct Request {
   std::string part;
   std::vector<int> symmetry;
   std::vector<int> every;
+  std::vector<int> nodes;
+  bool keep_symmetry = false;  // the default, accepted as it was before
 };
 
 void add_options(CLI::App& app, Request& r) {
@@ -65,8 +67,22 @@ void add_options(CLI::App& app, Request& r) {
                  " for korvane)")
       ->expected(3)
       ->check(CLI::Range(1, 1000000));
-  app.add_flag("--keep-symmetry", o.keep_symmetry,
-               "keep the table's symmetry planes in the output instead of unfolding them");
+  CLI::Option* keep = app.add_flag(
+      "--keep-symmetry", r.keep_symmetry,
+      "keep the table's symmetry planes in the output (the default): korvane copies the "
+      "table's own nodes and the beam code mirrors them");
+  app.add_flag("--unfold", o.unfold,
+               "unfold the table's symmetry planes into the full map instead of keeping them")
+      ->excludes(keep);
+  app.add_option("--nodes", r.nodes,
+                 "the output's nodes along x, y, z (at most 25 25 201), instead of the grid "
+                 "drafted by its departure")
+      ->expected(3)
+      ->check(CLI::Range(2, Nozmax));
+  app.add_option("--max-departure", o.max_departure,
+                 "refuse, writing nothing, when the drafted map departs from the table by "
+                 "more than this fraction of its peak field")
+      ->check(CLI::NonNegativeNumber);
   app.add_flag("--force", o.force, "replace an existing table or korvane.dat");
   app.add_flag("--json", r.json, "print the report as one JSON object");
   app.set_version_flag("--version", std::string(program_name) + " " + KORVANE_VERSION);
@@ -101,6 +117,15 @@ std::optional<int> parse(const std::vector<std::string>& args, Request& r, std::
     r.options.symmetry = std::array<int, 3>{r.symmetry[0], r.symmetry[1], r.symmetry[2]};
   }
   if (!r.every.empty()) r.options.every = {r.every[0], r.every[1], r.every[2]};
+  if (!r.nodes.empty()) {
+    if (r.nodes[0] > Noxmax || r.nodes[1] > Noymax) {
+      err += std::string(program_name) + ": --nodes: the output holds at most " +
+             std::to_string(Noxmax) + " x " + std::to_string(Noymax) + " x " +
+             std::to_string(Nozmax) + " nodes (see --help)\n";
+      return 2;
+    }
+    r.options.nodes = std::array<int, 3>{r.nodes[0], r.nodes[1], r.nodes[2]};
+  }
   return std::nullopt;
 }
 
@@ -118,7 +143,7 @@ int run_prepare(const std::vector<std::string>& args, std::string& out, std::str
   Request r;
   if (const std::optional<int> status = parse(args, r, out, err)) return *status;
   try {
-    const Plan plan = plan_preparation(r.options);
+    Plan plan = plan_preparation(r.options);
     write_preparation(plan, r.options);
     for (const std::string& warning : plan.warnings) {
       err += std::string(program_name) + ": warning: " + warning + "\n";

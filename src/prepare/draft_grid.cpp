@@ -51,48 +51,54 @@ struct Grids {
   }
 };
 
-// The stride over `intervals` input intervals that the output's `capacity` nodes hold: 1
-// when they fit, else the smallest that divides them and fits, as long as it leaves at
-// least half the capacity's intervals (a coarser subset would give up more resolution than
-// its exact nodes are worth: 59 intervals would keep 2 nodes); 0 when none does. The range is
-// centred on 0 or starts at a plane, so a range without a node on 0 has an odd number of intervals,
-// and its stride is odd too: the subset stays centred.
-int stride_for(int intervals, int capacity) {
-  const int most = capacity - 1;
-  if (intervals <= most) return 1;
-  for (int k = 2; intervals / k >= (most + 1) / 2; ++k) {
-    if (intervals % k == 0 && intervals / k <= most) return k;
-  }
-  return 0;
+// The table's nodes at the two ends of the output's range along axis `a` (0 where none).
+struct Ends {
+  int first = 0, last = 0;
+  bool found() const { return first != 0 && last > first; }
+};
+
+Ends ends_of(const Grids& g, int a) {
+  return {g.node_at(a, g.output.lower[a]), g.node_at(a, g.output.upper[a])};
 }
 
-// Chooses the nodes of axis `a` over the output range korvane lays out.
-AxisDraft choose_nodes(const Grids& g, int a) {
+std::string range_text(const Grids& g, int a) {
+  return "from " + figure(g.output.lower[a]) + " to " + figure(g.output.upper[a]) + " m";
+}
+
+// The nodes of axis `a` as `choice` asks, over the output range korvane lays out.
+AxisDraft choose_nodes(const Grids& g, int a, const AxisChoice& choice) {
   AxisDraft d;
   d.table_nodes = g.input.count[a];
-  const int first = g.node_at(a, g.output.lower[a]);
-  const int last = g.node_at(a, g.output.upper[a]);
-  const std::string range =
-      "from " + figure(g.output.lower[a]) + " to " + figure(g.output.upper[a]) + " m";
-  if (first == 0 || last <= first) {
-    d.count = output_capacity[a];
-    d.why = "the output runs " + range + ", and the table's nodes do not fall on both ends";
+  const Ends ends = ends_of(g, a);
+  const int intervals = ends.last - ends.first;
+  const int capacity = output_capacity[a];
+  auto own_every = [&](int stride) {
+    d.own = true, d.from = ends.first, d.stride = stride;
+    d.count = intervals / stride + 1;
+  };
+  if (choice.count > 0) {
+    d.count = choice.count;
+    if (ends.found() && choice.count > 1 && intervals % (choice.count - 1) == 0) {
+      own_every(intervals / (choice.count - 1));
+    } else {
+      d.why = "--nodes asks for " + std::to_string(choice.count);
+    }
     return d;
   }
-  const int intervals = last - first;
-  const int stride = stride_for(intervals, output_capacity[a]);
-  if (stride == 0) {
-    d.count = output_capacity[a];
-    d.why = "the table's " + std::to_string(intervals + 1) + " nodes " + range +
-            " are more than the output's " + std::to_string(output_capacity[a]) +
-            ", and no stride that divides their " + std::to_string(intervals) +
-            " intervals keeps at least half as many";
+  if (!ends.found()) {
+    d.count = capacity;
+    d.why = "the output runs " + range_text(g, a) + ", and the table's nodes do not fall on both ends";
     return d;
   }
-  d.own = true;
-  d.from = first;
-  d.stride = stride;
-  d.count = intervals / stride + 1;
+  if (choice.stride > 0 && intervals % choice.stride == 0) {
+    own_every(choice.stride);
+  } else if (choice.stride < 0 && intervals <= capacity - 1) {
+    own_every(1);
+  } else {
+    d.count = capacity;
+    d.why = "the table's " + std::to_string(intervals + 1) + " nodes " + range_text(g, a) +
+            " are more than the output's " + std::to_string(capacity);
+  }
   return d;
 }
 
@@ -133,12 +139,9 @@ void check_own_nodes(const Grids& g, GridDraft& draft) {
   }
 }
 
-}  // namespace
-
-GridDraft draft_grid(const DraftInput& in) {
-  Grids g;
+// korvane's grids for the table `in`, the output's bounds laid out, its counts not yet.
+void take_grids(const DraftInput& in, Grids& g, GridDraft& draft) {
   take_input_grid(in, g);
-  GridDraft draft;
   draft.input = g.input;
   // The widest box centred on the axis inside the table; a kept half starts at its plane.
   double half_width[2];
@@ -149,14 +152,36 @@ GridDraft draft_grid(const DraftInput& in) {
   draft.aper = std::min(half_width[0], half_width[1]);
   draft.d_elm = 2 * g.input.upper[2];  // from -Zimax, or from 0 for a kept z half
   region_bounds(draft.aper, draft.d_elm, in.ksym, g.output);
+}
+
+}  // namespace
+
+GridDraft draft_grid(const DraftInput& in) {
+  Grids g;
+  GridDraft draft;
+  take_grids(in, g, draft);
   for (int a = 0; a < 3; ++a) {
-    draft.axis[a] = choose_nodes(g, a);
+    draft.axis[a] = choose_nodes(g, a, in.choice[a]);
     g.output.count[a] = draft.axis[a].count;
   }
   g.lay_out_output();
   draft.direct = same_grid(g.input, g.output, g.symcode);
   check_own_nodes(g, draft);
   return draft;
+}
+
+std::vector<int> strides_that_fit(const DraftInput& in, int a) {
+  Grids g;
+  GridDraft draft;
+  take_grids(in, g, draft);
+  const Ends ends = ends_of(g, a);
+  const int intervals = ends.last - ends.first;
+  std::vector<int> strides;
+  if (!ends.found() || intervals <= output_capacity[a] - 1) return strides;
+  for (int k = 2; k <= intervals; ++k) {
+    if (intervals % k == 0 && intervals / k <= output_capacity[a] - 1) strides.push_back(k);
+  }
+  return strides;
 }
 
 }  // namespace korvane::prepare

@@ -42,6 +42,15 @@ HeaderLines read_header_lines(LineReader& lines, long& header_lines) {
   return header;
 }
 
+void refuse_lfs_pointer(const HeaderLines& header, const std::string& path) {
+  constexpr std::string_view pointer = "version https://git-lfs";
+  if (std::string_view(header.titles).substr(0, pointer.size()) != pointer) return;
+  throw Refusal(TextPlace{"", 0, path, 1}.message(
+      "this is a Git LFS pointer (" + printable(header.titles) +
+      "), not the export: the repository was cloned without its large files. Fetch the "
+      "export with 'git lfs pull' in the repository (Git LFS installed), then prepare it"));
+}
+
 ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place) {
   const std::string_view record = without_byte_order_mark(header.first_record, place.line);
   const Separator separator =

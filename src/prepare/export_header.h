@@ -28,6 +28,11 @@ struct HeaderLines {
 // stops on the first record. Throws what the reader throws.
 HeaderLines read_header_lines(LineReader& lines, long& header_lines);
 
+// Refuses (Refusal) an export that is a Git LFS pointer, what a repository cloned without
+// its large files holds in place of the file: a text of three lines, "version
+// https://git-lfs...", "oid sha256:..." and "size ...". Does nothing for any other header.
+void refuse_lfs_pointer(const HeaderLines& header, const std::string& path);
+
 // The columns: from the titles, or as korvane assumes them from the first record's count.
 // The first record tells how the values are separated. A Refusal is located at `place`.
 ColumnLayout read_columns(const HeaderLines& header, const TextPlace& place);

@@ -134,6 +134,7 @@ ExportScan scan_export(const std::string& path, PassSetup setup,
   LineReader lines("", 0, path);
   const HeaderLines header = read_header_lines(lines, scan.header_lines);
   if (!header.found) {
+    refuse_lfs_pointer(header, path);
     throw Refusal(TextPlace{"", 0, path, 0}.message(
         scan.header_lines == 0 ? "the export holds no record"
                                : "the export holds a header and no record"));

@@ -195,7 +195,7 @@ void select_nodes(const Options& o, Plan& plan, const std::int32_t codes[3]) {
     }
     plan.table_counts[a] = kept;
     plan.every[a] = every;
-    const bool unfold = codes[a] != 0 && !o.keep_symmetry;
+    const bool unfold = codes[a] != 0 && o.unfold;
     unfolded[a] = unfold ? 2 * kept - 1 : kept;
     // The most table nodes that fit, and the smallest K that leaves no more.
     const int most = unfold ? (input_capacity[a] + 1) / 2 : input_capacity[a];
@@ -257,19 +257,22 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
   c.ifield = plan.field.kind == FieldKind::electric ? 0 : 1;
   for (int a = 0; a < 3; ++a) {
     c.isym[a] = codes[a];
-    c.ksym[a] = o.keep_symmetry ? codes[a] : 0;
+    c.ksym[a] = o.unfold ? 0 : codes[a];
   }
   c.nfile = o.nfile;
   c.ifmt = o.format;
   c.fscale = plan.field.fscale;
   c.cscale = cscale;
-  DraftInput table;
+  DraftInput& table = plan.draft_input;
   std::copy(scan.first, scan.first + 3, table.first);
   std::copy(scan.last, scan.last + 3, table.last);
   std::copy(plan.table_counts, plan.table_counts + 3, table.counts);
   table.cscale = cscale;
   std::copy(c.isym, c.isym + 3, table.isym);
   std::copy(c.ksym, c.ksym + 3, table.ksym);
+  if (o.nodes) {
+    for (int a = 0; a < 3; ++a) table.choice[a].count = (*o.nodes)[static_cast<std::size_t>(a)];
+  }
   plan.grid = draft_grid(table);
   c.aper = plan.grid.aper;
   c.d_elm = plan.grid.d_elm;

@@ -10,6 +10,7 @@
 #include "control/control_records.h"
 #include "prepare/draft_grid.h"
 #include "prepare/export_scan.h"
+#include "prepare/figure.h"
 
 namespace korvane::prepare {
 
@@ -26,10 +27,18 @@ struct Options {
   double tolerance = 1e-3;
   int nfile = 1;
   int format = 1;
-  bool keep_symmetry = false;
+  // The output keeps the table's symmetry planes (ksym = isym), so that korvane copies the
+  // table's own nodes and the beam code mirrors them; unfold asks for the full map instead.
+  bool unfold = false;
   bool force = false;
   std::array<int, 3> every = {1, 1, 1};  // the table keeps every K-th node along x, y, z
+  std::optional<std::array<int, 3>> nodes;  // the output's counts, forced
+  std::optional<double> max_departure;      // refuse a drafted map that departs more
 };
+
+// Above this departure of the drafted map (relative to the table's peak), a preparation
+// warns unless --max-departure sets the limit.
+inline constexpr double departure_warning = 0.01;
 
 // What one axis of the table covers.
 enum class Region { whole, half, offset };
@@ -54,7 +63,9 @@ struct Plan {
   ControlDraft control;
   int every[3] = {1, 1, 1};  // the table keeps every K-th node of the export's
   int table_counts[3] = {};  // the table's nodes along x, y, z
+  DraftInput draft_input;    // the table as the draft sees it
   GridDraft grid;            // the output grid drafted, and whether it lies on the table's nodes
+  std::optional<DepartureFigure> figure;  // the departure the map will have, once measured
   std::string table_path;    // where the table goes
   std::string control_path;  // where korvane.dat goes
 };
@@ -69,10 +80,13 @@ Plan plan_preparation(const Options& options);
 // dropped repeat not counted): those at every K-th node of each axis, from the first.
 bool table_keeps(const Plan& plan, long record);
 
-// Writes the table and the control file of `plan`, each under a temporary name renamed when
-// complete. Refuses (OverwriteError) an existing file without options.force, before either
-// is written. Throws IoError when a file cannot be read or written.
-void write_preparation(const Plan& plan, const Options& options);
+// Writes the table and the control file of `plan`, each without a name until complete;
+// measures the departure the drafted map will have (plan.figure), choosing the grid by it
+// where korvane must interpolate (plan.grid and plan.control follow); then gives both files
+// their names. Refuses (OverwriteError) an existing file without options.force, before
+// either is written; refuses (Refusal) a map that departs more than options.max_departure,
+// leaving nothing. Throws IoError when a file cannot be read or written.
+void write_preparation(Plan& plan, const Options& options);
 
 class OverwriteError : public std::runtime_error {
  public:

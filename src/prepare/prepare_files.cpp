@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "prepare/export_records.h"
@@ -22,22 +23,54 @@ namespace korvane::prepare {
 namespace fs = std::filesystem;
 namespace {
 
-// Writes a file under a temporary name in its folder and renames it when complete, so a
-// failure leaves no half-written file and no temporary behind.
-template <class Body>
-void write_replacing(const std::string& path, Body&& body) {
-  ReplacingFile file(path);
-  if (const int error = file.create()) {
-    throw IoError(TextPlace{"", 0, path, 0}.message(
-        std::string("cannot create the file: ") + std::strerror(error)));
+// A file written without its final name, which it takes at commit(): until then it can be
+// read (reading_path()) but no one sees it, and one not committed leaves nothing behind.
+class PendingFile {
+ public:
+  template <class Body>
+  PendingFile(const std::string& path, Body&& body) : file_(path) {
+    if (const int error = file_.create()) {
+      throw IoError(TextPlace{"", 0, path, 0}.message(std::string("cannot create the file: ") +
+                                                      std::strerror(error)));
+    }
+    FileSink sink("", 0, path);
+    sink.adopt(file_.release());
+    body(sink);
+    sink.close();
   }
-  FileSink sink("", 0, path);
-  sink.adopt(file.release());
-  body(sink);
-  sink.close();
-  if (const int error = file.commit()) {
-    throw IoError(TextPlace{"", 0, path, 0}.message(
-        std::string("cannot rename the file into place: ") + std::strerror(error)));
+  std::string reading_path() const { return file_.reading_path(); }
+  void commit() {
+    if (const int error = file_.commit()) {
+      throw IoError(TextPlace{"", 0, file_.final_name(), 0}.message(
+          std::string("cannot rename the file into place: ") + std::strerror(error)));
+    }
+  }
+
+ private:
+  ReplacingFile file_;
+};
+
+// The place of the largest departure, for messages: "0.0841 of the table's peak field at
+// (0.01, 0, 0.1) m (table line 1234)".
+std::string departure_place(const DepartureFigure& f) {
+  return general_number(f.max, 3) + " of the table's peak field at (" +
+         general_number(f.at[0], 7) + ", " + general_number(f.at[1], 7) + ", " +
+         general_number(f.at[2], 7) + ") m (table line " + std::to_string(f.line) + ")";
+}
+
+// Refuses a map that departs more than --max-departure; warns, without it, of one that
+// departs more than departure_warning.
+void judge_departure(Plan& plan, const Options& o) {
+  const DepartureFigure& f = *plan.figure;
+  const std::string what = "the drafted map departs from the table by " + departure_place(f);
+  if (o.max_departure && !(f.max <= *o.max_departure)) {
+    throw Refusal(what + ", more than --max-departure " + figure(*o.max_departure) +
+                  "; nothing is written. --nodes NX NY NZ or --every KX KY KZ drafts another "
+                  "grid");
+  }
+  if (!o.max_departure && !(f.max <= departure_warning)) {
+    plan.warnings.push_back(what + ", more than " + figure(departure_warning) +
+                            "; review the grid before trusting the map (--nodes, --every)");
   }
 }
 
@@ -162,7 +195,7 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   }
 }
 
-void write_preparation(const Plan& plan, const Options& o) {
+void write_preparation(Plan& plan, const Options& o) {
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) {
@@ -177,11 +210,22 @@ void write_preparation(const Plan& plan, const Options& o) {
     }
   }
   const std::unique_ptr<TaskPool> team = run_team();
-  write_replacing(plan.table_path, [&](ByteSink& out) {
+  PendingFile table(plan.table_path, [&](ByteSink& out) {
     write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
   });
-  write_replacing(plan.control_path,
-                  [&](ByteSink& out) { out.write(render_control_file(plan.control)); });
+  std::optional<PendingFile> control;
+  const auto write_control = [&](const ControlDraft& draft) {
+    control.reset();
+    control.emplace(plan.control_path,
+                    [&](ByteSink& out) { out.write(render_control_file(draft)); });
+    return control->reading_path();
+  };
+  PendingInputs files{table.reading_path(), write_control(plan.control), write_control};
+  plan.figure =
+      measure_departure(plan.draft_input, plan.grid, plan.control, files, !o.nodes, *team);
+  judge_departure(plan, o);
+  table.commit();
+  control->commit();
 }
 
 }  // namespace korvane::prepare

@@ -56,11 +56,9 @@ GridFacts grid_facts(const Plan& p) {
   g.own_nodes = true;
   for (int a = 0; a < 3; ++a) {
     g.axis[a].draft = p.grid.axis[a];
+    g.axis[a].code = c.isym[a];
     g.axis[a].unfolded = c.isym[a] != 0 && c.isym[a] != c.ksym[a];
     g.own_nodes = g.own_nodes && p.grid.axis[a].own;
-    // Unfolding alone forces the interpolation when the box is the table's: keeping the
-    // planes lets korvane copy it, and the beam code mirrors the field itself.
-    g.unfolds = g.unfolds || (c.isym[a] != 0 && c.ksym[a] == 0);
   }
   if (!g.direct) g.measure = measure_command(p);
   return g;
@@ -85,6 +83,7 @@ Report build_report(const Plan& p) {
   r.mesh = mesh_facts(p);
   r.control = p.control;
   r.grid = grid_facts(p);
+  r.departure = p.figure;
   for (int a = 0; a < 3; ++a) {
     r.table.every[a] = p.every[a];
     r.table.nodes[a] = p.table_counts[a];

@@ -60,15 +60,16 @@ struct MeshFacts {
 // How the output's nodes along one axis lie on the table's.
 struct GridAxisFacts {
   AxisDraft draft;        // the output's nodes and, when they are the table's own, which
-  bool unfolded = false;  // korvane unfolds the axis: its table nodes count after unfolding
+  int code = 0;           // the table's symmetry code at the plane 0 of the axis (isym)
+  bool unfolded = false;  // korvane unfolds the axis (--unfold): its table nodes count after
+                          // unfolding; else a plane with a code is kept, the beam code
+                          // mirroring the map
 };
 
 // The output grid and how korvane transfers the field onto it.
 struct GridFacts {
   bool direct = false;     // korvane copies the field node for node
   bool own_nodes = false;  // every axis lies on the table's own nodes
-  bool unfolds = false;    // some axis unfolds to the full range, where --keep-symmetry
-                           // would keep its plane
   GridAxisFacts axis[3];
   std::optional<std::string> measure;  // the command that measures an interpolation's cost
 };
@@ -85,6 +86,7 @@ struct Report {
   MeshFacts mesh;
   ControlDraft control;
   GridFacts grid;
+  std::optional<DepartureFigure> departure;  // the departure the map will have, once measured
   TableFacts table;
   std::vector<std::string> notes;     // what was chosen without being asked, and why
   std::vector<std::string> warnings;  // doubtful input that did not stop the preparation

@@ -172,10 +172,21 @@ std::string describe_nodes(const GridAxisFacts& axis) {
          nodes;
 }
 
+// What korvane does with the plane at 0 of an axis the table starts at.
+std::string describe_plane(const GridAxisFacts& axis, int a) {
+  if (axis.code == 0) return "";
+  const std::string plane = std::string(axis_names[a]) + " = 0 (code " +
+                            std::to_string(axis.code) + ")";
+  if (axis.unfolded) return "; the plane " + plane + " unfolded, as --unfold asks";
+  return "; the plane " + plane +
+         " kept: korvane copies the table's nodes and the beam code mirrors them";
+}
+
 void grid_text(const Report& r, std::string& t) {
   const GridFacts& g = r.grid;
   for (int a = 0; a < 3; ++a) {
-    line(t, "grid:     " + std::string(axis_names[a]) + ": " + describe_nodes(g.axis[a]));
+    line(t, "grid:     " + std::string(axis_names[a]) + ": " + describe_nodes(g.axis[a]) +
+                describe_plane(g.axis[a], a));
   }
   if (g.direct) {
     line(t, "grid:     korvane copies the field node for node (the same grid)");
@@ -186,11 +197,6 @@ void grid_text(const Report& r, std::string& t) {
          "grid:     korvane interpolates on the table's own nodes, which gives each node its "
          "value except on the edges of the grid (first or last along two axes at once); " +
              *g.measure + " measures what that costs");
-    if (g.unfolds) {
-      line(t,
-           "grid:     with --keep-symmetry the output keeps the table's planes instead, "
-           "and korvane copies the table's own nodes where its box allows");
-    }
   } else {
     line(t, "grid:     " + *g.measure + " measures what the interpolation costs");
   }
@@ -208,12 +214,64 @@ json grid_json(const Report& r) {
     } else {
       axis["why"] = d.why;
     }
+    if (g.axis[a].code != 0) axis["plane"] = g.axis[a].unfolded ? "unfolded" : "kept";
     axes[axis_names[a]] = axis;
   }
   return {{"transfer", g.direct ? "direct" : "interpolation"},
           {"own_nodes", g.own_nodes},
           {"axes", axes},
           {"measure", g.measure ? json(*g.measure) : json()}};
+}
+
+// departure: how far the drafted map departs from the table, and the grids tried.
+
+std::string outside_text(const DepartureFigure& f) {
+  std::string text = std::to_string(f.outside) + " records outside the map";
+  std::string by;
+  for (int a = 0; a < 3; ++a) {
+    if (f.outside_by_axis[a] == 0) continue;
+    by += std::string(by.empty() ? " (beyond " : ", ") + axis_names[a] + ": " +
+          std::to_string(f.outside_by_axis[a]);
+  }
+  return text + (by.empty() ? "" : by + ")");
+}
+
+void departure_text(const Report& r, std::string& t) {
+  if (!r.departure) return;
+  const DepartureFigure& f = *r.departure;
+  // The figures as korvane-inspect --source prints them, so that the two can be compared
+  // digit for digit.
+  line(t, "departure: max " + general_number(f.max, 3) + " at (" + general_number(f.at[0], 7) +
+              ", " + general_number(f.at[1], 7) + ", " + general_number(f.at[2], 7) + ") m (line " +
+              std::to_string(f.line) + "), rms " + general_number(f.rms, 3) + ", " +
+              outside_text(f));
+  const std::size_t shown = std::min<std::size_t>(f.candidates.size(), 5);
+  for (std::size_t n = 0; n < shown; ++n) {
+    const GridCandidate& c = f.candidates[n];
+    line(t, std::string(n == 0 ? "chosen:   " : "tried:    ") + describe_candidate(c) +
+                ": max " + general_number(c.max, 3) + ", rms " + general_number(c.rms, 3));
+  }
+}
+
+json departure_json(const Report& r) {
+  if (!r.departure) return json();
+  const DepartureFigure& f = *r.departure;
+  json candidates = json::array();
+  for (const GridCandidate& c : f.candidates) {
+    candidates.push_back({{"nodes", triple(c.counts)},
+                          {"strides", triple(c.stride)},
+                          {"own", c.own},
+                          {"max", c.max},
+                          {"rms", c.rms}});
+  }
+  return {{"max", f.max},
+          {"rms", f.rms},
+          {"at", {f.at[0], f.at[1], f.at[2]}},
+          {"line", f.line},
+          {"records", f.records},
+          {"outside", f.outside},
+          {"outside_by_axis", {f.outside_by_axis[0], f.outside_by_axis[1], f.outside_by_axis[2]}},
+          {"candidates", candidates}};
 }
 
 // table: what the table keeps of the export. The text tells it in the notes of --every.
@@ -257,7 +315,8 @@ struct Section {
 constexpr Section sections[] = {
     {"export", export_text, export_json}, {"field", field_text, field_json},
     {"mesh", mesh_text, mesh_json},       {"control", control_text, control_json},
-    {"grid", grid_text, grid_json},       {"table", table_text, table_json},
+    {"grid", grid_text, grid_json},       {"departure", departure_text, departure_json},
+    {"table", table_text, table_json},
     {"notes", notes_text, notes_json},    {"warnings", warnings_text, warnings_json},
     {"files", files_text, files_json},
 };

@@ -111,4 +111,8 @@ int ReplacingFile::commit() {
   return error;
 }
 
+std::string ReplacingFile::reading_path() const {
+  return kept_ < 0 ? std::string() : "/proc/self/fd/" + std::to_string(kept_);
+}
+
 }  // namespace korvane

@@ -36,6 +36,9 @@ class ReplacingFile {
   int commit();
 
   const std::string& final_name() const { return final_name_; }
+  // A path the file can be read by before the commit, whether it has a name yet or not
+  // (the descriptor kept, through /proc/self/fd); empty before create().
+  std::string reading_path() const;
   const std::string& temporary() const { return temporary_; }
 
  protected:

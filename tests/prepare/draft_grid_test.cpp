@@ -155,7 +155,7 @@ struct DraftCase {
   const char* own;    // per axis: 'y' the table's own nodes, 'n' not
   int stride[3];      // along the own axes
   bool direct;        // korvane copies node for node
-  bool keep = false;  // --keep-symmetry
+  bool unfold = false;  // --unfold
 };
 
 void PrintTo(const DraftCase& c, std::ostream* os) { *os << c.name; }
@@ -170,31 +170,32 @@ const DraftCase draft_cases[] = {
      {1, 1, 1}, false},
     // A z half of an even count: unfolded to 19 nodes, interpolated on its own nodes.
     {"half_z_even", {{16, 16, 10}, {-75, -75, 0}, {10, 10, 10}}, {16, 16, 19}, "yyy",
-     {1, 1, 1}, false},
+     {1, 1, 1}, false, true},
     // A quarter, x wider than y after unfolding (15 and 13 nodes): x keeps 13 of its 15.
     {"quarter_x_wider", {{8, 7, 9}, {0, 0, -40}, {10, 10, 10}}, {13, 13, 9}, "yyy", {1, 1, 1},
-     false},
-    {"eighth", {{6, 6, 8}, {0, 0, 0}, {10, 10, 10}}, {11, 11, 15}, "yyy", {1, 1, 1}, false},
+     false, true},
+    {"eighth", {{6, 6, 8}, {0, 0, 0}, {10, 10, 10}}, {11, 11, 15}, "yyy", {1, 1, 1}, false,
+     true},
     // A quarter whose planes the output keeps: nothing is unfolded, the field is copied.
     {"quarter_planes_kept", {{7, 7, 9}, {0, 0, -40}, {10, 10, 10}}, {7, 7, 9}, "yyy",
-     {1, 1, 1}, true, true},
+     {1, 1, 1}, true},
     // x off-centre with nodes on -5 and 5 mm; z away from 0, which korvane centres.
     {"off_centre_on_nodes", {{14, 11, 7}, {-50, -50, 20}, {10, 10, 10}}, {11, 11, 7}, "yyy",
      {1, 1, 1}, false},
     // x off-centre from -5.3 mm: +5.3 mm falls between its nodes, and y's too.
     {"off_centre_between_nodes", {{14, 13, 7}, {-53, -60, -30}, {10, 10, 10}}, {25, 25, 7},
      "nny", {1, 1, 1}, false},
-    // A quarter from 0 to 14 mm: 29 nodes after unfolding, 28 intervals; every 2nd keeps
-    // the box on 15 nodes.
-    {"quarter_0_to_14_mm", {{15, 15, 5}, {0, 0, -20}, {10, 10, 10}}, {15, 15, 5}, "yyy",
-     {2, 2, 1}, false},
-    // 46 nodes from -27 to 27 mm (45 intervals, no node on the axis): every 3rd, odd; laid
-    // out over 15 intervals, the last node would come a rounding past the table's.
-    {"whole_46_every_3rd", {{46, 46, 5}, {-270, -270, -20}, {12, 12, 10}}, {16, 16, 5}, "yyy",
-     {3, 3, 1}, false},
-    // 301 z nodes (300 intervals): every 2nd.
-    {"long_z_every_2nd", {{5, 5, 301}, {-20, -20, -1500}, {10, 10, 10}}, {5, 5, 151}, "yyy",
-     {1, 1, 2}, false},
+    // A quarter from 0 to 14 mm: 29 nodes after unfolding, 28 intervals; the finest grid
+    // departs less than every 2nd node.
+    {"quarter_0_to_14_mm_unfolded", {{15, 15, 5}, {0, 0, -20}, {10, 10, 10}}, {25, 25, 5},
+     "nny", {1, 1, 1}, false, true},
+    // 46 nodes from -27 to 27 mm (45 intervals, no node on the axis): of the finest grid and
+    // every 3rd, 5th, 9th, 15th or 45th node, the finest departs least on this peaked field.
+    {"whole_46_finest_departs_least", {{46, 46, 5}, {-270, -270, -20}, {12, 12, 10}},
+     {25, 25, 5}, "nny", {1, 1, 1}, false},
+    // 301 z nodes (300 intervals): the finest grid departs less than every 2nd node.
+    {"long_z_finest_departs_least", {{5, 5, 301}, {-20, -20, -1500}, {10, 10, 10}},
+     {5, 5, 201}, "yyn", {1, 1, 1}, false},
     // 212 z nodes: 211 intervals, a prime; the finest grid, interpolated.
     {"long_z_prime_intervals", {{5, 5, 212}, {-20, -20, -1055}, {10, 10, 10}}, {5, 5, 201},
      "yyn", {1, 1, 1}, false},
@@ -210,8 +211,8 @@ TEST_P(DraftedGrid, LiesOnTheTablesNodesWhereTheyFit) {
   Options o;
   o.export_path = (dir / "export.txt").string();
   o.dir = dir.path().string();
-  o.keep_symmetry = row.keep;
-  const Plan plan = plan_preparation(o);
+  o.unfold = row.unfold;
+  Plan plan = plan_preparation(o);
   write_preparation(plan, o);
   const GridDraft& g = plan.grid;
   bool all_own = true;
@@ -267,6 +268,7 @@ TEST(DraftedGrid, RefusesATableTooLargeForKorvaneAndNamesTheSmallestEvery) {
   Options o;
   o.export_path = (dir / "export.txt").string();
   o.dir = dir.path().string();
+  o.unfold = true;
   try {
     plan_preparation(o);
     ADD_FAILURE() << "not refused";
@@ -277,9 +279,11 @@ TEST(DraftedGrid, RefusesATableTooLargeForKorvaneAndNamesTheSmallestEvery) {
     EXPECT_NE(what.find("the smallest that fits is --every 2 2 1"), std::string::npos) << what;
   }
   // Every 2nd node: 31 x 15 in the table, y from -28 to 28 mm after unfolding, which
-  // decides aper; x keeps every 2nd of its nodes from -28 to 28 mm, y every 2nd of its 29.
+  // decides aper; with --nodes 15 15 5, x keeps every 2nd of its nodes from -28 to 28 mm, y
+  // every 2nd of its 29.
   o.every = {2, 2, 1};
-  const Plan plan = plan_preparation(o);
+  o.nodes = {15, 15, 5};
+  Plan plan = plan_preparation(o);
   EXPECT_EQ(plan.table_counts[0] * 100 + plan.table_counts[1], 3115);
   write_preparation(plan, o);
   EXPECT_EQ(plan.grid.axis[0].count * 100 + plan.grid.axis[1].count, 1515);

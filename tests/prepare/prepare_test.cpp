@@ -280,9 +280,10 @@ TEST(Prepare, DraftsTheControlValuesTheConverterReadsBack) {
     bool part_note;
   };
   const Row rows[] = {
-      {0, {0, 0, 2}, 1, 0.001, 0.004, 0.04, {5, 5, 11}, false},
-      {1, {1, 1, 0}, 1000, 0.01, 0.004, 0.04, {5, 5, 9}, false},
-      {2, {2, 2, 1}, 10000, 0.0254, 0.3 * 0.0254, 2 * 0.8 * 0.0254, {7, 7, 9}, false},
+      // The halves keep their planes: the table's own nodes from 0.
+      {0, {0, 0, 2}, 1, 0.001, 0.004, 0.04, {5, 5, 6}, false},
+      {1, {1, 1, 0}, 1000, 0.01, 0.004, 0.04, {3, 3, 9}, false},
+      {2, {2, 2, 1}, 10000, 0.0254, 0.3 * 0.0254, 2 * 0.8 * 0.0254, {4, 4, 5}, false},
       {3, {0, 0, 0}, mu0, 1, 0.004, 0.02, {5, 5, 5}, true},
   };
   for (const Row& row : rows) {
@@ -292,7 +293,7 @@ TEST(Prepare, DraftsTheControlValuesTheConverterReadsBack) {
     Options o;
     o.export_path = (dir / "export.txt").string();
     o.dir = (dir / "case").string();
-    const Plan plan = plan_preparation(o);
+    Plan plan = plan_preparation(o);
     write_preparation(plan, o);
     StorePtr s = make_store();
     testing::TestRun t;
@@ -358,7 +359,7 @@ TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) 
     write_file(dir / "whole.txt", whole);
     write_file(dir / "part.txt", derive(whole, row.cut));
     ASSERT_EQ(run_prepare(dir.path(), "whole.txt --dir whole").status, 0);
-    const ProcessResult part = run_prepare(dir.path(), "part.txt --dir part --json");
+    const ProcessResult part = run_prepare(dir.path(), "part.txt --dir part --json --unfold");
     ASSERT_EQ(part.status, 0) << part.err;
     const auto report = nlohmann::json::parse(part.out);
     EXPECT_EQ(report["control"]["isym"], nlohmann::json({row.codes[0], row.codes[1], row.codes[2]}))
@@ -398,7 +399,6 @@ TEST(Prepare, KeptSymmetryAndARepeatedLastRecord) {
   Options o;
   o.export_path = (dir / "export.txt").string();
   o.dir = dir.path().string();
-  o.keep_symmetry = true;
   const Plan plan = plan_preparation(o);
   EXPECT_EQ(plan.control.ksym[2], 2);
   EXPECT_NEAR(plan.control.d_elm, 0.04, 1e-15);  // the output runs from 0 to d_elm/2
