@@ -59,25 +59,41 @@ bool locate(const FieldMap& map, int axis, double p, Spot& spot) {
   return true;
 }
 
-// Trilinear between the eight nodes around the place; a node of weight 0 is not read, so
-// the value on a node is that node's value exactly.
-double interpolate(const OutputField& f, const Spot spot[3]) {
-  double sum = 0.0;
-  for (int dk = 0; dk < 2; ++dk) {
-    const double wk = dk == 0 ? 1.0 - spot[2].t : spot[2].t;
-    if (wk == 0.0) continue;
-    for (int dj = 0; dj < 2; ++dj) {
-      const double wj = dj == 0 ? 1.0 - spot[1].t : spot[1].t;
-      if (wj == 0.0) continue;
-      for (int di = 0; di < 2; ++di) {
-        const double wi = di == 0 ? 1.0 - spot[0].t : spot[0].t;
-        if (wi == 0.0) continue;
-        sum += wi * wj * wk * f(spot[0].n + di, spot[1].n + dj, spot[2].n + dk);
+// The nodes around a place that trilinear interpolation reads, with their weights: at most
+// eight, those of weight 0 left out, so that the value on a node is that node's value
+// exactly (and a node not read cannot spoil it).
+struct Corners {
+  int count = 0;
+  std::size_t offset[8];
+  double weight[8];
+
+  explicit Corners(const Spot spot[3]) {
+    const std::size_t base = OutputField::offset(spot[0].n, spot[1].n, spot[2].n);
+    constexpr std::size_t step[3] = {1, OutputField::nx,
+                                     std::size_t{OutputField::nx} * OutputField::ny};
+    for (int dk = 0; dk < 2; ++dk) {
+      const double wk = dk == 0 ? 1.0 - spot[2].t : spot[2].t;
+      if (wk == 0.0) continue;
+      for (int dj = 0; dj < 2; ++dj) {
+        const double wj = dj == 0 ? 1.0 - spot[1].t : spot[1].t;
+        if (wj == 0.0) continue;
+        for (int di = 0; di < 2; ++di) {
+          const double wi = di == 0 ? 1.0 - spot[0].t : spot[0].t;
+          if (wi == 0.0) continue;
+          offset[count] = base + di * step[0] + dj * step[1] + dk * step[2];
+          weight[count++] = wi * wj * wk;
+        }
       }
     }
   }
-  return sum;
-}
+  // The sum over the corners, in one fixed order.
+  double of(const OutputField& f) const {
+    const double* v = f.values.data();
+    double sum = 0.0;
+    for (int c = 0; c < count; ++c) sum += weight[c] * v[offset[c]];
+    return sum;
+  }
+};
 
 // An absolute figure over the reference; a departure from a zero table is infinite.
 double relative_to(double value, double reference) {
@@ -89,17 +105,34 @@ double relative_to(double value, double reference) {
 struct Tally {
   Departures figures;
   double squares = 0.0;
+  double worst_difference[3] = {};  // the absolute difference behind each worst relative
 
   void add(const SourceRecord& record, const double difference[3], double reference) {
     ++figures.records;
     for (int c = 0; c < 3; ++c) {
-      const double relative = relative_to(difference[c], reference);
-      Worst& worst = figures.worst[c];
-      if (relative > worst.relative) {
-        worst = {relative, record.line, record.x, record.y, record.z};
+      // The relative figure grows with the difference: one no larger cannot beat the worst.
+      if (difference[c] > worst_difference[c]) {
+        const double relative = relative_to(difference[c], reference);
+        Worst& worst = figures.worst[c];
+        if (relative > worst.relative) {
+          worst = {relative, record.line, record.x, record.y, record.z};
+          worst_difference[c] = difference[c];
+        }
       }
       squares += difference[c] * difference[c];
     }
+  }
+  // Takes the next group's sums, which come after this one's: a worst value it only
+  // equals stays this group's.
+  void merge(const Tally& next) {
+    figures.records += next.figures.records;
+    for (int c = 0; c < 3; ++c) {
+      if (next.figures.worst[c].relative > figures.worst[c].relative) {
+        figures.worst[c] = next.figures.worst[c];
+        worst_difference[c] = next.worst_difference[c];
+      }
+    }
+    squares += next.squares;
   }
   Departures finish(double reference) {
     figures.rms =
@@ -146,19 +179,48 @@ Spot node_spot(const FieldMap& map, int axis, int n) {
   return {n, 0.0, true};
 }
 
-// Where the record's value lies in the map: its node when the converter copies, else its
-// place located on the map's axes. The first axis that puts it outside, or -1.
-int place_in_map(const FieldMap& map, const SourceRecord& record, bool by_node, Spot spot[3]) {
-  const double place[3] = {record.x, record.y, record.z};
-  for (int axis = 0; axis < 3; ++axis) {
-    if (by_node) {
-      spot[axis] = node_spot(map, axis, record.node[axis]);
-    } else if (!locate(map, axis, place[axis], spot[axis])) {
-      return axis;
+// Where the records of each node of the full input grid fall along each axis of the map,
+// found once per node: every record of a node shares its place. A record whose node the
+// table does not lay out is located on its own.
+struct Places {
+  const FieldMap& map;
+  bool by_node = false;  // the converter copies: node n is the map's node n
+  std::vector<Spot> spots[3];
+  std::vector<char> inside[3];
+
+  Places(const FieldMap& m, const SourceTable& table) : map(m) {
+    by_node = table.copied && map.Nox == table.full_counts[0] &&
+              map.Noy == table.full_counts[1] && map.Noz == table.full_counts[2];
+    for (int axis = 0; axis < 3; ++axis) {
+      const std::vector<double>& nodes = table.full_nodes[axis];
+      spots[axis].resize(nodes.size() + 1);
+      inside[axis].assign(nodes.size() + 1, 0);
+      for (std::size_t n = 1; n <= nodes.size(); ++n) {
+        if (by_node) {
+          spots[axis][n] = node_spot(map, axis, static_cast<int>(n));
+          inside[axis][n] = 1;
+        } else {
+          inside[axis][n] = locate(map, axis, nodes[n - 1], spots[axis][n]) ? 1 : 0;
+        }
+      }
     }
   }
-  return -1;
-}
+
+  // The record's spots; the first axis that puts it outside the map, or -1.
+  int place(const SourceRecord& record, Spot spot[3]) const {
+    const double at[3] = {record.x, record.y, record.z};
+    for (int axis = 0; axis < 3; ++axis) {
+      const auto n = static_cast<std::size_t>(record.node[axis]);
+      if (n >= 1 && n < spots[axis].size()) {
+        if (!inside[axis][n]) return axis;
+        spot[axis] = spots[axis][n];
+      } else if (!locate(map, axis, at[axis], spot[axis])) {
+        return axis;
+      }
+    }
+    return -1;
+  }
+};
 
 // Whether the map can be read at all (its nodes increase), with a note for each axis that
 // cannot.
@@ -174,10 +236,30 @@ bool readable(const FieldMap& map, SourceComparison& result) {
   return usable;
 }
 
+// The comparison of one block of records, merged into the whole in block order, so that
+// every figure is the same on any number of threads.
+struct Block {
+  Tally all, on_nodes;
+  long outside_by_axis[3] = {};
+  double worst = -1.0;
+  long worst_record = -1;
+
+  void merge_into(SourceComparison& result, Tally& all_total, Tally& on_nodes_total,
+                  double& worst_total) const {
+    all_total.merge(all);
+    on_nodes_total.merge(on_nodes);
+    for (int a = 0; a < 3; ++a) result.outside_by_axis[a] += outside_by_axis[a];
+    if (worst > worst_total) worst_total = worst, result.worst_record = worst_record;
+  }
+};
+
+// Records a block: fixed, so that the sums are added in the same order on any team.
+constexpr std::size_t block_records = 1 << 16;
+
 }  // namespace
 
 SourceComparison compare_with_source(const FieldMap& map, const SourceTable& table,
-                                     double tolerance) {
+                                     double tolerance, TaskPool* team) {
   SourceComparison result;
   const bool magnetic = table.ifield == 1;
   result.set = magnetic ? 'H' : 'E';
@@ -194,38 +276,45 @@ SourceComparison compare_with_source(const FieldMap& map, const SourceTable& tab
         std::max(result.reference, std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]));
   }
   const bool usable = readable(map, result);
-  // A copy puts each record's value on the map's node of the same number.
-  const bool by_node = table.copied && map.Nox == table.full_counts[0] &&
-                       map.Noy == table.full_counts[1] && map.Noz == table.full_counts[2];
-
+  const Places places(map, table);
+  const std::size_t count = table.records.size();
+  result.departure.assign(count, std::numeric_limits<double>::quiet_NaN());
+  std::vector<Block> blocks((count + block_records - 1) / block_records);
+  run_spans(team, 0, static_cast<int>(blocks.size()) - 1, [&](int first, int last) {
+    for (int b = first; b <= last; ++b) {
+      Block& block = blocks[static_cast<std::size_t>(b)];
+      const std::size_t end = std::min(count, (static_cast<std::size_t>(b) + 1) * block_records);
+      for (std::size_t r = static_cast<std::size_t>(b) * block_records; r < end; ++r) {
+        const SourceRecord& record = table.records[r];
+        Spot spot[3];
+        const int outside_axis = usable ? places.place(record, spot) : 0;
+        if (outside_axis >= 0) {
+          ++block.outside_by_axis[outside_axis];
+          continue;
+        }
+        const Corners corners(spot);
+        double difference[3], squares = 0.0;
+        for (int c = 0; c < 3; ++c) {
+          const double d = std::fabs(corners.of(*arrays[c]) - record.field[c]);
+          difference[c] = std::isnan(d) ? infinity : d;
+          squares += difference[c] * difference[c];
+        }
+        block.all.add(record, difference, result.reference);
+        if (spot[0].on_node && spot[1].on_node && spot[2].on_node) {
+          block.on_nodes.add(record, difference, result.reference);
+        }
+        result.departure[r] = relative_to(std::sqrt(squares), result.reference);
+        if (result.departure[r] > block.worst) {
+          block.worst = result.departure[r];
+          block.worst_record = static_cast<long>(r);
+        }
+      }
+    }
+  });
   Tally all, on_nodes;
-  result.departure.assign(table.records.size(), std::numeric_limits<double>::quiet_NaN());
   double worst = -1.0;
-  for (std::size_t r = 0; r < table.records.size(); ++r) {
-    const SourceRecord& record = table.records[r];
-    Spot spot[3];
-    const int outside_axis = usable ? place_in_map(map, record, by_node, spot) : 0;
-    if (!usable || outside_axis >= 0) {
-      ++result.outside;
-      ++result.outside_by_axis[outside_axis];
-      continue;
-    }
-    double difference[3], squares = 0.0;
-    for (int c = 0; c < 3; ++c) {
-      const double d = std::fabs(interpolate(*arrays[c], spot) - record.field[c]);
-      difference[c] = std::isnan(d) ? infinity : d;
-      squares += difference[c] * difference[c];
-    }
-    all.add(record, difference, result.reference);
-    if (spot[0].on_node && spot[1].on_node && spot[2].on_node) {
-      on_nodes.add(record, difference, result.reference);
-    }
-    result.departure[r] = relative_to(std::sqrt(squares), result.reference);
-    if (result.departure[r] > worst) {
-      worst = result.departure[r];
-      result.worst_record = static_cast<long>(r);
-    }
-  }
+  for (const Block& block : blocks) block.merge_into(result, all, on_nodes, worst);
+  for (long n : result.outside_by_axis) result.outside += n;
   result.all = all.finish(result.reference);
   result.on_nodes = on_nodes.finish(result.reference);
   const bool compared = result.all.records > 0;

@@ -10,6 +10,7 @@
 
 #include "driver/source_table.h"
 #include "fieldfile/field_map.h"
+#include "util/task_pool.h"
 
 namespace korvane {
 
@@ -52,10 +53,11 @@ struct SourceComparison {
 // there, exact at a node. A place within 1e-9 of a step of a node along an axis is on that
 // node along that axis; one past an end node by more than that lies outside. The map's set
 // that holds the table's field is compared: its E arrays for a triple of unknown kind. A
-// departure that is not a number (a map holding NaN) counts as infinite. Does not throw
-// but for std::bad_alloc.
+// departure that is not a number (a map holding NaN) counts as infinite. The records are
+// compared in fixed blocks on the team's threads (the caller alone when null), every figure
+// the same on any team. Does not throw but for std::bad_alloc.
 SourceComparison compare_with_source(const FieldMap& map, const SourceTable& table,
-                                     double tolerance);
+                                     double tolerance, TaskPool* team = nullptr);
 
 // The map the store's output grid holds, as a field file carries it before its values are
 // rendered: what a candidate grid is measured on without writing it. The sets are those

@@ -41,6 +41,7 @@ struct SourceTable {
   std::int32_t ksym[3] = {0, 0, 0};
   std::int32_t counts[3] = {0, 0, 0};       // the exported region's nodes
   std::int32_t full_counts[3] = {0, 0, 0};  // the full input grid's, after unfolding
+  std::vector<double> full_nodes[3];        // its nodes' coordinates (Xi, Yi, Zi), metres
   bool z_half_kept = false;  // a z half the output keeps: it stays from z = 0 up
   double z_moved = 0.0;      // metres added to the first record's z
   // The converter copies the field node for node (the same grid): the value of the record at
@@ -69,6 +70,9 @@ struct Replay {
   TaskPool* team = nullptr;       // the caller alone when null
   Phase last = Phase::output_grid;  // the list runs at least to the output grid
   ByteSink* field_file = nullptr;   // the field file's records, when the list runs that far
+  // The caller wrote the table itself, one record a line from its first line: record r is
+  // line r, and its printed coordinates are not read again (no rounding is reported).
+  bool one_record_a_line = false;
 };
 
 // Runs the converter's phase list on `store` as `how` says, from the control file on,

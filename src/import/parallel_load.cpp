@@ -5,6 +5,7 @@
 #include <iterator>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace korvane {
 namespace {
@@ -249,6 +250,38 @@ bool UsualRecords::take_chunks(std::vector<Chunk>& chunks, int n) {
     }
   }
   return false;
+}
+
+bool read_usual_table(const std::string& name, const RecordPlacement& placement, TaskPool& pool,
+                      ChunkLayout layout,
+                      const std::function<void(std::int64_t, const double*)>& take) {
+  ChunkedFile file(name, layout);
+  std::vector<std::int64_t> first;
+  std::vector<char> whole;
+  std::int64_t next = 1;
+  while (next <= placement.records) {
+    if (!file.next_window()) return false;
+    const std::vector<LineChunk>& chunks = file.chunks();
+    const std::size_t n = chunks.size();
+    first.assign(n, 0);
+    pool.run(static_cast<int>(n), [&](int c) {
+      first[static_cast<std::size_t>(c)] = count_lines(chunks[static_cast<std::size_t>(c)].text);
+    });
+    for (std::size_t c = 0; c < n; ++c) first[c] = std::exchange(next, next + first[c]);
+    whole.assign(n, 0);
+    pool.run(static_cast<int>(n), [&](int c) {
+      const std::size_t at = static_cast<std::size_t>(c);
+      const std::int64_t wanted = std::max<std::int64_t>(0, placement.records - first[at] + 1);
+      std::int64_t record = first[at];
+      const UsualRun run =
+          parse_usual_lines(chunks[at], placement.values_per_record, wanted,
+                            [&](const double* values, std::string_view) { take(record++, values); });
+      // A stop after the records wanted is past the table's end: nothing the read needs.
+      whole[at] = !run.stopped || run.lines == wanted;
+    });
+    if (std::find(whole.begin(), whole.end(), 0) != whole.end()) return false;
+  }
+  return true;
 }
 
 bool UsualRecords::all_on_mesh(const FieldStore& s, const RecordPlacement& placement,

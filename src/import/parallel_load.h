@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,5 +135,14 @@ class UsualRecords {
   double last_[9] = {};
   std::vector<PlaneBounds> bounds_;
 };
+
+// Reads records 1 .. placement.records of the table `name` on the pool when each is the
+// usual one, from the table's first line on (record r is then line r): take(r, values) gets
+// each record's values, on the pool's threads in any order. False, having stopped early,
+// when a record is not the usual one or the table ends first: the caller then reads the
+// records one by one, as the converter does. Throws std::bad_alloc.
+bool read_usual_table(const std::string& name, const RecordPlacement& placement, TaskPool& pool,
+                      ChunkLayout layout,
+                      const std::function<void(std::int64_t, const double*)>& take);
 
 }  // namespace korvane

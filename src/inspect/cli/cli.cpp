@@ -101,6 +101,7 @@ struct Inspection {
   std::vector<AxisProfile> profiles;       // --axis's profiles, for the pictures' gradients
   std::optional<SourceTable> table;        // --source's table as korvane reads it
   std::optional<SourceComparison> source;  // and the map measured against it
+  TaskPool* team = nullptr;                // the run's thread team
   bool files_begun = false;                // the blank line before the files written is out
 };
 
@@ -187,7 +188,7 @@ void openpmd_step(Inspection& run) {
 void source_step(Inspection& run) {
   const Options& o = run.o;
   if (o.source.empty()) return;
-  run.source = compare_with_source(run.file.map, *run.table, o.source_tolerance);
+  run.source = compare_with_source(run.file.map, *run.table, o.source_tolerance, run.team);
   run.out += "\n";
   run.out += render_source_report(*run.source, *run.table, o.source_tolerance);
   if (run.source->fault) run.status = 1;
@@ -217,10 +218,11 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     }
     // The table first: without --field, a map of one triple holds the set its control
     // file's ifield names.
+    const std::unique_ptr<TaskPool> team = run_team();
     std::optional<SourceTable> table;
     TripleSet triple = o.triple;
     if (!o.source.empty()) {
-      table = read_source_table(o.source, "korvane-inspect", run_team().get());
+      table = read_source_table(o.source, "korvane-inspect", team.get());
       if (!o.field_given) triple = table->ifield == 1 ? TripleSet::magnetic : TripleSet::electric;
     }
     const std::unique_ptr<FieldMap> map = read_field_file(o.file, triple);
@@ -232,6 +234,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
     }
     Inspection run{o, file, out};
     run.table = std::move(table);
+    run.team = team.get();
     for (void (*step)(Inspection&) : steps) step(run);
     return run.status;
   } catch (const UsageError& e) {
