@@ -277,6 +277,15 @@ void draft_control(const Options& o, Plan& plan, const std::int32_t codes[3]) {
   c.aper = plan.grid.aper;
   c.d_elm = plan.grid.d_elm;
   for (int a = 0; a < 3; ++a) c.counts[a] = plan.grid.axis[a].count;
+  // Where the output starts on an axis whose plane it keeps.
+  if (c.ksym[2] != 0) c.comments[d_elm_record] = "d_elm (m): output z from 0 to d_elm/2";
+  if (c.ksym[0] != 0 || c.ksym[1] != 0) {
+    const auto from = [&c](int a) { return std::string(c.ksym[a] != 0 ? "0" : "-aper"); };
+    c.comments[aper_record] = from(0) == from(1)
+                                  ? "aper (m): output x and y from " + from(0) + " to aper"
+                                  : "aper (m): output x from " + from(0) + ", y from " +
+                                        from(1) + ", to aper";
+  }
   c.comments[fscale_record] = plan.field.meaning;
   c.comments[cscale_record] = "cscale: table coordinates in " + plan.length.name;
   c.comments[nfile_record] = "nfile: output file " + field_file_name(o.nfile);
