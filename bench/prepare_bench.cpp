@@ -1,12 +1,16 @@
 // Times korvane-prepare on the largest table the converter takes, 50 x 50 x 402 records of
 // 9 values with the two header lines a solver writes, side by side with its baseline: a
 // bare read of the same file in two passes, each parsing every value with std::from_chars.
-// Each round times the baseline, the whole korvane-prepare process (started, writing its
-// table and korvane.dat, ended) and the same preparation called in this process; the
-// figures are the medians of the rounds.
+// Two exports: a whole one, and an eighth whose planes korvane-prepare keeps and whose grid
+// it chooses among its candidates by their departure. Each round times the baseline, the
+// whole korvane-prepare process (started, writing its table and korvane.dat, measuring the
+// map's departure, ended) and the same preparation called in this process; the figures are
+// the medians of the rounds.
 //
 //   korvane_prepare_bench WORKDIR [ROUNDS]
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +46,12 @@ void print_load(const char* when) {
 }
 
 // x, y, z in mm with z fastest, then y, then x; E in V/m, real and imaginary parts
-// interleaved, in 17-character columns with three-digit exponents.
-std::uintmax_t write_export(const fs::path& path) {
+// interleaved, in 17-character columns with three-digit exponents. The whole export runs
+// from -24.5 mm in x and y and -100.25 mm in z; an eighth starts at 0 on all three, its
+// field peaked on the axis with codes 1 at the planes x, y, z = 0 (korvane-prepare keeps
+// them and tries its candidate grids, the table's 50 x 50 x 402 nodes being more than the
+// output holds).
+std::uintmax_t write_export(const fs::path& path, bool eighth) {
   korvane::FileSink out("korvane_prepare_bench", 0, path.string());
   out.open_truncate();
   out.write(
@@ -54,9 +62,15 @@ std::uintmax_t write_export(const fs::path& path) {
   for (int i = 0; i < 50; ++i) {
     for (int j = 0; j < 50; ++j) {
       for (int k = 0; k < 402; ++k) {
-        const double x = -24.5 + i, y = -24.5 + j, z = -100.25 + 0.5 * k;
-        const double v[6] = {1e3 * y * (1 + 1e-4 * z), 0.0, 1e3 * x * (1 - 1e-4 * z), 0.0,
-                             0.5 * x * y + 1.0,        0.0};
+        const double x = eighth ? 0.5 * i : -24.5 + i, y = eighth ? 0.5 * j : -24.5 + j;
+        const double z = eighth ? 0.5 * k : -100.25 + 0.5 * k;
+        const double g = std::exp(-(x * x + y * y) / 200.0);
+        const std::array<double, 6> v =
+            eighth ? std::array<double, 6>{1e3 * x * g * std::cos(z / 30), 0.0,
+                                           1e3 * y * g * std::cos(z / 30), 0.0,
+                                           1e4 * g * std::sin(z / 30), 0.0}
+                   : std::array<double, 6>{1e3 * y * (1 + 1e-4 * z), 0.0, 1e3 * x * (1 - 1e-4 * z),
+                                           0.0, 0.5 * x * y + 1.0, 0.0};
         int n = 0;
         for (double c : {x, y, z}) n += std::snprintf(line + n, sizeof line - n, "%17.9e", c);
         for (double value : v) n += std::snprintf(line + n, sizeof line - n, "%17.9e", value);
@@ -72,34 +86,30 @@ std::uintmax_t write_export(const fs::path& path) {
 
 // Runs the built korvane-prepare as a shell would, its report and messages into `log`;
 // returns its exit status (-1 when it could not be started or did not exit).
-int run_process(const fs::path& export_path, const fs::path& dir, const fs::path& log) {
-  return korvane::bench::run_process(
-      {KORVANE_PREPARE_BINARY, export_path.string(), "--dir", dir.string(), "--force"}, log);
+int run_process(const fs::path& export_path, const fs::path& dir, const fs::path& log,
+                const std::vector<std::string>& extra) {
+  std::vector<std::string> args = {KORVANE_PREPARE_BINARY, export_path.string(), "--dir",
+                                   dir.string(), "--force"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return korvane::bench::run_process(args, log);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: korvane_prepare_bench WORKDIR [ROUNDS]\n");
-    return 2;
-  }
-  const fs::path work = argv[1];
-  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  fs::create_directories(work);
-  const fs::path path = work / "export_largest.txt";
-  const std::uintmax_t bytes = fs::exists(path) ? fs::file_size(path) : write_export(path);
-  std::printf("export: %s, %ju bytes, 1,005,000 records of 9 values, 2 header lines\n",
-              path.c_str(), bytes);
-  std::printf("korvane-prepare: %s\n", KORVANE_PREPARE_BINARY);
-  print_load("before");
-
+// One export timed: the bare read, the whole process and the preparation in this process,
+// in turn each round.
+int time_export(const fs::path& work, const char* name, bool eighth, int rounds) {
+  const fs::path path = work / (std::string("export_") + name + ".txt");
+  const std::uintmax_t bytes = fs::exists(path) ? fs::file_size(path) : write_export(path, eighth);
+  std::printf("\nexport: %s, %ju bytes, 1,005,000 records of 9 values, 2 header lines%s\n",
+              path.c_str(), bytes, eighth ? ", an eighth prepared with --symmetry 1 1 1" : "");
+  const std::vector<std::string> extra =
+      eighth ? std::vector<std::string>{"--symmetry", "1", "1", "1"} : std::vector<std::string>{};
   korvane::prepare::Options options;
   options.export_path = path.string();
-  options.dir = (work / "prepared_in_process").string();
+  options.dir = (work / (std::string("prepared_in_process_") + name)).string();
   options.force = true;
-  const fs::path process_dir = work / "prepared";
-  const fs::path log = work / "prepare_report.txt";
+  if (eighth) options.symmetry = std::array<int, 3>{1, 1, 1};
+  const fs::path process_dir = work / (std::string("prepared_") + name);
+  const fs::path log = work / (std::string("prepare_report_") + name + ".txt");
   std::vector<double> bare, process, in_process;
   for (int round = 0; round < rounds; ++round) {
     auto start = Clock::now();
@@ -108,7 +118,7 @@ int main(int argc, char** argv) {
     if (sum == 0) std::printf("(sum 0)\n");
 
     start = Clock::now();
-    const int status = run_process(path, process_dir, log);
+    const int status = run_process(path, process_dir, log, extra);
     process.push_back(seconds_since(start));
     if (status != 0) {
       std::fprintf(stderr, "korvane-prepare ended with status %d; see %s\n", status, log.c_str());
@@ -125,11 +135,29 @@ int main(int argc, char** argv) {
   std::printf("medians of %d rounds:\n", rounds);
   std::printf("  bare two-pass from_chars read: %.3f s (%.0f MB/s a pass)\n", base,
               2 * mb / base);
-  std::printf("  korvane-prepare process, started to ended, both files written: %.3f s"
-              " (%.2f x the baseline)\n",
+  std::printf("  korvane-prepare process, started to ended, both files written and the map's"
+              " departure measured: %.3f s (%.2f x the baseline)\n",
               median(process), median(process) / base);
   std::printf("  the same preparation in this process: %.3f s (%.2f x the baseline)\n",
               median(in_process), median(in_process) / base);
+  std::printf("  the report: %s\n", log.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: korvane_prepare_bench WORKDIR [ROUNDS]\n");
+    return 2;
+  }
+  const fs::path work = argv[1];
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  fs::create_directories(work);
+  std::printf("korvane-prepare: %s\n", KORVANE_PREPARE_BINARY);
+  print_load("before");
+  if (time_export(work, "largest", false, rounds) != 0) return 1;
+  if (time_export(work, "eighth", true, rounds) != 0) return 1;
   print_load("after");
   // Peak memory is korvane-prepare's own: /usr/bin/time -v korvane-prepare ... (this
   // process also maps the whole file for the baseline).
