@@ -13,7 +13,6 @@
 #include <string>
 
 #include "driver/conversion.h"
-#include "fieldfile/field_records.h"
 #include "support/test_support.h"
 #include "textio/format.h"
 
@@ -21,17 +20,6 @@ namespace korvane::inspect {
 namespace {
 
 using korvane::testing::ScratchDir;
-
-// The map the converter leaves in its store, as a field-file reader returns it.
-std::unique_ptr<FieldMap> map_of(const FieldStore& s) {
-  std::unique_ptr<FieldMap> map = make_field_map();
-  copy_file_values(s, *map);
-  map->format = s.ifmt;
-  map->sets = s.ifield == 1   ? FieldSets::magnetic
-              : s.ifield == 0 ? FieldSets::electric
-                              : FieldSets::both;
-  return map;
-}
 
 // A narrow peak on the axis: what a grid of another step cannot follow.
 double peaked(double x, double y, double z, int c) {
@@ -89,7 +77,7 @@ TEST_P(SourceRoad, DepartureOfTheConvertersMap) {
     const RunOutcome outcome = run_conversion(*store, warnings);
     ASSERT_EQ(outcome.status, 0) << outcome.message;
   }
-  const std::unique_ptr<FieldMap> map = map_of(*store);
+  const std::unique_ptr<FieldMap> map = map_of_store(*store);
   const SourceTable table = read_source_table((dir / "korvane.dat").string(), "korvane-inspect");
   const SourceComparison result = compare_with_source(*map, table, 0.01);
   const std::string report = render_source_report(result, table, 0.01);
