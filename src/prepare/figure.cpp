@@ -42,10 +42,11 @@ struct QuietRun {
 
 int total_nodes(const GridCandidate& c) { return c.counts[0] * c.counts[1] * c.counts[2]; }
 
-// The order of the candidates: the smallest largest departure; at a tie the table's own
-// nodes, then the fewer nodes.
+// The order of the candidates: the smallest largest departure, then the smallest rms; at a
+// tie the table's own nodes, then the fewer nodes.
 bool departs_less(const GridCandidate& a, const GridCandidate& b) {
   if (a.max != b.max) return a.max < b.max;
+  if (a.rms != b.rms) return a.rms < b.rms;
   if (a.own != b.own) return a.own;
   return total_nodes(a) < total_nodes(b);
 }

@@ -72,6 +72,18 @@ void judge_departure(Plan& plan, const Options& o) {
     plan.warnings.push_back(what + ", more than " + figure(departure_warning) +
                             "; review the grid before trusting the map (--nodes, --every)");
   }
+  if (f.outside > 0) {
+    std::string by;
+    for (int a = 0; a < 3; ++a) {
+      if (f.outside_by_axis[a] == 0) continue;
+      by += std::string(by.empty() ? "" : ", ") + std::to_string(f.outside_by_axis[a]) +
+            " beyond " + axis_names[a];
+    }
+    plan.warnings.push_back(std::to_string(f.outside) + " of the table's " +
+                            std::to_string(f.records + f.outside) +
+                            " records lie outside the map (" + by +
+                            "): the map holds no field there");
+  }
 }
 
 // A chunk of the table: its lines as they are written, how many they are, and the line the
@@ -195,20 +207,11 @@ void write_table(const Plan& plan, const std::string& export_path, ByteSink& out
   }
 }
 
-void write_preparation(Plan& plan, const Options& o) {
-  std::error_code error;
-  fs::create_directories(o.dir, error);
-  if (error) {
-    throw IoError(TextPlace{"", 0, o.dir, 0}.message("cannot create the folder: " +
-                                                                    error.message()));
-  }
-  if (!o.force) {
-    for (const std::string& path : {plan.table_path, plan.control_path}) {
-      if (fs::exists(fs::symlink_status(path, error))) {
-        throw OverwriteError(quoted_token(path) + " exists; --force replaces it");
-      }
-    }
-  }
+namespace {
+
+// The table and the control file written without names, the map they give measured, and
+// both named unless the measure refuses them.
+void write_measured(Plan& plan, const Options& o) {
   const std::unique_ptr<TaskPool> team = run_team();
   PendingFile table(plan.table_path, [&](ByteSink& out) {
     write_table(plan, o.export_path, out, PassSetup{*team, export_chunks});
@@ -226,6 +229,33 @@ void write_preparation(Plan& plan, const Options& o) {
   judge_departure(plan, o);
   table.commit();
   control->commit();
+}
+
+}  // namespace
+
+void write_preparation(Plan& plan, const Options& o) {
+  std::error_code error;
+  const bool folder_existed = fs::exists(o.dir, error);
+  fs::create_directories(o.dir, error);
+  if (error) {
+    throw IoError(TextPlace{"", 0, o.dir, 0}.message("cannot create the folder: " +
+                                                                    error.message()));
+  }
+  if (!o.force) {
+    for (const std::string& path : {plan.table_path, plan.control_path}) {
+      if (fs::exists(fs::symlink_status(path, error))) {
+        throw OverwriteError(quoted_token(path) + " exists; --force replaces it");
+      }
+    }
+  }
+  try {
+    write_measured(plan, o);
+  } catch (const Refusal&) {
+    // Nothing of the preparation stays: the files were never named, and a folder made for
+    // them goes too.
+    if (!folder_existed) fs::remove(o.dir, error);
+    throw;
+  }
 }
 
 }  // namespace korvane::prepare

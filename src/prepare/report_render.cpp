@@ -178,8 +178,7 @@ std::string describe_plane(const GridAxisFacts& axis, int a) {
   const std::string plane = std::string(axis_names[a]) + " = 0 (code " +
                             std::to_string(axis.code) + ")";
   if (axis.unfolded) return "; the plane " + plane + " unfolded, as --unfold asks";
-  return "; the plane " + plane +
-         " kept: korvane copies the table's nodes and the beam code mirrors them";
+  return "; the plane " + plane + " kept: the map starts there and the beam code mirrors it";
 }
 
 void grid_text(const Report& r, std::string& t) {
@@ -241,10 +240,13 @@ void departure_text(const Report& r, std::string& t) {
   const DepartureFigure& f = *r.departure;
   // The figures as korvane-inspect --source prints them, so that the two can be compared
   // digit for digit.
-  line(t, "departure: max " + general_number(f.max, 3) + " at (" + general_number(f.at[0], 7) +
-              ", " + general_number(f.at[1], 7) + ", " + general_number(f.at[2], 7) + ") m (line " +
-              std::to_string(f.line) + "), rms " + general_number(f.rms, 3) + ", " +
-              outside_text(f));
+  // A map that departs nowhere has no place to name.
+  const std::string where = f.line == 0 ? "" : " at (" + general_number(f.at[0], 7) + ", " +
+                                                   general_number(f.at[1], 7) + ", " +
+                                                   general_number(f.at[2], 7) + ") m (line " +
+                                                   std::to_string(f.line) + ")";
+  line(t, "departure: max " + general_number(f.max, 3) + where + ", rms " +
+              general_number(f.rms, 3) + ", " + outside_text(f));
   const std::size_t shown = std::min<std::size_t>(f.candidates.size(), 5);
   for (std::size_t n = 0; n < shown; ++n) {
     const GridCandidate& c = f.candidates[n];
@@ -266,8 +268,8 @@ json departure_json(const Report& r) {
   }
   return {{"max", f.max},
           {"rms", f.rms},
-          {"at", {f.at[0], f.at[1], f.at[2]}},
-          {"line", f.line},
+          {"at", f.line == 0 ? json() : json{f.at[0], f.at[1], f.at[2]}},
+          {"line", f.line == 0 ? json() : json(f.line)},
           {"records", f.records},
           {"outside", f.outside},
           {"outside_by_axis", {f.outside_by_axis[0], f.outside_by_axis[1], f.outside_by_axis[2]}},
