@@ -142,9 +142,12 @@ void write_field_file(FieldStore& s, ListWriter& log, Warnings& warnings, TaskPo
   write_format(s, s.ifmt, sink, pool);
   sink.close();
   if (const int error = file.commit()) {
+    const std::string what = file.folder_unsynced()
+                                 ? "written, but its folder '" + file.folder() +
+                                       "' cannot be flushed to the disk: "
+                                 : std::string("cannot replace the file: ");
     throw IoError(located_message(converter_name, field_file_unit, name, 0,
-                                  std::string("cannot replace the file: ") +
-                                      std::strerror(error)));
+                                  what + std::strerror(error)));
   }
 }
 

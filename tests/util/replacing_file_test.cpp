@@ -1,7 +1,9 @@
 #include "util/replacing_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,8 +56,8 @@ TEST(ReplacingFile, TwoWritersOfOneNameEachGetATemporaryOfTheirOwn) {
   testing::ScratchDir dir;
   const std::string name = (dir / "out.txt").string();
   ReplacingFile first(name), second(name);
-  ASSERT_EQ(first.create(), 0);
-  ASSERT_EQ(second.create(), 0);
+  ASSERT_EQ(first.create_named(), 0);
+  ASSERT_EQ(second.create_named(), 0);
   EXPECT_NE(first.temporary(), second.temporary());
   EXPECT_EQ(first.commit(), 0);
   EXPECT_EQ(second.commit(), 0);
@@ -101,7 +103,7 @@ TEST_P(ReplacingFileEnd, AFailureBeforeTheRenameIsReportedAndLeavesTheEarlierFil
   for (const Writer writer : {never_took_it, closed_its_own, wrote_by_name}) {
     SCOPED_TRACE(writer);
     FailingEnd file(name, GetParam());
-    ASSERT_EQ(file.create(), 0);
+    ASSERT_EQ(writer == wrote_by_name ? file.create_named() : file.create(), 0);
     if (writer == closed_its_own) ::close(file.release());
     if (writer == wrote_by_name) file.close();
     EXPECT_EQ(file.commit(), GetParam() == Failing::sync ? EIO : EDQUOT);
@@ -115,6 +117,88 @@ INSTANTIATE_TEST_SUITE_P(Calls, ReplacingFileEnd,
                          [](const auto& info) {
                            return std::string(info.param == Failing::sync ? "Sync" : "Close");
                          });
+
+// Where the file system or kernel refuses a file without a name (the errno it gives then),
+// or 0 where it makes one.
+class RefusedUnnamed : public ReplacingFile {
+ public:
+  RefusedUnnamed(std::string name, int refusal) : ReplacingFile(std::move(name)), refusal_(refusal) {}
+
+ protected:
+  int open_unnamed(const std::string& folder) override {
+    if (refusal_ == 0) return ReplacingFile::open_unnamed(folder);
+    errno = refusal_;
+    return -1;
+  }
+
+ private:
+  int refusal_;
+};
+
+class ReplacingFileRoad : public ::testing::TestWithParam<int> {};
+
+TEST_P(ReplacingFileRoad, NoNewNameInTheFolderBeforeTheCommitUnlessRefused) {
+  testing::ScratchDir dir;
+  const std::string name = (dir / "out.txt").string();
+  testing::write_file(name, "earlier");
+  for (const bool committed : {false, true}) {
+    RefusedUnnamed file(name, GetParam());
+    ASSERT_EQ(file.create(), 0);
+    EXPECT_EQ(file.temporary().empty(), GetParam() == 0);
+    EXPECT_EQ(entries(dir.path()), GetParam() == 0 ? 1u : 2u);
+    EXPECT_EQ(fs::exists(file.temporary()), GetParam() != 0);
+    const int fd = file.release();
+    ASSERT_EQ(::write(fd, "new", 3), 3);
+    ::close(fd);
+    EXPECT_EQ(committed ? file.commit() : 0, 0);
+  }
+  EXPECT_EQ(testing::read_file(name), "new");
+  EXPECT_EQ(entries(dir.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, ReplacingFileRoad,
+                         ::testing::Values(0, EOPNOTSUPP, EISDIR, EINVAL),
+                         [](const auto& info) {
+                           return std::string(info.param == 0 ? "Unnamed" : strerrorname_np(info.param));
+                         });
+
+// A process killed at any moment of its writing, as a batch scheduler kills a job at its
+// time limit, leaves the earlier file byte for byte and nothing of its own.
+TEST(ReplacingFile, AWriterKilledMidWriteLeavesOnlyTheEarlierFile) {
+  testing::ScratchDir dir;
+  const std::string name = (dir / "out.bin").string();
+  const std::string earlier(100000, 'e');
+  testing::write_file(name, earlier);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // 8 MB written, then the parent is told and the writing goes on to 64 MB; then the
+    // child waits for the kill (or, should it never come, the alarm) before any commit.
+    ::alarm(60);
+    ::close(ready[0]);
+    ReplacingFile file(name);
+    if (file.create() != 0) ::_exit(1);
+    const int fd = file.release();
+    const std::string block(1 << 20, 'n');
+    for (int n = 0; n < 64; ++n) {
+      if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) ::_exit(1);
+      if (n == 8 && ::write(ready[1], "w", 1) != 1) ::_exit(1);
+    }
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ::close(ready[0]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_EQ(entries(dir.path()), 1u);
+  EXPECT_EQ(testing::read_file(name), earlier);
+}
 
 TEST(ReplacingFile, FailuresComeBackAsErrnoWithNothingLeft) {
   testing::ScratchDir dir;
