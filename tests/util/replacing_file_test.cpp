@@ -23,13 +23,29 @@ std::size_t entries(const fs::path& dir) {
   return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
 }
 
-TEST(ReplacingFile, TakesTheFinalNameOnlyOnCommitAndNeverLeavesATemporary) {
+// A file system or kernel that refuses a file without a name with `refusal` (0: none does).
+struct RefusedUnnamed : ReplacingFile {
+  RefusedUnnamed(std::string name, int refusal)
+      : ReplacingFile(std::move(name)), refusal(refusal) {}
+  int open_unnamed(const std::string& folder) override {
+    if (refusal == 0) return ReplacingFile::open_unnamed(folder);
+    errno = refusal;
+    return -1;
+  }
+  int refusal;
+};
+
+class ReplacingFileRoad : public ::testing::TestWithParam<int> {};
+
+// Until the commit, nothing new shows in the folder, or, where refused, a named temporary.
+TEST_P(ReplacingFileRoad, TakesTheFinalNameOnlyOnCommitAndNeverLeavesATemporary) {
   testing::ScratchDir dir;
   const std::string name = (dir / "out.txt").string();
   testing::write_file(name, "earlier");
   {
-    ReplacingFile file(name);
+    RefusedUnnamed file(name, GetParam());
     ASSERT_EQ(file.create(), 0);
+    EXPECT_EQ(entries(dir.path()), GetParam() == 0 ? 1u : 2u);
     ASSERT_EQ(::write(file.release(), "new", 3), 3);
   }  // gone uncommitted: the earlier file stays, the temporary is removed
   EXPECT_EQ(testing::read_file(name), "earlier");
@@ -37,7 +53,7 @@ TEST(ReplacingFile, TakesTheFinalNameOnlyOnCommitAndNeverLeavesATemporary) {
 
   // The permissions are a new file's under the umask of the moment (the test runs alone).
   const mode_t mask = ::umask(027);
-  ReplacingFile file(name);
+  RefusedUnnamed file(name, GetParam());
   const int created = file.create();
   ::umask(mask);
   ASSERT_EQ(created, 0);
@@ -50,6 +66,40 @@ TEST(ReplacingFile, TakesTheFinalNameOnlyOnCommitAndNeverLeavesATemporary) {
   struct stat st {};
   ASSERT_EQ(::stat(name.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, ReplacingFileRoad,
+                         ::testing::Values(0, EOPNOTSUPP, EISDIR, EINVAL), [](const auto& info) {
+                           return std::string(info.param == 0 ? "Unnamed"
+                                                              : strerrorname_np(info.param));
+                         });
+
+// A writer killed mid-write, as a batch scheduler kills a job at its time limit, leaves the
+// earlier file byte for byte and nothing of its own.
+TEST(ReplacingFile, AWriterKilledMidWriteLeavesOnlyTheEarlierFile) {
+  testing::ScratchDir dir;
+  const std::string name = (dir / "out.bin").string(), earlier(100000, 'e');
+  testing::write_file(name, earlier);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {  // 8 MB, a word to the parent, 56 MB more, then a wait for the kill
+    ::alarm(60);
+    ReplacingFile file(name);
+    const int fd = file.create() == 0 ? file.release() : -1;
+    const std::string block(1 << 20, 'n');
+    for (int n = 0; n < 64 && ::write(fd, block.data(), block.size()) > 0; ++n) {
+      if (n == 8 && ::write(ready[1], "w", 1) != 1) ::_exit(1);
+    }
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(entries(dir.path()), 1u);
+  EXPECT_EQ(testing::read_file(name), earlier);
 }
 
 TEST(ReplacingFile, TwoWritersOfOneNameEachGetATemporaryOfTheirOwn) {
@@ -117,88 +167,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, ReplacingFileEnd,
                          [](const auto& info) {
                            return std::string(info.param == Failing::sync ? "Sync" : "Close");
                          });
-
-// Where the file system or kernel refuses a file without a name (the errno it gives then),
-// or 0 where it makes one.
-class RefusedUnnamed : public ReplacingFile {
- public:
-  RefusedUnnamed(std::string name, int refusal) : ReplacingFile(std::move(name)), refusal_(refusal) {}
-
- protected:
-  int open_unnamed(const std::string& folder) override {
-    if (refusal_ == 0) return ReplacingFile::open_unnamed(folder);
-    errno = refusal_;
-    return -1;
-  }
-
- private:
-  int refusal_;
-};
-
-class ReplacingFileRoad : public ::testing::TestWithParam<int> {};
-
-TEST_P(ReplacingFileRoad, NoNewNameInTheFolderBeforeTheCommitUnlessRefused) {
-  testing::ScratchDir dir;
-  const std::string name = (dir / "out.txt").string();
-  testing::write_file(name, "earlier");
-  for (const bool committed : {false, true}) {
-    RefusedUnnamed file(name, GetParam());
-    ASSERT_EQ(file.create(), 0);
-    EXPECT_EQ(file.temporary().empty(), GetParam() == 0);
-    EXPECT_EQ(entries(dir.path()), GetParam() == 0 ? 1u : 2u);
-    EXPECT_EQ(fs::exists(file.temporary()), GetParam() != 0);
-    const int fd = file.release();
-    ASSERT_EQ(::write(fd, "new", 3), 3);
-    ::close(fd);
-    EXPECT_EQ(committed ? file.commit() : 0, 0);
-  }
-  EXPECT_EQ(testing::read_file(name), "new");
-  EXPECT_EQ(entries(dir.path()), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Refusals, ReplacingFileRoad,
-                         ::testing::Values(0, EOPNOTSUPP, EISDIR, EINVAL),
-                         [](const auto& info) {
-                           return std::string(info.param == 0 ? "Unnamed" : strerrorname_np(info.param));
-                         });
-
-// A process killed at any moment of its writing, as a batch scheduler kills a job at its
-// time limit, leaves the earlier file byte for byte and nothing of its own.
-TEST(ReplacingFile, AWriterKilledMidWriteLeavesOnlyTheEarlierFile) {
-  testing::ScratchDir dir;
-  const std::string name = (dir / "out.bin").string();
-  const std::string earlier(100000, 'e');
-  testing::write_file(name, earlier);
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // 8 MB written, then the parent is told and the writing goes on to 64 MB; then the
-    // child waits for the kill (or, should it never come, the alarm) before any commit.
-    ::alarm(60);
-    ::close(ready[0]);
-    ReplacingFile file(name);
-    if (file.create() != 0) ::_exit(1);
-    const int fd = file.release();
-    const std::string block(1 << 20, 'n');
-    for (int n = 0; n < 64; ++n) {
-      if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) ::_exit(1);
-      if (n == 8 && ::write(ready[1], "w", 1) != 1) ::_exit(1);
-    }
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ::close(ready[0]);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-  EXPECT_EQ(entries(dir.path()), 1u);
-  EXPECT_EQ(testing::read_file(name), earlier);
-}
 
 TEST(ReplacingFile, FailuresComeBackAsErrnoWithNothingLeft) {
   testing::ScratchDir dir;
