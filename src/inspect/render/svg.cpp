@@ -51,7 +51,8 @@ struct LinePlot {
   bool all_zero = false;  // every finite value is zero
 
   double px(double z) const { return left + (z - zlo) / (zhi - zlo) * pw; }
-  double py(double v) const { return top + ph - (v - vlo) / (vhi - vlo) * ph; }
+  // In halves, which are exact: a span across the whole range of doubles stays finite.
+  double py(double v) const { return top + ph - (v / 2 - vlo / 2) / (vhi / 2 - vlo / 2) * ph; }
 };
 
 // The z range of the grid and the range of the curves' finite values, each widened so that
@@ -72,9 +73,14 @@ LinePlot plot_ranges(const FieldMap& s, const std::vector<Curve>& curves) {
     const double pad = vhi == 0.0 ? 1.0 : std::fabs(vhi) * 0.1;
     vlo -= pad, vhi += pad;
   } else {
-    const double pad = (vhi - vlo) * 0.05;
+    const double pad = (vhi / 2 - vlo / 2) * 0.1;
     vlo -= pad, vhi += pad;
   }
+  // A pad past the largest double is cut there; one lost below the smallest (a constant
+  // subnormal value) leaves the range empty, which is widened as a zero one is.
+  constexpr double largest = std::numeric_limits<double>::max();
+  vlo = std::max(vlo, -largest), vhi = std::min(vhi, largest);
+  if (!(vhi > vlo)) vlo -= 1.0, vhi += 1.0;
   plot.vlo = vlo, plot.vhi = vhi;
   return plot;
 }

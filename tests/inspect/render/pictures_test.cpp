@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -153,6 +154,21 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
         "\"{http://www.w3.org/2000/svg}svg\")' '" +
         (dir / "p.svg").string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+}
+
+// A constant subnormal field lost its range's padding below the smallest double, and one
+// that spans the largest doubles of both signs overflowed its range: each point was drawn
+// at a height that is not a number.
+TEST_F(Pictures, AxisPlotOfSubnormalOrExtremeValuesPlacesEveryPoint) {
+  for (int k = 1; k <= 7; ++k) {
+    for (int i = 1; i <= 3; ++i) {
+      s.ExOut(i, 1, k) = s.EyOut(i, 1, k) = s.EzOut(i, 1, k) = 5e-324;
+      s.HzOut(i, 1, k) = (k % 2 != 0 ? 1 : -1) * std::numeric_limits<double>::max();
+    }
+  }
+  for (const FieldSet& set : field_sets(s)) {
+    EXPECT_EQ(axis_plot_svg(file(), set).find("nan"), std::string::npos) << set.letter;
   }
 }
 
