@@ -223,6 +223,8 @@ TEST(NiceTicks, RoundSteps) {
   ASSERT_EQ(z.size(), 11u);
   EXPECT_NEAR(z[10], 0.05, 1e-15);
   EXPECT_TRUE(nice_ticks(1.0, 1.0, 5).empty());
+  // Adjacent doubles: the step was so fine that counting the ticks never ended.
+  EXPECT_TRUE(nice_ticks(1.0, 1.0000000000000002, 6).empty());
 }
 
 TEST_F(Pictures, VtkAndCsvHoldTheGridAndEveryValue) {
