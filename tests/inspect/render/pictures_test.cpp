@@ -159,16 +159,17 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
 
 // A constant subnormal field lost its range's padding below the smallest double, and one
 // that spans the largest doubles of both signs overflowed its range: each point was drawn
-// at a height that is not a number.
+// at a height that is not a number. Rows: constant, alternating subnormal, alternating
+// largest values along the axis.
 TEST_F(Pictures, AxisPlotOfSubnormalOrExtremeValuesPlacesEveryPoint) {
-  for (int k = 1; k <= 7; ++k) {
-    for (int i = 1; i <= 3; ++i) {
-      s.ExOut(i, 1, k) = s.EyOut(i, 1, k) = s.EzOut(i, 1, k) = 5e-324;
-      s.HzOut(i, 1, k) = (k % 2 != 0 ? 1 : -1) * std::numeric_limits<double>::max();
+  constexpr double tiny = std::numeric_limits<double>::denorm_min();
+  constexpr double huge = std::numeric_limits<double>::max();
+  for (const auto& [odd, even] : {std::pair{tiny, tiny}, {tiny, -tiny}, {huge, -huge}}) {
+    for (int k = 1; k <= 7; ++k) {
+      const double v = k % 2 != 0 ? odd : even;
+      for (int i = 1; i <= 3; ++i) s.ExOut(i, 1, k) = s.EyOut(i, 1, k) = s.EzOut(i, 1, k) = v;
     }
-  }
-  for (const FieldSet& set : field_sets(s)) {
-    EXPECT_EQ(axis_plot_svg(file(), set).find("nan"), std::string::npos) << set.letter;
+    EXPECT_EQ(axis_plot_svg(file(), field_sets(s)[0]).find("nan"), std::string::npos) << even;
   }
 }
 
