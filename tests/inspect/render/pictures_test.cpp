@@ -226,6 +226,9 @@ TEST(NiceTicks, RoundSteps) {
   EXPECT_TRUE(nice_ticks(1.0, 1.0, 5).empty());
   // Adjacent doubles: the step was so fine that counting the ticks never ended.
   EXPECT_TRUE(nice_ticks(1.0, 1.0000000000000002, 6).empty());
+  // Near the largest double the last tick's allowance reached infinity: no end either.
+  constexpr double huge = std::numeric_limits<double>::max();
+  EXPECT_EQ(nice_ticks(0.9 * huge, huge, 6).size(), 9u);
 }
 
 TEST_F(Pictures, VtkAndCsvHoldTheGridAndEveryValue) {
