@@ -147,9 +147,12 @@ void write_field_file(FieldStore& s, const RunContext& run, ByteSink* into) {
   write_format(s, s.ifmt, sink, run.team);
   sink.close();
   if (const int error = file.commit()) {
+    const std::string what = file.folder_unsynced()
+                                 ? "written, but its folder '" + file.folder() +
+                                       "' cannot be flushed to the disk: "
+                                 : std::string("cannot replace the file: ");
     throw IoError(located_message(run.program, field_file_unit, name, 0,
-                                  std::string("cannot replace the file: ") +
-                                      std::strerror(error)));
+                                  what + std::strerror(error)));
   }
 }
 

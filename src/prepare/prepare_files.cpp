@@ -41,8 +41,11 @@ class PendingFile {
   std::string reading_path() const { return file_.reading_path(); }
   void commit() {
     if (const int error = file_.commit()) {
-      throw IoError(TextPlace{"", 0, file_.final_name(), 0}.message(
-          std::string("cannot rename the file into place: ") + std::strerror(error)));
+      const std::string what = file_.folder_unsynced()
+                                   ? "written, but its folder '" + file_.folder() +
+                                         "' cannot be flushed to the disk: "
+                                   : std::string("cannot rename the file into place: ");
+      throw IoError(TextPlace{"", 0, file_.final_name(), 0}.message(what + std::strerror(error)));
     }
   }
 

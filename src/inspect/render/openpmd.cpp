@@ -123,10 +123,13 @@ std::vector<double> mesh_values(const OutputField& c, int component, const MeshA
 }
 
 // Writes under "OUT.partial-XXXXXX" beside the output and renames it over the output only
-// when the library has closed the file, so a failure leaves the old file or none.
+// when the library has closed the file, then flushes the folder, so a failure leaves the
+// old file or none. The temporary is named from the start, unlike the tool's other
+// outputs: the HDF5 library takes a file name and opens it itself, and a file without a
+// name has none to give it. A process killed while the library writes leaves it behind.
 void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
   ReplacingFile file(output);
-  if (const int error = file.create()) {
+  if (const int error = file.create_named()) {
     throw std::runtime_error("cannot create '" + printable(output) + "': " + std::strerror(error));
   }
   // The library opens the temporary by its name.
@@ -140,6 +143,11 @@ void write_in_place_of(const FieldMesh& mesh, const std::string& output) {
   throw std::runtime_error("cannot write '" + printable(output) + "': built without HDF5");
 #endif
   if (const int error = file.commit()) {
+    if (file.folder_unsynced()) {
+      throw std::runtime_error("wrote '" + printable(output) + "', but its folder '" +
+                               printable(file.folder()) +
+                               "' cannot be flushed to the disk: " + std::strerror(error));
+    }
     throw std::runtime_error("cannot replace '" + printable(output) + "': " + std::strerror(error));
   }
 }

@@ -48,10 +48,13 @@ struct LinePlot {
   static constexpr double pw = width - left - right, ph = height - top - bottom;
 
   double zlo = 0.0, zhi = 0.0, vlo = 0.0, vhi = 0.0;
+  double vscale = 1.0;    // 0.5 where the value range spans more than the largest double
   bool all_zero = false;  // every finite value is zero
 
   double px(double z) const { return left + (z - zlo) / (zhi - zlo) * pw; }
-  double py(double v) const { return top + ph - (v - vlo) / (vhi - vlo) * ph; }
+  double py(double v) const {
+    return top + ph - (v * vscale - vlo * vscale) / (vhi * vscale - vlo * vscale) * ph;
+  }
 };
 
 // The z range of the grid and the range of the curves' finite values, each widened so that
@@ -75,6 +78,13 @@ LinePlot plot_ranges(const FieldMap& s, const std::vector<Curve>& curves) {
     const double pad = (vhi - vlo) * 0.05;
     vlo -= pad, vhi += pad;
   }
+  // A pad past the largest double is cut there, and such a range is taken in halves (which
+  // are exact there); a pad lost below the smallest (a constant subnormal value) leaves the
+  // range empty, which is widened as a zero one is.
+  constexpr double largest = std::numeric_limits<double>::max();
+  vlo = std::max(vlo, -largest), vhi = std::min(vhi, largest);
+  if (!(vhi > vlo)) vlo -= 1.0, vhi += 1.0;
+  if (!std::isfinite(vhi - vlo)) plot.vscale = 0.5;
   plot.vlo = vlo, plot.vhi = vhi;
   return plot;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "textio/format.h"
 
@@ -35,7 +36,14 @@ std::vector<double> nice_ticks(double lo, double hi, int target) {
                           : norm < 7.0 ? 5.0
                                        : 10.0) *
                          magnitude;
-  for (double n = std::ceil(lo / spacing - 1e-9); n * spacing <= hi + spacing * 1e-9; n += 1.0) {
+  const double first = std::ceil(lo / spacing - 1e-9);
+  // A range within the last digits of its values: the tick count would pass 2^53, where
+  // adding 1 no longer moves to the next tick.
+  if (std::fabs(first) >= 0x1p53) return ticks;
+  // A hair past hi, for a tick on hi that rounding put just beyond; near the largest double
+  // the hair would reach infinity, which no tick passes.
+  const double end = std::min(hi + spacing * 1e-9, std::numeric_limits<double>::max());
+  for (double n = first; n * spacing <= end; n += 1.0) {
     ticks.push_back(n * spacing);
   }
   return ticks;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -156,6 +157,22 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
   }
 }
 
+// A constant subnormal field lost its range's padding below the smallest double, and one
+// that spans the largest doubles of both signs overflowed its range: each point was drawn
+// at a height that is not a number. Rows: constant, alternating subnormal, alternating
+// largest values along the axis.
+TEST_F(Pictures, AxisPlotOfSubnormalOrExtremeValuesPlacesEveryPoint) {
+  constexpr double tiny = std::numeric_limits<double>::denorm_min();
+  constexpr double huge = std::numeric_limits<double>::max();
+  for (const auto& [odd, even] : {std::pair{tiny, tiny}, {tiny, -tiny}, {huge, -huge}}) {
+    for (int k = 1; k <= 7; ++k) {
+      const double v = k % 2 != 0 ? odd : even;
+      for (int i = 1; i <= 3; ++i) s.ExOut(i, 1, k) = s.EyOut(i, 1, k) = s.EzOut(i, 1, k) = v;
+    }
+    EXPECT_EQ(axis_plot_svg(file(), field_sets(s)[0]).find("nan"), std::string::npos) << even;
+  }
+}
+
 // The cells of a colour map tile their panel: each cell starts exactly where its
 // neighbour ends, so no thin line of background shows between them.
 TEST_F(Pictures, MapCellsShareTheirEdges) {
@@ -207,6 +224,11 @@ TEST(NiceTicks, RoundSteps) {
   ASSERT_EQ(z.size(), 11u);
   EXPECT_NEAR(z[10], 0.05, 1e-15);
   EXPECT_TRUE(nice_ticks(1.0, 1.0, 5).empty());
+  // Adjacent doubles: the step was so fine that counting the ticks never ended.
+  EXPECT_TRUE(nice_ticks(1.0, 1.0000000000000002, 6).empty());
+  // Near the largest double the last tick's allowance reached infinity: no end either.
+  constexpr double huge = std::numeric_limits<double>::max();
+  EXPECT_EQ(nice_ticks(0.9 * huge, huge, 6).size(), 9u);
 }
 
 TEST_F(Pictures, VtkAndCsvHoldTheGridAndEveryValue) {
