@@ -3,29 +3,19 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "symmetry/odd_components.h"
 #include "textio/format.h"
 
 namespace korvane::inspect {
 namespace {
 
-// The sign a component takes in the mirror image across the plane normal to `axis` under
-// `code`.
-double mirror_sign(int code, int axis, int component) {
-  return is_odd(code, axis, component) ? -1.0 : 1.0;
-}
-
 // Sum of weight * F over the terms of both axes: the x terms of `x`, the y terms of `y`.
-double combine(const FieldMap& s, const OutputField& f, int component,
+double combine(const UnfoldedMap& u, const OutputField& f, int component,
                const std::vector<AxisReach::Term>& x, const std::vector<AxisReach::Term>& y,
                int k) {
   double sum = 0.0;
   for (const AxisReach::Term& tx : x) {
     for (const AxisReach::Term& ty : y) {
-      double sign = 1.0;
-      if (tx.mirrored) sign *= mirror_sign(s.ksym_x, 0, component);
-      if (ty.mirrored) sign *= mirror_sign(s.ksym_y, 1, component);
-      sum += tx.weight * ty.weight * sign * f(tx.node, ty.node, k);
+      sum += tx.weight * ty.weight * u.value(f, component, tx.node, ty.node, k);
     }
   }
   return sum;
@@ -42,7 +32,7 @@ std::string voltage_hint(const InspectedFile& file, double integral) {
 
 }  // namespace
 
-AxisReach reach_axis(const FieldMap& s, int axis) {
+AxisReach reach_axis(const UnfoldedMap& s, int axis) {
   const int count = s.count(axis);
   const std::string name = axis_names[axis];
   AxisReach r;
@@ -57,29 +47,30 @@ AxisReach reach_axis(const FieldMap& s, int axis) {
                              "across the axis");
   }
   const double close = 1e-9 * h;
-  const int code = s.ksym(axis);
-  if ((code == 1 || code == 2) && std::fabs(s.node(axis, 1)) <= close) {
-    // A kept plane: the side below it is the mirror image of node 2.
-    const double x2 = s.node(axis, 2);
+  const int code = s.code(axis);
+  const int plane = (count + 1) / 2;
+  if (code != 0 && std::fabs(s.node(axis, plane)) <= close) {
+    // A kept plane: the side below it is the mirror image of the stored side.
+    const double d = s.node(axis, plane + 1) - s.node(axis, plane - 1);
     r.how = name + " = 0 is the kept plane at node 1 (ksym_" + name + " = " + std::to_string(code) +
             "): the side " + name + " < 0 mirrored with its parity";
-    r.value = {{1, 1.0, false}};
-    r.derivative = {{2, 1.0 / (2.0 * x2), false}, {2, -1.0 / (2.0 * x2), true}};
+    r.value = {{plane, 1.0}};
+    r.derivative = {{plane + 1, 1.0 / d}, {plane - 1, -1.0 / d}};
     return r;
   }
   for (int n = 1; n <= count; ++n) {
     if (std::fabs(s.node(axis, n)) > close) continue;
-    r.value = {{n, 1.0, false}};
+    r.value = {{n, 1.0}};
     if (n == 1 || n == count) {
       const int m = n == 1 ? 2 : count - 1;
       const double d = s.node(axis, m) - s.node(axis, n);
       r.how =
           name + " = 0 at node " + std::to_string(n) + ", the grid's edge: one-sided difference";
-      r.derivative = {{m, 1.0 / d, false}, {n, -1.0 / d, false}};
+      r.derivative = {{m, 1.0 / d}, {n, -1.0 / d}};
     } else {
       const double d = s.node(axis, n + 1) - s.node(axis, n - 1);
       r.how = name + " = 0 at node " + std::to_string(n) + ": central difference across it";
-      r.derivative = {{n + 1, 1.0 / d, false}, {n - 1, -1.0 / d, false}};
+      r.derivative = {{n + 1, 1.0 / d}, {n - 1, -1.0 / d}};
     }
     return r;
   }
@@ -89,8 +80,8 @@ AxisReach reach_axis(const FieldMap& s, int axis) {
     const double d = hi - lo;
     r.how = name + " = 0 between nodes " + std::to_string(n) + " and " + std::to_string(n + 1) +
             ": values interpolated linearly, the derivative is their difference";
-    r.value = {{n, hi / d, false}, {n + 1, -lo / d, false}};
-    r.derivative = {{n + 1, 1.0 / d, false}, {n, -1.0 / d, false}};
+    r.value = {{n, hi / d}, {n + 1, -lo / d}};
+    r.derivative = {{n + 1, 1.0 / d}, {n, -1.0 / d}};
     return r;
   }
   throw std::runtime_error("--axis: " + name + " = 0 lies outside the grid (" +
@@ -98,16 +89,15 @@ AxisReach reach_axis(const FieldMap& s, int axis) {
                            general_number(s.node(axis, count), 7) + " m)");
 }
 
-std::vector<AxisProfile> axis_profiles(const InspectedFile& file, const AxisReach& x,
+std::vector<AxisProfile> axis_profiles(const UnfoldedMap& u, const AxisReach& x,
                                        const AxisReach& y) {
-  const FieldMap& s = file.map;
   std::vector<AxisProfile> profiles;
-  for (const FieldSet& set : field_sets(s)) {
+  for (const FieldSet& set : field_sets(u.map())) {
     AxisProfile p{set, {}, {}, {}};
-    for (int k = 1; k <= s.Noz; ++k) {
-      for (int c = 0; c < 3; ++c) p.f[c].push_back(combine(s, *set.c[c], c, x.value, y.value, k));
-      p.dfy_dx.push_back(combine(s, *set.c[1], 1, x.derivative, y.value, k));
-      p.dfx_dy.push_back(combine(s, *set.c[0], 0, x.value, y.derivative, k));
+    for (int k = 1; k <= u.count(2); ++k) {
+      for (int c = 0; c < 3; ++c) p.f[c].push_back(combine(u, *set.c[c], c, x.value, y.value, k));
+      p.dfy_dx.push_back(combine(u, *set.c[1], 1, x.derivative, y.value, k));
+      p.dfx_dy.push_back(combine(u, *set.c[0], 0, x.value, y.derivative, k));
     }
     profiles.push_back(std::move(p));
   }

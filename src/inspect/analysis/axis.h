@@ -7,6 +7,7 @@
 #include "fieldfile/field_map.h"
 #include "inspect/analysis/field_set.h"
 #include "inspect/analysis/inspected_file.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "textio/byte_sink.h"
 
 namespace korvane::inspect {
@@ -14,22 +15,27 @@ namespace korvane::inspect {
 // How the axis is reached from the nodes along x or along y.
 struct AxisReach {
   std::string how;  // for the CSV's header comment and the report
-  // The value on the axis: sum of weight * F(node), the node's value mirrored with the
-  // component's parity where `mirrored`.
+  // The value on the axis: sum of weight * F(node), nodes of the map unfolded over its
+  // kept planes along x and y.
   struct Term {
     int node;
     double weight;
-    bool mirrored;
   };
   std::vector<Term> value;
   std::vector<Term> derivative;  // d/dx (or d/dy) on the axis, per m
 };
 
-// Finds the axis along x (0) or y (1): a node on it (central difference across it), two
-// nodes about it (linear interpolation, their difference), or a kept plane at node 1 (the
-// missing side mirrored with the parity of the axis's code). Throws std::runtime_error
-// when the axis lies outside the grid or the axis has a single node.
-AxisReach reach_axis(const FieldMap& map, int axis);
+// The view the profile is taken on: the file unfolded over its kept planes along x and y.
+inline UnfoldedMap transverse_unfolding(const FieldMap& map) {
+  return UnfoldedMap(map, {true, true, false});
+}
+
+// Finds the axis along x (0) or y (1) of `map`, the transverse_unfolding of the file: a
+// node on it (central difference across it; a kept plane is such a node, its missing side
+// the mirror image), or two nodes about it (linear interpolation, their difference).
+// Throws std::runtime_error when the axis lies outside the grid or the axis has a single
+// node.
+AxisReach reach_axis(const UnfoldedMap& map, int axis);
 
 struct AxisProfile {
   FieldSet set;
@@ -37,8 +43,8 @@ struct AxisProfile {
   std::vector<double> dfy_dx, dfx_dy;  // field units per m
 };
 
-// The profile of each set on the axis, one value per z node.
-std::vector<AxisProfile> axis_profiles(const InspectedFile& file, const AxisReach& x,
+// The profile of each set on the axis, one value per z node of `map`.
+std::vector<AxisProfile> axis_profiles(const UnfoldedMap& map, const AxisReach& x,
                                        const AxisReach& y);
 
 // The integral over the z nodes by the trapezoidal rule.

@@ -20,6 +20,7 @@
 #include "inspect/analysis/field_set.h"
 #include "inspect/analysis/source.h"
 #include "inspect/analysis/summary.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "inspect/cli/options.h"
 #include "inspect/render/export.h"
 #include "inspect/render/openpmd.h"
@@ -78,12 +79,14 @@ class OutputFile : public ByteSink {
   std::FILE* file_ = nullptr;
 };
 
+// Writes `name` through `write` and reports it, with `what` after its name when not empty.
 template <class Write>
-void write_file(const std::string& name, std::string& out, Write&& write) {
+void write_file(const std::string& name, std::string& out, Write&& write,
+                const std::string& what = "") {
   OutputFile file(name);
   write(file);
   file.close();
-  out += "wrote " + name + "\n";
+  out += "wrote " + name + (what.empty() ? "" : ": " + what) + "\n";
 }
 
 // One run on one field file: what its steps share. Each step reads the command line and
@@ -132,14 +135,15 @@ void compare_step(Inspection& run) {
 void axis_step(Inspection& run) {
   const Options& o = run.o;
   if (o.axis.empty()) return;
+  const UnfoldedMap transverse = transverse_unfolding(run.file.map);
   AxisReach x, y;
   try {
-    x = reach_axis(run.file.map, 0);
-    y = reach_axis(run.file.map, 1);
+    x = reach_axis(transverse, 0);
+    y = reach_axis(transverse, 1);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
   }
-  run.profiles = axis_profiles(run.file, x, y);
+  run.profiles = axis_profiles(transverse, x, y);
   run.out += axis_report(run.file, x, y, run.profiles);
   run.out += "\n";
   write_file(o.axis, run.out,
@@ -165,15 +169,26 @@ void pictures_step(Inspection& run) {
   if (file.map.sets == FieldSets::none) run.out += "no field components: no pictures written\n";
 }
 
+// What the VTK and CSV files hold, when it is not the map as stored.
+std::string unfolded_text(const UnfoldedMap& mesh) {
+  const std::string planes = mesh.planes();
+  if (planes.empty()) return "";
+  return "the map unfolded over " + planes + ", " + std::to_string(mesh.count(0)) + " x " +
+         std::to_string(mesh.count(1)) + " x " + std::to_string(mesh.count(2)) + " nodes";
+}
+
 void exports_step(Inspection& run) {
   const Options& o = run.o;
+  if (o.vtk.empty() && o.csv.empty()) return;
+  begin_files(run);
+  const UnfoldedMap mesh(run.file.map);
   if (!o.vtk.empty()) {
-    begin_files(run);
-    write_file(o.vtk, run.out, [&](ByteSink& sink) { write_vtk(run.file, sink); });
+    write_file(o.vtk, run.out, [&](ByteSink& sink) { write_vtk(run.file, mesh, sink); },
+               unfolded_text(mesh));
   }
   if (!o.csv.empty()) {
-    begin_files(run);
-    write_file(o.csv, run.out, [&](ByteSink& sink) { write_csv(run.file, sink); });
+    write_file(o.csv, run.out, [&](ByteSink& sink) { write_csv(mesh, sink); },
+               unfolded_text(mesh));
   }
 }
 

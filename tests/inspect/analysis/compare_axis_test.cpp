@@ -148,8 +148,8 @@ std::unique_ptr<FieldMap> convert_example(const std::string& name, const Scratch
 TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("quadrupole", dir, TripleSet::magnetic);
-  const InspectedFile file{"eh_EMS.#01", *map};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
+  const UnfoldedMap u = transverse_unfolding(*map);
+  const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
 
   // The generator's field: H = 1e4 G (y, x, .) f(z) in gauss, f a tanh step of length L
@@ -178,7 +178,8 @@ TEST(Axis, RfGapVoltage) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("rf_gap", dir, TripleSet::electric);
   const InspectedFile file{"eh_EMS.#01", *map};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
+  const UnfoldedMap u = transverse_unfolding(*map);
+  const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
   // Ez = E0 exp(-z^2 / 2 s^2) with E0 = 2 MV/m, stored in V/cm (the electric factor 0.01).
   constexpr double E0 = 2e6 * 0.01, s = 0.01;
@@ -188,7 +189,7 @@ TEST(Axis, RfGapVoltage) {
   // of the voltage.
   EXPECT_NEAR(trapezoid(*map, p[0].f[2]) / voltage, 1.0, 1e-7);
   // The report gives the voltage in V, not the integral in V/cm x m alone.
-  const std::string report = axis_report(file, reach_axis(*map, 0), reach_axis(*map, 1), p);
+  const std::string report = axis_report(file, reach_axis(u, 0), reach_axis(u, 1), p);
   EXPECT_NE(report.find("an on-axis voltage of " +
                         general_number(100.0 * trapezoid(*map, p[0].f[2]), 7) + " V"),
             std::string::npos)
@@ -230,9 +231,10 @@ TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
       }
     }
   }
-  const AxisReach x = reach_axis(s, 0), y = reach_axis(s, 1);
+  const UnfoldedMap u = transverse_unfolding(s);
+  const AxisReach x = reach_axis(u, 0), y = reach_axis(u, 1);
   EXPECT_EQ(x.value.size(), static_cast<std::size_t>(layout.value_nodes)) << x.how;
-  const std::vector<AxisProfile> p = axis_profiles(InspectedFile{"f", s}, x, y);
+  const std::vector<AxisProfile> p = axis_profiles(u, x, y);
   for (int k = 0; k < 3; ++k) {
     EXPECT_NEAR(p[0].dfy_dx[k], G, 1e-12);
     EXPECT_NEAR(p[0].dfx_dy[k], G, 1e-12);
@@ -254,9 +256,9 @@ TEST(Axis, OutsideTheGridOrNodesThatDoNotSpreadAreRefused) {
   std::unique_ptr<FieldMap> map = make_field_map();
   map->Nox = 3;
   for (int n = 1; n <= 3; ++n) map->xmws(n) = 0.01 * n;
-  EXPECT_THROW(reach_axis(*map, 0), std::runtime_error);
+  EXPECT_THROW(reach_axis(transverse_unfolding(*map), 0), std::runtime_error);
   map->ksym_y = 2, map->Noy = 3;  // kept plane, every node at 0
-  EXPECT_THROW(reach_axis(*map, 1), std::runtime_error);
+  EXPECT_THROW(reach_axis(transverse_unfolding(*map), 1), std::runtime_error);
 }
 
 }  // namespace

@@ -209,41 +209,45 @@ TEST(NiceTicks, RoundSteps) {
   EXPECT_TRUE(nice_ticks(1.0, 1.0, 5).empty());
 }
 
+// The file keeps y = 0 (ksym_y = 1): both exports hold it unfolded, Ey (odd) mirrored.
 TEST_F(Pictures, VtkAndCsvHoldTheGridAndEveryValue) {
   StringSink vtk;
-  write_vtk(file(), vtk);
+  write_vtk(file(), UnfoldedMap(s), vtk);
   std::istringstream in(vtk.text);
   std::string line;
   std::getline(in, line);
   EXPECT_EQ(line, "# vtk DataFile Version 3.0");
   std::getline(in, line);  // title
-  EXPECT_EQ(line.find('\n'), std::string::npos);
+  EXPECT_NE(line.find(", unfolded over y = 0 (ksym_y = 1)"), std::string::npos) << line;
   std::getline(in, line);
   EXPECT_EQ(line, "ASCII");
   std::getline(in, line);
   EXPECT_EQ(line, "DATASET STRUCTURED_POINTS");
   std::getline(in, line);
-  EXPECT_EQ(line, "DIMENSIONS 3 4 7");
+  EXPECT_EQ(line, "DIMENSIONS 3 7 7");
   std::getline(in, line);
-  EXPECT_EQ(line, "ORIGIN -0.01 0 -0.059999999999999998");
+  EXPECT_EQ(line, "ORIGIN -0.01 -0.014999999999999999 -0.059999999999999998");
   std::getline(in, line);
   EXPECT_EQ(line, "SPACING 0.01 0.0050000000000000001 0.02");
   std::getline(in, line);
-  EXPECT_EQ(line, "POINT_DATA 84");
+  EXPECT_EQ(line, "POINT_DATA 147");
   std::getline(in, line);
   EXPECT_EQ(line, "VECTORS E double");
-  for (int n = 0; n < 84; ++n) std::getline(in, line);
-  EXPECT_EQ(line, "-0.54402111088936977 -0.0040000000000000001 0");  // node (3, 4, 7)
+  for (int n = 0; n < 147; ++n) std::getline(in, line);
+  EXPECT_EQ(line, "-0.54402111088936977 -0.0040000000000000001 0");  // node (3, 7, 7)
   std::getline(in, line);
   EXPECT_EQ(line, "VECTORS H double");
 
   StringSink csv;
-  write_csv(file(), csv);
-  EXPECT_EQ(count(csv.text, "\n"), 85u);
+  write_csv(UnfoldedMap(s), csv);
+  EXPECT_EQ(count(csv.text, "\n"), 148u);
   EXPECT_EQ(csv.text.substr(0, csv.text.find('\n')), "x,y,z,Ex,Ey,Ez,Hx,Hy,Hz");
-  // Node (2, 1, 3) is the 2nd node of the 3rd z layer (x fastest): line 1 + 24 + 2.
+  // Stored node (2, 2, 3) mirrored is node (2, 3, 3), the 8th of the 3rd z layer (x
+  // fastest): line 1 + 42 + 8; the plane node (2, 4, 3) is 3 lines further.
   std::istringstream rows(csv.text);
-  for (int n = 0; n < 27; ++n) std::getline(rows, line);
+  for (int n = 0; n < 51; ++n) std::getline(rows, line);
+  EXPECT_EQ(line, "0,-0.0050000000000000001,-0.02,-0.95892427466313845,0.002,0,0,-0,300000");
+  for (int n = 0; n < 3; ++n) std::getline(rows, line);
   EXPECT_EQ(line, "0,0,-0.02,-0.95892427466313845,-0.001,nan,0,0,300000");
 }
 
