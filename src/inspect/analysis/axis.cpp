@@ -150,31 +150,44 @@ std::string axis_report(const InspectedFile& file, const AxisReach& x, const Axi
            "below (and its effective length is twice as long), an odd one to 0\n";
   }
   if (profiles.empty()) return out + "  no field components\n";
-  for (const AxisProfile& p : profiles) {
-    const std::string& f = p.set.letter;
+  for (const AxisFigures& figures : axis_figures(s, profiles)) {
+    const std::string& f = figures.set.letter;
     const std::string units = "(units of " + f + ")";
-    out += "  " + f + ": integral of " + f + "z dz = " + general_number(trapezoid(s, p.f[2]), 7) +
-           " " + units + " x m" + (f == "E" ? voltage_hint(file, trapezoid(s, p.f[2])) : "") + "\n";
-    const std::pair<std::string, const std::vector<double>*> derivatives[2] = {
-        {"d" + f + "y/dx", &p.dfy_dx}, {"d" + f + "x/dy", &p.dfx_dy}};
-    for (const auto& [name, values] : derivatives) {
-      int peak = 0;
-      for (int k = 1; k < s.Noz; ++k) {
-        if (std::fabs((*values)[k]) > std::fabs((*values)[peak])) peak = k;
-      }
-      const double largest = (*values)[peak];
-      const double integral = trapezoid(s, *values);
-      if (largest == 0.0) {
-        out += "    " + name + ": zero along the axis\n";
+    out += "  " + f + ": integral of " + f + "z dz = " + general_number(figures.fz_integral, 7) +
+           " " + units + " x m" + (f == "E" ? voltage_hint(file, figures.fz_integral) : "") + "\n";
+    for (const DerivativeFigures& d : figures.derivatives) {
+      if (d.peak == 0.0) {
+        out += "    " + d.name + ": zero along the axis\n";
         continue;
       }
-      out += "    " + name + ": peak " + general_number(largest, 7) + " " + units +
-             " per m at z = " + general_number(s.zmws(peak + 1), 7) + " m; integral " +
-             general_number(integral, 7) + " " + units;
-      out += "; effective length " + general_number(integral / largest, 7) + " m\n";
+      out += "    " + d.name + ": peak " + general_number(d.peak, 7) + " " + units +
+             " per m at z = " + general_number(d.peak_z, 7) + " m; integral " +
+             general_number(d.integral, 7) + " " + units;
+      out += "; effective length " + general_number(d.integral / d.peak, 7) + " m\n";
     }
   }
   return out;
+}
+
+std::vector<AxisFigures> axis_figures(const FieldMap& s, const std::vector<AxisProfile>& profiles) {
+  std::vector<AxisFigures> all;
+  for (const AxisProfile& p : profiles) {
+    const std::string& f = p.set.letter;
+    AxisFigures figures{p.set, trapezoid(s, p.f[2]), {}};
+    const std::pair<std::string, const std::vector<double>*> derivatives[2] = {
+        {"d" + f + "y/dx", &p.dfy_dx}, {"d" + f + "x/dy", &p.dfx_dy}};
+    for (int n = 0; n < 2; ++n) {
+      const std::vector<double>& values = *derivatives[n].second;
+      int peak = 0;
+      for (int k = 1; k < s.Noz; ++k) {
+        if (std::fabs(values[k]) > std::fabs(values[peak])) peak = k;
+      }
+      figures.derivatives[n] = {derivatives[n].first, values[peak], s.zmws(peak + 1),
+                                trapezoid(s, values)};
+    }
+    all.push_back(std::move(figures));
+  }
+  return all;
 }
 
 }  // namespace korvane::inspect

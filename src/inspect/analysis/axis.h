@@ -50,6 +50,24 @@ std::vector<AxisProfile> axis_profiles(const UnfoldedMap& map, const AxisReach& 
 // The integral over the z nodes by the trapezoidal rule.
 double trapezoid(const FieldMap& map, const std::vector<double>& values);
 
+// The figures of a transverse derivative on the axis: its peak (the value of largest
+// magnitude, with its sign; 0 when it is zero along the axis), where it lies, and its
+// integral over z (field units, or per m for the peak).
+struct DerivativeFigures {
+  std::string name;  // "dHy/dx"
+  double peak = 0.0, peak_z = 0.0, integral = 0.0;
+};
+
+// Per set: the integral of Fz dz (field units x m) and the figures of dFy/dx and dFx/dy.
+struct AxisFigures {
+  FieldSet set;
+  double fz_integral = 0.0;
+  DerivativeFigures derivatives[2];
+};
+
+// The figures of each profile, by the trapezoidal rule over the z nodes of `map`.
+std::vector<AxisFigures> axis_figures(const FieldMap& map, const std::vector<AxisProfile>& profiles);
+
 // A comment line per transverse axis saying how the axis was reached, a header line
 // "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node, 17 significant digits.
 void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisReach& y,

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "fieldfile/field_reader.h"
+#include "driver/run_team.h"
 #include "driver/source_table.h"
 #include "inspect/analysis/axis.h"
 #include "inspect/analysis/checks.h"
@@ -24,6 +25,7 @@
 #include "inspect/cli/options.h"
 #include "inspect/render/export.h"
 #include "inspect/render/openpmd.h"
+#include "inspect/render/report_page.h"
 #include "inspect/render/svg.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
@@ -98,6 +100,7 @@ struct Inspection {
   const Options& o;
   const InspectedFile& file;
   std::string& out;
+  std::string command;  // the command line, as the page's footer shows it
   int status = 0;
   std::optional<CheckReport> checks;       // --check's findings
   std::vector<AxisProfile> profiles;       // --axis's profiles, for the pictures' gradients
@@ -115,8 +118,9 @@ void begin_files(Inspection& run) {
 
 void summary_step(Inspection& run) { run.out += summary_report(run.file); }
 
+// --report runs the checks too: its page shows them, and its status is theirs.
 void check_step(Inspection& run) {
-  if (!run.o.check) return;
+  if (!run.o.check && run.o.report.empty()) return;
   run.checks = check_report(run.file, run.o.parity_tolerance);
   run.out += run.checks->text;
   if (run.checks->fault) run.status = 1;
@@ -201,20 +205,65 @@ void openpmd_step(Inspection& run) {
 void source_step(Inspection& run) {
   const Options& o = run.o;
   if (o.source.empty()) return;
-  run.table = read_source_table(o.source, "korvane-inspect");
   run.source = compare_with_source(run.file.map, *run.table, o.source_tolerance);
   run.out += "\n";
   run.out += render_source_report(*run.source, *run.table, o.source_tolerance);
   if (run.source->fault) run.status = 1;
 }
 
+// The page of --report, from what the steps before found; the on-axis profile is taken
+// here when --axis did not take it.
+void report_step(Inspection& run) {
+  const Options& o = run.o;
+  if (o.report.empty()) return;
+  std::vector<AxisProfile> profiles = run.profiles;
+  std::string axis_note;
+  try {
+    const UnfoldedMap transverse = transverse_unfolding(run.file.map);
+    const AxisReach x = reach_axis(transverse, 0), y = reach_axis(transverse, 1);
+    if (profiles.empty()) profiles = axis_profiles(transverse, x, y);
+    axis_note = "The axis: " + x.how + "; " + y.how + ".";
+  } catch (const std::runtime_error& e) {
+    axis_note = std::string("No on-axis profile: ") + e.what() + ".";
+  }
+  const ReportContext context{run.file,
+                              *run.checks,
+                              profiles,
+                              axis_note,
+                              run.source ? &*run.source : nullptr,
+                              run.table ? &*run.table : nullptr,
+                              o.source_tolerance,
+                              run.command};
+  begin_files(run);
+  write_file(o.report, run.out, [&](ByteSink& sink) { sink.write(report_page(context)); });
+}
+
 // The steps of a run, one per group of options, in the order of the report. Each does
-// nothing when its options are not given. --source comes last, so that its verdict is the
-// report's last line.
+// nothing when its options are not given. --source comes last but for the page, which
+// shows its figure, so that its verdict closes the report.
 constexpr void (*steps[])(Inspection&) = {
-    summary_step,  check_step,   compare_step, axis_step,
-    pictures_step, exports_step, openpmd_step, source_step,
+    summary_step, check_step,   compare_step, axis_step,   pictures_step,
+    exports_step, openpmd_step, source_step,  report_step,
 };
+
+// The command line as a shell takes it back: each argument quoted where it must be.
+std::string command_line(const std::vector<std::string>& args) {
+  std::string line = "korvane-inspect";
+  for (const std::string& arg : args) {
+    const bool plain = !arg.empty() && arg.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                             "abcdefghijklmnopqrstuvwxyz"
+                                                             "0123456789_./=:,+-#@%") ==
+                                           std::string::npos;
+    if (plain) {
+      line += " " + arg;
+      continue;
+    }
+    line += " '";
+    for (const char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "'";
+  }
+  return line;
+}
 
 }  // namespace
 
@@ -230,7 +279,15 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
       out += std::string("korvane-inspect ") + KORVANE_VERSION + "\n";
       return 0;
     }
-    const std::unique_ptr<FieldMap> map = read_field_file(o.file, o.triple);
+    // The table first: without --field, a map of one triple holds the set its control
+    // file's ifield names.
+    std::optional<SourceTable> table;
+    TripleSet triple = o.triple;
+    if (!o.source.empty()) {
+      table = read_source_table(o.source, "korvane-inspect", run_team().get());
+      if (!o.field_given) triple = table->ifield == 1 ? TripleSet::magnetic : TripleSet::electric;
+    }
+    const std::unique_ptr<FieldMap> map = read_field_file(o.file, triple);
     const InspectedFile file{o.file, *map};
     if (o.field_given && (map->format == 2 || map->components != 3)) {
       err +=
@@ -238,6 +295,8 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
     Inspection run{o, file, out};
+    run.command = printable(command_line(args));
+    run.table = std::move(table);
     for (void (*step)(Inspection&) : steps) step(run);
     return run.status;
   } catch (const UsageError& e) {

@@ -29,10 +29,9 @@ namespace {
 using Unit = FieldUnitInfo;
 constexpr const char* electric_units[] = {"V/m", "V/cm", "kV/m", "MV/m"};
 constexpr const char* magnetic_units[] = {"T", "mT", "G"};
-// What the converter's scaling produces: fscale x 0.01 turns a table in V/m into V/cm, and
-// the guide's fscale 10000 turns tesla into gauss.
-constexpr const char* default_electric_unit = "V/cm";
-constexpr const char* default_magnetic_unit = "G";
+// What the converter's scaling produces (field_set.h).
+constexpr const char* default_electric_unit = converter_electric_unit;
+constexpr const char* default_magnetic_unit = converter_magnetic_unit;
 
 // Powers of length, mass, time, current, temperature, amount and luminous intensity.
 constexpr std::array<double, 7> electric_dimension{1, 1, -3, -1, 0, 0, 0};  // V/m

@@ -135,9 +135,9 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
   EXPECT_NE(maps.find("x (m)"), std::string::npos);
   EXPECT_NE(maps.find("y (m)"), std::string::npos);
   EXPECT_NE(maps.find("Ez, x-z plane at y = 0 m"), std::string::npos);
-  // One cell per node of each map (3 x 7 and 4 x 7, three components), one frame and one
-  // colour scale per map, and the background.
-  EXPECT_EQ(count(maps, "<rect"), 3u * (21 + 28) + 6 * 2 + 1);
+  // One cell per node of each map (3 x 7, and 7 x 7 with y = 0 unfolded, three components),
+  // one frame and one colour scale per map, and the background.
+  EXPECT_EQ(count(maps, "<rect"), 3u * (21 + 49) + 6 * 2 + 1);
   EXPECT_NE(maps.find("fill=\"#808080\""), std::string::npos);  // the NaN cell
 
   // The same through an XML parser, where there is one.
@@ -177,7 +177,7 @@ TEST_F(Pictures, MapCellsShareTheirEdges) {
       cells.push_back({attribute(tag, "x"), attribute(tag, "y"), attribute(tag, "width"),
                        attribute(tag, "height")});
     }
-    const std::size_t across = panels % 6 < 3 ? 3 : 4;  // x-z maps first, then y-z
+    const std::size_t across = panels % 6 < 3 ? 3 : 7;  // x-z maps first, then y-z
     ASSERT_EQ(cells.size(), across * 7);
     for (std::size_t n = 0; n + 1 < cells.size(); ++n) {
       const Cell& a = cells[n];
