@@ -66,7 +66,8 @@ struct AxisFigures {
 };
 
 // The figures of each profile, by the trapezoidal rule over the z nodes of `map`.
-std::vector<AxisFigures> axis_figures(const FieldMap& map, const std::vector<AxisProfile>& profiles);
+std::vector<AxisFigures> axis_figures(const FieldMap& map,
+                                      const std::vector<AxisProfile>& profiles);
 
 // A comment line per transverse axis saying how the axis was reached, a header line
 // "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node, 17 significant digits.

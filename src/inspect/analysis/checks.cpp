@@ -22,8 +22,7 @@ std::string node_text(const FieldMap& s, const int at[3]) {
 // Values that are not numbers are a fault of the map itself, which every figure below
 // leaves out: named by their count and the first node that holds one (x fastest, as the
 // component records run).
-void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets,
-                       CheckReport& report) {
+void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets, CheckReport& report) {
   long& count = report.non_finite.count;
   std::string& first = report.non_finite.component;
   int* at = report.non_finite.at;

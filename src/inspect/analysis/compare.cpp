@@ -122,8 +122,7 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
     return report;
   }
   out += "  grids agree: " + std::to_string(ua.count(0)) + " x " + std::to_string(ua.count(1)) +
-         " x " + std::to_string(ua.count(2)) +
-         " nodes, every coordinate within 1e-9 of a step\n";
+         " x " + std::to_string(ua.count(2)) + " nodes, every coordinate within 1e-9 of a step\n";
   for (int n = 0; n < 3; ++n) {
     if (a.ksym(n) != b.ksym(n) && ua.code(n) == 0 && ub.code(n) == 0) {
       out += std::string("  note: ksym_") + axis_names[n] + " is " + std::to_string(a.ksym(n)) +

@@ -175,7 +175,8 @@ PlaneValues map_plane(const UnfoldedMap& map, const FieldSet& set, int component
   const char* plane = normal == 0 ? "y-z" : normal == 1 ? "x-z" : "x-y";
   p.title = set.component(component) + ", " + plane + " plane at " + axis_names[normal] + " = " +
             general_number(map.node(normal, node), 4) + " m";
-  for (int n = 1; n <= map.count(p.across_axis); ++n) p.across.push_back(map.node(p.across_axis, n));
+  for (int n = 1; n <= map.count(p.across_axis); ++n)
+    p.across.push_back(map.node(p.across_axis, n));
   for (int n = 1; n <= map.count(p.up_axis); ++n) p.up.push_back(map.node(p.up_axis, n));
   const OutputField& field = *set.c[component];
   for (int u = 1; u <= map.count(p.up_axis); ++u) {

@@ -16,11 +16,11 @@ namespace korvane::inspect {
 
 // Values on a plane: `across` runs along the width, `up` along the height.
 struct PlaneValues {
-  std::string title;                   // above the map
-  int across_axis = 2, up_axis = 0;    // 0 x, 1 y, 2 z: the axes' labels
-  std::vector<double> across, up;      // node coordinates in m, increasing
-  std::vector<double> values;          // across.size() x up.size(), across fastest, up upwards
-  std::vector<bool> blank;             // empty, or true where a cell holds nothing: not drawn
+  std::string title;                 // above the map
+  int across_axis = 2, up_axis = 0;  // 0 x, 1 y, 2 z: the axes' labels
+  std::vector<double> across, up;    // node coordinates in m, increasing
+  std::vector<double> values;        // across.size() x up.size(), across fastest, up upwards
+  std::vector<bool> blank;           // empty, or true where a cell holds nothing: not drawn
   // A scale from 0 (white) to the largest value (dark red) for a magnitude; otherwise one
   // symmetric about 0, from blue (-max) through white to red (+max).
   bool magnitude = false;

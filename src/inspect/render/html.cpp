@@ -47,8 +47,8 @@ std::string html_paragraph(std::string_view text, std::string_view css_class) {
 }
 
 std::string html_section(std::string_view id, std::string_view heading, const std::string& body) {
-  return "<section id=\"" + std::string(id) + "\">\n<h2>" + xml_escape(heading) + "</h2>\n" +
-         body + "</section>\n";
+  return "<section id=\"" + std::string(id) + "\">\n<h2>" + xml_escape(heading) + "</h2>\n" + body +
+         "</section>\n";
 }
 
 std::string html_figure(const std::string& svg, std::string_view caption) {

@@ -21,8 +21,8 @@ void put_chunk(std::string& out, const char (&type)[5], const std::string& data)
   out.append(type, 4);
   out += data;
   const auto* bytes = reinterpret_cast<const Bytef*>(out.data() + from);
-  put_u32(out, static_cast<std::uint32_t>(crc32(crc32(0L, Z_NULL, 0), bytes,
-                                                static_cast<uInt>(out.size() - from))));
+  put_u32(out, static_cast<std::uint32_t>(
+                   crc32(crc32(0L, Z_NULL, 0), bytes, static_cast<uInt>(out.size() - from))));
 }
 
 }  // namespace

@@ -12,7 +12,9 @@ std::string plane_name(int axis) { return std::string(axis_names[axis]) + " = 0"
 std::vector<std::string> faults(const CheckReport& checks) {
   std::vector<std::string> found;
   if (checks.non_finite.count > 0) {
-    found.push_back(std::to_string(checks.non_finite.count) + " values are NaN or infinite");
+    const long n = checks.non_finite.count;
+    found.push_back(std::to_string(n) + (n == 1 ? " value is" : " values are") +
+                    " NaN or infinite");
   }
   for (const SetChecks& set : checks.sets) {
     for (const PlaneParity& plane : set.parities) {
@@ -32,19 +34,12 @@ std::vector<std::string> faults(const CheckReport& checks) {
   return found;
 }
 
-std::string verdict(const CheckReport& checks) {
-  const std::vector<std::string> found = faults(checks);
-  if (found.empty()) return html_verdict(false, "Checks: no fault found");
-  std::string text = "Checks: FAULT: ";
-  for (std::size_t n = 0; n < found.size(); ++n) text += (n == 0 ? "" : "; ") + found[n];
-  return html_verdict(true, text);
-}
-
 std::string values(const FieldMap& s, const NonFinite& non_finite) {
   if (non_finite.count == 0) return html_paragraph("Values: every value is a number.");
-  return html_paragraph("Values: " + std::to_string(non_finite.count) +
-                        " values are NaN or infinite (FAULT), the first " +
-                        non_finite.component + " at node " + node_place(s, non_finite.at) + ".");
+  const long n = non_finite.count;
+  return html_paragraph("Values: " + std::to_string(n) + (n == 1 ? " value is" : " values are") +
+                        " NaN or infinite (FAULT), the first " + non_finite.component +
+                        " at node " + node_place(s, non_finite.at) + ".");
 }
 
 std::string divergence_table(const FieldMap& s, const CheckReport& checks) {
@@ -73,32 +68,39 @@ std::string divergence_table(const FieldMap& s, const CheckReport& checks) {
              "note");
 }
 
+// One table per set: each plane the grid is symmetric about, the code its parities match,
+// and each component's parity.
 std::string parity_tables(const FieldMap& s, const CheckReport& checks) {
   std::string out;
   for (const SetChecks& set : checks.sets) {
+    std::vector<Row> rows;
     for (const PlaneParity& plane : set.parities) {
-      std::vector<Row> rows;
       for (const ComponentParity& p : plane.c) {
+        const bool first = &p == &plane.c[0];
         const bool show_node = p.parity == Parity::jump || p.parity == Parity::neither;
-        rows.push_back({p.name, describe(p.parity), general_number(p.from_even, 3),
+        rows.push_back({first ? plane_name(plane.axis) : "",
+                        first ? describe(plane.match) + (plane.fault() ? " (FAULT)" : "") : "",
+                        p.name, describe(p.parity), general_number(p.from_even, 3),
                         general_number(p.from_odd, 3), general_number(p.peak, 3),
                         show_node ? node_place(s, p.at_odd) : ""});
       }
-      out += html_table(set.set.letter + ", " + plane_name(plane.axis) + " (" +
-                            (plane.node_on_plane ? "a node on the plane" : "no node on the plane") +
-                            "): " + describe(plane.match) + (plane.fault() ? " (FAULT)" : ""),
-                        {"component", "parity", "|F(m) - F|", "|F(m) + F|", "max |F|",
-                         "largest |F(m) + F| at"},
-                        rows);
     }
+    if (rows.empty()) continue;
+    out += html_table("Parity of " + set.set.title +
+                          " about each plane the grid is symmetric "
+                          "about, relative to max |" +
+                          set.set.letter +
+                          "|, m the mirror node "
+                          "(tolerance " +
+                          general_number(checks.tolerance, 3) + ")",
+                      {"plane", "code matched", "component", "parity", "|F(m) - F|", "|F(m) + F|",
+                       "max |F|", "largest |F(m) + F| at"},
+                      rows);
   }
   if (out.empty()) {
     return html_paragraph("Parity: the grid is symmetric about none of x = 0, y = 0, z = 0.");
   }
-  return html_paragraph("Parity about each plane the grid is symmetric about, relative to the "
-                        "largest |field| of the set, m the mirror node (tolerance " +
-                        general_number(checks.tolerance, 3) + "):") +
-         out;
+  return out;
 }
 
 std::string kept_plane_tables(const FieldMap& s, const CheckReport& checks) {
@@ -123,18 +125,27 @@ std::string kept_plane_tables(const FieldMap& s, const CheckReport& checks) {
                         node_place(s, p.at),
                         zero ? "zero" : "FAULT: an odd component must vanish on its plane"});
       }
-      out += html_table(head + (kept.code == 1 ? ", normal component odd)"
-                                               : ", parallel components odd)"),
-                        {"odd component", "relative", "max |value|", "at node", "verdict"}, rows);
+      out += html_table(
+          head + (kept.code == 1 ? ", normal component odd)" : ", parallel components odd)"),
+          {"odd component", "relative", "max |value|", "at node", "verdict"}, rows);
     }
   }
   if (out.empty()) return html_paragraph("Kept symmetry planes: none declared.");
-  return html_paragraph("Kept symmetry planes: the odd components on each plane (node 1), "
-                        "relative to the largest |field| of the set:") +
+  return html_paragraph(
+             "Kept symmetry planes: the odd components on each plane (node 1), "
+             "relative to the largest |field| of the set:") +
          out;
 }
 
 }  // namespace
+
+Verdict checks_verdict(const CheckReport& checks) {
+  const std::vector<std::string> found = faults(checks);
+  if (found.empty()) return {false, "Checks: no fault found"};
+  std::string text = "Checks: FAULT: ";
+  for (std::size_t n = 0; n < found.size(); ++n) text += (n == 0 ? "" : "; ") + found[n];
+  return {true, text};
+}
 
 std::string checks_section(const InspectedFile& file, const CheckReport& checks) {
   const FieldMap& s = file.map;
@@ -142,9 +153,9 @@ std::string checks_section(const InspectedFile& file, const CheckReport& checks)
     return html_section("checks", "Checks", html_paragraph("No field components to check."));
   }
   return html_section("checks", "Checks",
-                      verdict(checks) + values(s, checks.non_finite) +
-                          parity_tables(s, checks) + kept_plane_tables(s, checks) +
-                          divergence_table(s, checks));
+                      html_verdict(checks_verdict(checks).fault, checks_verdict(checks).text) +
+                          values(s, checks.non_finite) + parity_tables(s, checks) +
+                          kept_plane_tables(s, checks) + divergence_table(s, checks));
 }
 
 }  // namespace korvane::inspect

@@ -29,6 +29,8 @@ thead th { background: #f2f2f2; }
 .verdict.ok { background: #e6f4ea; color: #0d652d; border: 2px solid #1e8e3e; }
 .verdict.fault { background: #fce8e6; color: #a50e0e; border: 2px solid #c5221f; }
 .note { color: #555555; font-size: 0.95em; }
+.top { display: flex; flex-wrap: wrap; gap: 0 2.5em; align-items: flex-start; }
+.summary .verdict { font-size: 1.1em; margin: 0.4em 0; }
 figure { margin: 1em 0 2em; } figcaption { color: #555555; font-size: 0.95em; }
 footer { border-top: 1px solid #cccccc; margin-top: 2em; padding-top: 0.5em; color: #555555; }
 code { background: #f4f4f4; padding: 0 0.2em; }
@@ -41,13 +43,12 @@ std::string axis_text(const FieldMap& s, int axis) {
          " m";
 }
 
-std::string header(const InspectedFile& file) {
+std::string facts(const InspectedFile& file) {
   const FieldMap& s = file.map;
-  std::vector<Row> rows = {
-      {"format", format_name(s.format)},
-      {"field sets", describe(s.sets)},
-      {"grid", std::to_string(s.Nox) + " x " + std::to_string(s.Noy) + " x " +
-                   std::to_string(s.Noz) + " nodes"}};
+  std::vector<Row> rows = {{"format", format_name(s.format)},
+                           {"field sets", describe(s.sets)},
+                           {"grid", std::to_string(s.Nox) + " x " + std::to_string(s.Noy) + " x " +
+                                        std::to_string(s.Noz) + " nodes"}};
   for (int a = 0; a < 3; ++a) rows.push_back({axis_names[a], axis_text(s, a)});
   const std::string planes = UnfoldedMap(s).planes();
   rows.push_back({"symmetry codes", "ksym_x = " + std::to_string(s.ksym_x) +
@@ -60,10 +61,29 @@ std::string header(const InspectedFile& file) {
     rows.push_back({"d_elm", general_number(s.d_elm, 15) + " m"});
     rows.push_back({"aper", general_number(s.aper, 15) + " m"});
   }
-  rows.push_back({"k_s_EH", std::to_string(s.k_s_EH) + (s.format == 2 ? " (from ifield)" : "")});
-  return "<header>\n<h1>" + xml_escape(printable(file.name)) + "</h1>\n" +
-         html_paragraph("A field map read back by korvane-inspect.", "note") +
-         html_table("", {}, rows) + "</header>\n";
+  const char* holds = s.k_s_EH == 1 ? ": E and H" : s.sets == FieldSets::none ? "" : ": one set";
+  rows.push_back(
+      {"k_s_EH", std::to_string(s.k_s_EH) + holds + (s.format == 2 ? " (from ifield)" : "")});
+  return "<div>\n<h2>The file</h2>\n" + html_table("", {}, rows) + "</div>\n";
+}
+
+// The title and the verdicts, first, so that the page says at once whether the map holds.
+std::string header(const ReportContext& c) {
+  std::string out =
+      "<header>\n<h1>" + xml_escape(printable(c.file.name)) + "</h1>\n" +
+      html_paragraph(std::string("A field map read back by korvane-inspect: ") +
+                         describe(c.file.map.sets) + " on " + std::to_string(c.file.map.Nox) +
+                         " x " + std::to_string(c.file.map.Noy) + " x " +
+                         std::to_string(c.file.map.Noz) + " nodes.",
+                     "note") +
+      "<div class=\"summary\">\n";
+  const Verdict checks = checks_verdict(c.checks);
+  out += html_verdict(checks.fault, checks.text);
+  if (c.source != nullptr) {
+    const Verdict source = source_verdict(*c.source, c.source_tolerance);
+    out += html_verdict(source.fault, source.text);
+  }
+  return out + "</div>\n</header>\n";
 }
 
 std::string statistics(const InspectedFile& file) {
@@ -72,22 +92,32 @@ std::string statistics(const InspectedFile& file) {
   for (const FieldSet& set : field_sets(s)) {
     const char* unit = converter_unit(s, set);
     std::vector<Row> rows;
+    long non_finite = 0;
     for (int c = 0; c < 3; ++c) {
       const ComponentStats st = component_stats(s, *set.c[c]);
+      non_finite += st.non_finite;
       rows.push_back({set.component(c), general_number(st.min, 7), general_number(st.max, 7),
                       general_number(st.rms, 7), general_number(st.largest, 7),
-                      node_place(s, st.at),
-                      st.non_finite > 0 ? std::to_string(st.non_finite) + " NaN or infinite"
-                                        : ""});
+                      node_place(s, st.at), std::to_string(st.non_finite)});
+    }
+    Row head = {"component",
+                "min",
+                "max",
+                "rms",
+                "largest |value|",
+                "at node (i, j, k), (x, y, z)",
+                "NaN or infinite, left out"};
+    // The last column only where a value is not a number.
+    if (non_finite == 0) {
+      head.pop_back();
+      for (Row& row : rows) row.pop_back();
     }
     body += html_table(set.title + (unit ? std::string(" in ") + unit + ", the converter's unit"
                                          : std::string(" in the units of the file")),
-                       {"component", "min", "max", "rms", "largest |value|",
-                        "at node (i, j, k), (x, y, z)", "left out"},
-                       rows);
+                       head, rows);
   }
   if (body.empty()) body = html_paragraph("The file holds no field components.");
-  return html_section("statistics", "Statistics", body);
+  return "<div id=\"statistics\">\n<h2>Statistics</h2>\n" + body + "</div>\n";
 }
 
 // The unfolded node of `map` along z that holds stored node k on the stored side.
@@ -121,26 +151,28 @@ std::string axis_figures_table(const ReportContext& c) {
                       general_number(d.integral, 7), general_number(d.integral / d.peak, 7)});
     }
   }
-  return html_table("On the axis x = y = 0, by the trapezoidal rule over the z nodes (the "
-                    "integral of Fz in the file's units x m, of a derivative in the file's units)",
-                    {"quantity", "peak (per m)", "peak at z (m)", "integral over z",
-                     "effective length (m)"},
-                    rows);
+  return html_table(
+      "On the axis x = y = 0, by the trapezoidal rule over the z nodes (the "
+      "integral of Fz in the file's units x m, of a derivative in the file's units)",
+      {"quantity", "peak (per m)", "peak at z (m)", "integral over z", "effective length (m)"},
+      rows);
 }
 
 std::string pictures(const ReportContext& c) {
   const FieldMap& s = c.file.map;
   const std::vector<FieldSet> sets = field_sets(s);
-  if (sets.empty()) return html_section("pictures", "Pictures", html_paragraph("No field components."));
+  if (sets.empty())
+    return html_section("pictures", "Pictures", html_paragraph("No field components."));
   const UnfoldedMap unfolded(s);
   const int z_node = unfolded_z(unfolded, peak_z_node(s, sets[0]));
   std::string body;
   for (const FieldSet& set : sets) {
-    body += html_figure(plane_maps_svg(c.file, set, {z_node}, Placement::in_page),
-                        set.title + " on the planes through the axis, and on the x-y plane at z = " +
-                            general_number(unfolded.node(2, z_node), 4) +
-                            " m where " + sets[0].title + " peaks. Each cell is a node; the colour "
-                            "scale of each map runs from -max (blue) through 0 (white) to +max (red).");
+    body +=
+        html_figure(plane_maps_svg(c.file, set, {z_node}, Placement::in_page),
+                    set.title + " on the planes through the axis, and on the x-y plane at z = " +
+                        general_number(unfolded.node(2, z_node), 4) + " m where " + sets[0].title +
+                        " peaks. Each cell is a node; the colour "
+                        "scale of each map runs from -max (blue) through 0 (white) to +max (red).");
   }
   for (const FieldSet& set : sets) {
     body += html_figure(axis_plot_svg(c.file, set, Placement::in_page),
@@ -174,9 +206,10 @@ std::string report_page(const ReportContext& c) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
-      xml_escape(name) + " - korvane-inspect</title>\n<style>" + style + "</style>\n</head>\n<body>\n";
-  page += header(c.file);
-  page += statistics(c.file);
+      xml_escape(name) + " - korvane-inspect</title>\n<style>" + style +
+      "</style>\n</head>\n<body>\n";
+  page += header(c);
+  page += "<div class=\"top\">\n" + facts(c.file) + statistics(c.file) + "</div>\n";
   page += checks_section(c.file, c.checks);
   if (c.source != nullptr && c.table != nullptr) {
     page += source_section(*c.source, *c.table, c.source_tolerance);

@@ -34,6 +34,17 @@ struct ReportContext {
 // The page. Throws std::runtime_error when zlib cannot compress a picture.
 std::string report_page(const ReportContext& context);
 
+// A verdict as the page shows it, in green or in red.
+struct Verdict {
+  bool fault = false;
+  std::string text;
+};
+
+// "Checks: no fault found", or "Checks: FAULT: " and what is faulty.
+Verdict checks_verdict(const CheckReport& checks);
+// The figure of the departure and whether it lies within the tolerance.
+Verdict source_verdict(const SourceComparison& comparison, double tolerance);
+
 // The page's sections, each a <section> element (report_checks.cpp, report_source.cpp).
 std::string checks_section(const InspectedFile& file, const CheckReport& checks);
 std::string source_section(const SourceComparison& comparison, const SourceTable& table,

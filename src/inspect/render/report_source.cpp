@@ -136,8 +136,10 @@ std::string departure_picture(const SourceComparison& c, const SourceTable& tabl
   return html_figure(
       svg.take(),
       "The departure |map - table| of each record over the table's largest |" +
-          std::string(1, c.set) + "|, on the planes of the full input grid through the worst "
-          "record (line " + std::to_string(worst.line) + ", at " + place(worst.x, worst.y, worst.z) +
+          std::string(1, c.set) +
+          "|, on the planes of the full input grid through the worst "
+          "record (line " +
+          std::to_string(worst.line) + ", at " + place(worst.x, worst.y, worst.z) +
           " m). Blank where the plane holds no record, grey where a record lies outside the map.");
 }
 #else
@@ -146,9 +148,13 @@ std::string departure_picture(const SourceComparison&, const SourceTable&) { ret
 
 }  // namespace
 
-std::string source_section(const SourceComparison& c, const SourceTable& table,
-                           double tolerance) {
-  std::string body = html_verdict(c.fault, departure_headline(c) + ": " + verdict_text(c, tolerance));
+Verdict source_verdict(const SourceComparison& c, double tolerance) {
+  return {c.fault, departure_headline(c) + ": " + verdict_text(c, tolerance)};
+}
+
+std::string source_section(const SourceComparison& c, const SourceTable& table, double tolerance) {
+  const Verdict verdict = source_verdict(c, tolerance);
+  std::string body = html_verdict(verdict.fault, verdict.text);
   body += html_paragraph(counts_text(c, table));
   if (!c.kept_planes.empty()) {
     body += html_paragraph("The map keeps " + c.kept_planes +
@@ -162,9 +168,9 @@ std::string source_section(const SourceComparison& c, const SourceTable& table,
     body += departures_table("At every record inside the map", c.all, c.set);
   }
   if (c.on_nodes.records > 0 && c.on_nodes.records != c.all.records) {
-    body += departures_table("At the " + std::to_string(c.on_nodes.records) +
-                                 " records on the map's nodes",
-                             c.on_nodes, c.set);
+    body += departures_table(
+        "At the " + std::to_string(c.on_nodes.records) + " records on the map's nodes", c.on_nodes,
+        c.set);
   }
   body += departure_picture(c, table);
   return html_section("source", "Source: the map against the solver's table", body);

@@ -179,8 +179,8 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set, Placem
     curves.push_back(std::move(curve));
   }
   const std::string where = "x = " + general_number(map.node(0, i0), 4) +
-                            " m, y = " + general_number(map.node(1, j0), 4) + " m (node i = " +
-                            std::to_string(map.stored(0, i0)) +
+                            " m, y = " + general_number(map.node(1, j0), 4) +
+                            " m (node i = " + std::to_string(map.stored(0, i0)) +
                             ", j = " + std::to_string(map.stored(1, j0)) + ")";
   return line_plot_svg(z_nodes(map), set.title + " along z at " + where + " - " + shown_name(file),
                        set.title + " (units of the file)", curves,
@@ -188,8 +188,8 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set, Placem
 }
 
 std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
-                              const std::vector<double>& dfy_dx,
-                              const std::vector<double>& dfx_dy, Placement placement) {
+                              const std::vector<double>& dfy_dx, const std::vector<double>& dfx_dy,
+                              Placement placement) {
   const std::string& f = set.letter;
   const std::vector<Curve> curves = {{"d" + f + "y/dx", dfy_dx}, {"d" + f + "x/dy", dfx_dy}};
   return line_plot_svg(
@@ -203,11 +203,11 @@ std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set,
                            const std::vector<int>& z_planes, Placement placement) {
   const UnfoldedMap map(file.map);
   const int centre[3] = {node_nearest_zero(map, 0), node_nearest_zero(map, 1), 0};
-  const std::string title =
-      set.title + " on the " + (z_planes.empty() ? "x-z and y-z planes through the axis"
-                                                 : "x-z and y-z planes through the axis and the "
-                                                   "x-y plane") +
-      " - " + shown_name(file);
+  const std::string title = set.title + " on the " +
+                            (z_planes.empty() ? "x-z and y-z planes through the axis"
+                                              : "x-z and y-z planes through the axis and the "
+                                                "x-y plane") +
+                            " - " + shown_name(file);
   constexpr double head = 34;
   const int rows = 2 + static_cast<int>(z_planes.size());
   Svg svg;

@@ -14,8 +14,7 @@ void Svg::text(double x, double y, const std::string& content, const char* ancho
   text_ += "</text>\n";
 }
 
-void open_document(Svg& svg, int width, int height, const std::string& title,
-                   Placement placement) {
+void open_document(Svg& svg, int width, int height, const std::string& title, Placement placement) {
   if (placement == Placement::standalone) {
     svg.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
   }
