@@ -97,9 +97,10 @@ std::array<bool, 3> differing_codes(const FieldMap& a, const FieldMap& b) {
 std::string unfolded_line(const std::string& name, const UnfoldedMap& map) {
   const std::string planes = map.planes();
   if (planes.empty()) return "";
-  return "  " + printable(name) + " keeps " + planes +
-         ": compared unfolded over it, as the beam code reads it (nodes counted on the "
-         "unfolded grid)\n";
+  const bool several = planes.find(',') != std::string::npos;
+  return "  " + printable(name) + " keeps " + planes + ": compared unfolded over " +
+         (several ? "them" : "it") +
+         ", as the beam code reads it (nodes counted on the unfolded grid)\n";
 }
 
 }  // namespace
