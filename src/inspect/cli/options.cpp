@@ -65,11 +65,10 @@ Options parse_options(const std::vector<std::string>& args) {
   app.set_help_flag();
   app.add_flag("-h,--help", o.help);
   app.add_flag("--version", o.version);
-  CLI::Option* check = app.add_flag("--check", o.check);
+  app.add_flag("--check", o.check);
   // The range is checked below: CLI11's own message would print the largest double. It
   // needs --check or --report, which CLI11 cannot say: checked below too.
   app.add_option("--parity-tolerance", o.parity_tolerance);
-  (void)check;
   CLI::Option* compare = app.add_option("--compare", o.compare);
   app.add_option("--tolerance", o.tolerance)->needs(compare);
   CLI::Option* source = app.add_option("--source", o.source);

@@ -113,10 +113,11 @@ PlaneValues departure_plane(const SourceComparison& c, const SourceTable& table,
   p.blank.assign(na * nu, true);
   for (std::size_t n = 0; n < table.records.size(); ++n) {
     const SourceRecord& r = table.records[n];
-    if (r.node[normal] != worst.node[normal]) continue;
-    const std::size_t at = static_cast<std::size_t>(r.node[p.up_axis] - 1) * na +
-                           static_cast<std::size_t>(r.node[2] - 1);
-    if (at >= p.values.size()) continue;
+    const int a = r.node[2], u = r.node[p.up_axis];
+    if (r.node[normal] != worst.node[normal] || a < 1 || u < 1 || a > int(na) || u > int(nu)) {
+      continue;
+    }
+    const std::size_t at = static_cast<std::size_t>(u - 1) * na + static_cast<std::size_t>(a - 1);
     p.values[at] = c.departure[n];
     p.blank[at] = false;
   }
