@@ -104,17 +104,16 @@ std::vector<AxisProfile> axis_profiles(const UnfoldedMap& u, const AxisReach& x,
   return profiles;
 }
 
-double trapezoid(const FieldMap& s, const std::vector<double>& values) {
+double trapezoid(const UnfoldedMap& s, const std::vector<double>& values) {
   double sum = 0.0;
-  for (int k = 1; k < s.Noz; ++k) {
-    sum += 0.5 * (values[k - 1] + values[k]) * (s.zmws(k + 1) - s.zmws(k));
+  for (int k = 1; k < s.count(2); ++k) {
+    sum += 0.5 * (values[k - 1] + values[k]) * (s.node(2, k + 1) - s.node(2, k));
   }
   return sum;
 }
 
-void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
-                    const std::vector<AxisProfile>& profiles, ByteSink& out) {
-  const FieldMap& s = file.map;
+void write_axis_csv(const InspectedFile& file, const UnfoldedMap& s, const AxisReach& x,
+                    const AxisReach& y, const std::vector<AxisProfile>& profiles, ByteSink& out) {
   out.write("# the axis x = y = 0 of " + file.name + "\n");
   out.write("# " + x.how + "\n# " + y.how + "\n");
   out.write("# z in m, field in the units of the file, derivatives in those units per m\n");
@@ -124,8 +123,8 @@ void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisRea
     line += "," + f + "x," + f + "y," + f + "z,d" + f + "y/dx,d" + f + "x/dy";
   }
   out.write(line + "\n");
-  for (int k = 1; k <= s.Noz; ++k) {
-    line = exact_number(s.zmws(k));
+  for (int k = 1; k <= s.count(2); ++k) {
+    line = exact_number(s.node(2, k));
     for (const AxisProfile& p : profiles) {
       for (const double v :
            {p.f[0][k - 1], p.f[1][k - 1], p.f[2][k - 1], p.dfy_dx[k - 1], p.dfx_dy[k - 1]}) {
@@ -137,17 +136,16 @@ void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisRea
   }
 }
 
-std::string axis_report(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
-                        const std::vector<AxisProfile>& profiles) {
-  const FieldMap& s = file.map;
-  std::string out = "\non the axis x = y = 0, trapezoidal rule over the " + std::to_string(s.Noz) +
-                    " z nodes from " + general_number(s.zmws(1), 7) + " to " +
-                    general_number(s.zmws(s.Noz), 7) + " m\n";
+std::string axis_report(const InspectedFile& file, const UnfoldedMap& s, const AxisReach& x,
+                        const AxisReach& y, const std::vector<AxisProfile>& profiles) {
+  const int nz = s.count(2);
+  std::string out = "\non the axis x = y = 0, trapezoidal rule over the " + std::to_string(nz) +
+                    " z nodes from " + general_number(s.node(2, 1), 7) + " to " +
+                    general_number(s.node(2, nz), 7) + " m\n";
   out += "  " + x.how + "\n  " + y.how + "\n";
-  if (s.ksym_z != 0 && std::fabs(s.zmws(1)) <= 1e-9 * std::fabs(s.step(2))) {
-    out += "  the file keeps z >= 0 only (ksym_z = " + std::to_string(s.ksym_z) +
-           "): over the whole element an even quantity integrates to twice the figures "
-           "below (and its effective length is twice as long), an odd one to 0\n";
+  if (s.code(2) != 0) {
+    out += "  z = 0 is the kept plane at node 1 (ksym_z = " + std::to_string(s.code(2)) +
+           "): the side z < 0 mirrored with its parity, the figures over the whole element\n";
   }
   if (profiles.empty()) return out + "  no field components\n";
   for (const AxisFigures& figures : axis_figures(s, profiles)) {
@@ -169,7 +167,8 @@ std::string axis_report(const InspectedFile& file, const AxisReach& x, const Axi
   return out;
 }
 
-std::vector<AxisFigures> axis_figures(const FieldMap& s, const std::vector<AxisProfile>& profiles) {
+std::vector<AxisFigures> axis_figures(const UnfoldedMap& s,
+                                      const std::vector<AxisProfile>& profiles) {
   std::vector<AxisFigures> all;
   for (const AxisProfile& p : profiles) {
     const std::string& f = p.set.letter;
@@ -179,10 +178,10 @@ std::vector<AxisFigures> axis_figures(const FieldMap& s, const std::vector<AxisP
     for (int n = 0; n < 2; ++n) {
       const std::vector<double>& values = *derivatives[n].second;
       int peak = 0;
-      for (int k = 1; k < s.Noz; ++k) {
+      for (int k = 1; k < s.count(2); ++k) {
         if (std::fabs(values[k]) > std::fabs(values[peak])) peak = k;
       }
-      figures.derivatives[n] = {derivatives[n].first, values[peak], s.zmws(peak + 1),
+      figures.derivatives[n] = {derivatives[n].first, values[peak], s.node(2, peak + 1),
                                 trapezoid(s, values)};
     }
     all.push_back(std::move(figures));

@@ -25,16 +25,13 @@ struct AxisReach {
   std::vector<Term> derivative;  // d/dx (or d/dy) on the axis, per m
 };
 
-// The view the profile is taken on: the file unfolded over its kept planes along x and y.
-inline UnfoldedMap transverse_unfolding(const FieldMap& map) {
-  return UnfoldedMap(map, {true, true, false});
-}
+// Every function here takes the file's map unfolded over its kept planes (UnfoldedMap of
+// the file): the profile runs over the whole element, a kept z half mirrored too.
 
-// Finds the axis along x (0) or y (1) of `map`, the transverse_unfolding of the file: a
-// node on it (central difference across it; a kept plane is such a node, its missing side
-// the mirror image), or two nodes about it (linear interpolation, their difference).
-// Throws std::runtime_error when the axis lies outside the grid or the axis has a single
-// node.
+// Finds the axis along x (0) or y (1) of `map`: a node on it (central difference across
+// it; a kept plane is such a node, its missing side the mirror image), or two nodes about
+// it (linear interpolation, their difference). Throws std::runtime_error when the axis lies
+// outside the grid or the axis has a single node.
 AxisReach reach_axis(const UnfoldedMap& map, int axis);
 
 struct AxisProfile {
@@ -47,8 +44,8 @@ struct AxisProfile {
 std::vector<AxisProfile> axis_profiles(const UnfoldedMap& map, const AxisReach& x,
                                        const AxisReach& y);
 
-// The integral over the z nodes by the trapezoidal rule.
-double trapezoid(const FieldMap& map, const std::vector<double>& values);
+// The integral over the z nodes of `map` by the trapezoidal rule.
+double trapezoid(const UnfoldedMap& map, const std::vector<double>& values);
 
 // The figures of a transverse derivative on the axis: its peak (the value of largest
 // magnitude, with its sign; 0 when it is zero along the axis), where it lies, and its
@@ -66,17 +63,19 @@ struct AxisFigures {
 };
 
 // The figures of each profile, by the trapezoidal rule over the z nodes of `map`.
-std::vector<AxisFigures> axis_figures(const FieldMap& map,
+std::vector<AxisFigures> axis_figures(const UnfoldedMap& map,
                                       const std::vector<AxisProfile>& profiles);
 
 // A comment line per transverse axis saying how the axis was reached, a header line
-// "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node, 17 significant digits.
-void write_axis_csv(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
-                    const std::vector<AxisProfile>& profiles, ByteSink& out);
+// "z,Fx,Fy,Fz,dFy/dx,dFx/dy" (per set) and one line per z node of `map`, 17 significant
+// digits.
+void write_axis_csv(const InspectedFile& file, const UnfoldedMap& map, const AxisReach& x,
+                    const AxisReach& y, const std::vector<AxisProfile>& profiles, ByteSink& out);
 
 // The integrals beneath the summary: the integral of Fz, and for each transverse
-// derivative its peak, its integral and the effective length integral / peak.
-std::string axis_report(const InspectedFile& file, const AxisReach& x, const AxisReach& y,
-                        const std::vector<AxisProfile>& profiles);
+// derivative its peak, its integral and the effective length integral / peak; a kept z
+// plane is named.
+std::string axis_report(const InspectedFile& file, const UnfoldedMap& map, const AxisReach& x,
+                        const AxisReach& y, const std::vector<AxisProfile>& profiles);
 
 }  // namespace korvane::inspect

@@ -139,19 +139,20 @@ void compare_step(Inspection& run) {
 void axis_step(Inspection& run) {
   const Options& o = run.o;
   if (o.axis.empty()) return;
-  const UnfoldedMap transverse = transverse_unfolding(run.file.map);
+  const UnfoldedMap unfolded(run.file.map);
   AxisReach x, y;
   try {
-    x = reach_axis(transverse, 0);
-    y = reach_axis(transverse, 1);
+    x = reach_axis(unfolded, 0);
+    y = reach_axis(unfolded, 1);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
   }
-  run.profiles = axis_profiles(transverse, x, y);
-  run.out += axis_report(run.file, x, y, run.profiles);
+  run.profiles = axis_profiles(unfolded, x, y);
+  run.out += axis_report(run.file, unfolded, x, y, run.profiles);
   run.out += "\n";
-  write_file(o.axis, run.out,
-             [&](ByteSink& sink) { write_axis_csv(run.file, x, y, run.profiles, sink); });
+  write_file(o.axis, run.out, [&](ByteSink& sink) {
+    write_axis_csv(run.file, unfolded, x, y, run.profiles, sink);
+  });
 }
 
 void pictures_step(Inspection& run) {
@@ -219,9 +220,9 @@ void report_step(Inspection& run) {
   std::vector<AxisProfile> profiles = run.profiles;
   std::string axis_note;
   try {
-    const UnfoldedMap transverse = transverse_unfolding(run.file.map);
-    const AxisReach x = reach_axis(transverse, 0), y = reach_axis(transverse, 1);
-    if (profiles.empty()) profiles = axis_profiles(transverse, x, y);
+    const UnfoldedMap unfolded(run.file.map);
+    const AxisReach x = reach_axis(unfolded, 0), y = reach_axis(unfolded, 1);
+    if (profiles.empty()) profiles = axis_profiles(unfolded, x, y);
     axis_note = "The axis: " + x.how + "; " + y.how + ".";
   } catch (const std::runtime_error& e) {
     axis_note = std::string("No on-axis profile: ") + e.what() + ".";

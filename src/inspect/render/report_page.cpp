@@ -140,7 +140,7 @@ int peak_z_node(const FieldMap& s, const FieldSet& first) {
 
 std::string axis_figures_table(const ReportContext& c) {
   std::vector<Row> rows;
-  for (const AxisFigures& f : axis_figures(c.file.map, c.profiles)) {
+  for (const AxisFigures& f : axis_figures(UnfoldedMap(c.file.map), c.profiles)) {
     rows.push_back({f.set.letter + "z", "", "", general_number(f.fz_integral, 7), ""});
     for (const DerivativeFigures& d : f.derivatives) {
       if (d.peak == 0.0) {

@@ -193,7 +193,7 @@ std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
   const std::string& f = set.letter;
   const std::vector<Curve> curves = {{"d" + f + "y/dx", dfy_dx}, {"d" + f + "x/dy", dfx_dy}};
   return line_plot_svg(
-      z_nodes(transverse_unfolding(file.map)),
+      z_nodes(UnfoldedMap(file.map)),
       "transverse derivatives of " + set.title + " on the axis x = y = 0 - " + shown_name(file),
       set.title + " (units of the file) per m", curves, "both derivatives are zero along the axis",
       placement);

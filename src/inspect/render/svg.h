@@ -18,7 +18,7 @@ std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set,
                           Placement placement = Placement::standalone);
 
 // Line plot of the transverse derivatives dFy/dx and dFx/dy on the axis x = y = 0 along z,
-// one value per z node as stored (the on-axis profile's).
+// one value per z node of the unfolded map (the on-axis profile's).
 std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
                               const std::vector<double>& dfy_dx, const std::vector<double>& dfx_dy,
                               Placement placement = Placement::standalone);

@@ -148,7 +148,7 @@ std::unique_ptr<FieldMap> convert_example(const std::string& name, const Scratch
 TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("quadrupole", dir, TripleSet::magnetic);
-  const UnfoldedMap u = transverse_unfolding(*map);
+  const UnfoldedMap u(*map);
   const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
 
@@ -166,19 +166,19 @@ TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   // The trapezoidal rule's error, h^2/12 (f'(z1) - f'(z0)) G, is 1.9e-5 of the integral
   // over 2 mm steps; the x and y differences and the interpolation are exact here.
   for (const std::vector<double>* d : {&p[0].dfy_dx, &p[0].dfx_dy}) {
-    const double found = trapezoid(*map, *d);
+    const double found = trapezoid(u, *d);
     EXPECT_NEAR(found / integral, 1.0, 5e-5);
     EXPECT_NEAR((*d)[centre] / peak, 1.0, 1e-10);  // the table holds 12 digits
     EXPECT_NEAR((found / (*d)[centre]) / (integral / peak), 1.0, 5e-5);
   }
-  EXPECT_NEAR(trapezoid(*map, p[0].f[2]), 0.0, 1e-9);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]), 0.0, 1e-9);
 }
 
 TEST(Axis, RfGapVoltage) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("rf_gap", dir, TripleSet::electric);
   const InspectedFile file{"eh_EMS.#01", *map};
-  const UnfoldedMap u = transverse_unfolding(*map);
+  const UnfoldedMap u(*map);
   const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
   // Ez = E0 exp(-z^2 / 2 s^2) with E0 = 2 MV/m, stored in V/cm (the electric factor 0.01).
@@ -187,11 +187,11 @@ TEST(Axis, RfGapVoltage) {
   const double voltage = E0 * s * std::sqrt(2.0 * M_PI) * std::erf(z1 / (s * std::sqrt(2.0)));
   // The output nodes are the table's own, 1 mm apart; the trapezoidal rule leaves 1.2e-8
   // of the voltage.
-  EXPECT_NEAR(trapezoid(*map, p[0].f[2]) / voltage, 1.0, 1e-7);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]) / voltage, 1.0, 1e-7);
   // The report gives the voltage in V, not the integral in V/cm x m alone.
-  const std::string report = axis_report(file, reach_axis(u, 0), reach_axis(u, 1), p);
+  const std::string report = axis_report(file, u, reach_axis(u, 0), reach_axis(u, 1), p);
   EXPECT_NE(report.find("an on-axis voltage of " +
-                        general_number(100.0 * trapezoid(*map, p[0].f[2]), 7) + " V"),
+                        general_number(100.0 * trapezoid(u, p[0].f[2]), 7) + " V"),
             std::string::npos)
       << report;
 }
@@ -231,7 +231,7 @@ TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
       }
     }
   }
-  const UnfoldedMap u = transverse_unfolding(s);
+  const UnfoldedMap u(s);
   const AxisReach x = reach_axis(u, 0), y = reach_axis(u, 1);
   EXPECT_EQ(x.value.size(), static_cast<std::size_t>(layout.value_nodes)) << x.how;
   const std::vector<AxisProfile> p = axis_profiles(u, x, y);
@@ -241,7 +241,7 @@ TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
     EXPECT_NEAR(p[0].f[0][k], 0.0, 1e-15);
     EXPECT_EQ(p[0].f[2][k], 2.0);
   }
-  EXPECT_NEAR(trapezoid(s, p[0].f[2]), 0.4, 1e-15);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]), 0.4, 1e-15);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, AxisLayout,
@@ -256,9 +256,9 @@ TEST(Axis, OutsideTheGridOrNodesThatDoNotSpreadAreRefused) {
   std::unique_ptr<FieldMap> map = make_field_map();
   map->Nox = 3;
   for (int n = 1; n <= 3; ++n) map->xmws(n) = 0.01 * n;
-  EXPECT_THROW(reach_axis(transverse_unfolding(*map), 0), std::runtime_error);
+  EXPECT_THROW(reach_axis(UnfoldedMap(*map), 0), std::runtime_error);
   map->ksym_y = 2, map->Noy = 3;  // kept plane, every node at 0
-  EXPECT_THROW(reach_axis(transverse_unfolding(*map), 1), std::runtime_error);
+  EXPECT_THROW(reach_axis(UnfoldedMap(*map), 1), std::runtime_error);
 }
 
 }  // namespace

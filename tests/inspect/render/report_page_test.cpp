@@ -77,10 +77,10 @@ std::string convert_quadrupole(const ScratchDir& dir) {
   return (dir / "eh_EMS.#01").string();
 }
 
-// The height of the first PNG image embedded in `html`, from its header.
+// The height of the first colour map's PNG image in the page's pictures, from its header.
 int first_image_height(const std::string& html) {
   const std::string data = "data:image/png;base64,";
-  const std::size_t at = html.find(data) + data.size();
+  const std::size_t at = html.find(data, html.find("<section id=\"pictures\">")) + data.size();
   const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string bytes;
   for (std::size_t n = at; n < at + 32; n += 4) {
