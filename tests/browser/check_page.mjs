@@ -85,7 +85,8 @@ try {
     const bytes = statSync(o.page).size;
     const pictures = await page.$$eval('svg, svg image', (elements) => elements.map((e) => {
       const box = e.getBoundingClientRect();
-      return { what: e.getAttribute('aria-label') ?? e.tagName, width: box.width, height: box.height };
+      const what = e.getAttribute('aria-label') ?? e.tagName;
+      return { what, width: box.width, height: box.height };
     }));
     const text = await page.evaluate(() => document.body.innerText);
     const colours = await saturated_colours(context, await page.screenshot({ fullPage: true }));
@@ -100,8 +101,12 @@ try {
       if (!text.includes(wanted)) failures.push(`text not shown: "${wanted}"`);
     }
     if (bytes > o.maxBytes) failures.push(`page of ${bytes} bytes, above ${o.maxBytes}`);
-    if (!(loadMs <= o.maxLoadMs)) failures.push(`load event after ${loadMs} ms, above ${o.maxLoadMs}`);
-    if (colours < o.minColours) failures.push(`screenshot of ${colours} colours, below ${o.minColours}`);
+    if (!(loadMs <= o.maxLoadMs)) {
+      failures.push(`load event after ${loadMs} ms, above ${o.maxLoadMs}`);
+    }
+    if (colours < o.minColours) {
+      failures.push(`screenshot of ${colours} colours, below ${o.minColours}`);
+    }
     console.log(`page ${o.page}: ${bytes} bytes, load event ${loadMs.toFixed(1)} ms after ` +
                 `navigation, ${pictures.length} pictures, ${colours} colours`);
   }
