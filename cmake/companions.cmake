@@ -1,6 +1,7 @@
 # Which companions this machine can build. The converter needs nothing beyond the standard
-# library and always builds; korvane-inspect needs CLI11, korvane-prepare CLI11 and
-# nlohmann-json, and korvane-inspect --openpmd the HDF5 C library. A missing library leaves
+# library and always builds; korvane-inspect needs CLI11 and zlib (the pictures of its
+# --report page are PNG images), korvane-prepare CLI11 and nlohmann-json, and
+# korvane-inspect --openpmd the HDF5 C library. A missing library leaves
 # its tool out and says so in one block, never a configure error, so that a fresh machine
 # runs both README commands before anything is installed.
 #
@@ -9,7 +10,8 @@
 
 # Everything the tool set and its tests use: h5py reads the openPMD files back in the tests,
 # hdf5-tools gives h5dump to look into them by hand.
-set(korvane_all_packages libcli11-dev nlohmann-json3-dev libhdf5-dev hdf5-tools python3-h5py)
+set(korvane_all_packages libcli11-dev zlib1g-dev nlohmann-json3-dev libhdf5-dev hdf5-tools
+    python3-h5py)
 
 # The ThreadSanitizer preset turns them off: none of their code runs on threads, and
 # building them there would only lengthen CI.
@@ -21,10 +23,14 @@ set(korvane_prepare_lacks "")
 if(KORVANE_COMPANIONS)
   find_package(CLI11 CONFIG QUIET)
   find_package(nlohmann_json CONFIG QUIET)
+  find_package(ZLIB QUIET)
   if(NOT CLI11_FOUND)
     list(APPEND korvane_inspect_lacks CLI11)
   endif()
   set(korvane_prepare_lacks ${korvane_inspect_lacks})
+  if(NOT ZLIB_FOUND)
+    list(APPEND korvane_inspect_lacks zlib)
+  endif()
   if(NOT nlohmann_json_FOUND)
     list(APPEND korvane_prepare_lacks nlohmann-json)
   endif()

@@ -4,10 +4,12 @@
 # - KORVANE_PREPARE empty (korvane-prepare not built): korvane -C RUN_DIR on a copy of the
 #   example's shipped table and control file, which korvane-prepare drafted from the same
 #   export, so both roads give the same map. LACKS and PACKAGES say what the other road needs.
-# With KORVANE_INSPECT set, the map is then read back and measured against the table
-# (korvane-inspect --check --source), the road's last step.
+# With KORVANE_INSPECT set, the map is then read back, measured against the table and shown
+# on one page, report.html beside it (korvane-inspect --check --source --report), the
+# road's last step; without it the last lines say what korvane-inspect needs
+# (INSPECT_LACKS).
 #   cmake -DKORVANE=... [-DKORVANE_PREPARE=...] [-DKORVANE_INSPECT=...] -DEXAMPLE_DIR=...
-#         -DRUN_DIR=... [-DLACKS=... -DPACKAGES=...] -P run_example.cmake
+#         -DRUN_DIR=... [-DLACKS=... -DINSPECT_LACKS=... -DPACKAGES=...] -P run_example.cmake
 file(REMOVE_RECURSE "${RUN_DIR}")
 file(GLOB exports "${EXAMPLE_DIR}/*_export.txt")
 if(NOT exports)
@@ -37,16 +39,16 @@ endif()
 file(GLOB field_files RELATIVE "${RUN_DIR}" "${RUN_DIR}/eh_EMS.#*")
 
 if(KORVANE_INSPECT)
-  execute_process(COMMAND "${KORVANE_INSPECT}" "${RUN_DIR}/${field_files}" --check
-                          --source "${RUN_DIR}/korvane.dat"
-                  OUTPUT_VARIABLE report RESULT_VARIABLE status)
+  execute_process(COMMAND "${KORVANE_INSPECT}" "${field_files}" --check --source korvane.dat
+                          --report report.html
+                  WORKING_DIRECTORY "${RUN_DIR}" OUTPUT_VARIABLE report RESULT_VARIABLE status)
   if(status GREATER 1 OR NOT status MATCHES "^[0-9]+$")
     message(FATAL_ERROR "korvane-inspect ended with status ${status}")
   endif()
   string(REGEX MATCH "source departure: [^\n]*" departure "${report}")
   message("Read back and measured against the table (korvane-inspect ${field_files} --check "
-          "--source korvane.dat, status ${status}): ${departure}, relative to the table's "
-          "largest field magnitude.")
+          "--source korvane.dat --report report.html, status ${status}): ${departure}, relative "
+          "to the table's largest field magnitude.")
 endif()
 
 if(KORVANE_PREPARE)
@@ -61,4 +63,15 @@ else()
           "needs ${LACKS}. Install the libraries of the whole tool set with\n"
           "  sudo apt-get install ${PACKAGES}\n"
           "and run cmake --workflow --preset example again.")
+endif()
+
+# The road ends with the page: where it is, or how to get it.
+if(KORVANE_INSPECT)
+  message("The map, its checks and its departure from the table, with pictures, on one page: "
+          "open ${RUN_DIR}/report.html in a browser.")
+else()
+  message("The page report.html, which shows the map, its checks and its departure from the "
+          "table with pictures, is written by korvane-inspect, which was not built: it needs "
+          "${INSPECT_LACKS}. With the libraries above installed, the same command writes it to "
+          "${RUN_DIR}/report.html.")
 endif()

@@ -22,11 +22,10 @@ std::string node_text(const FieldMap& s, const int at[3]) {
 // Values that are not numbers are a fault of the map itself, which every figure below
 // leaves out: named by their count and the first node that holds one (x fastest, as the
 // component records run).
-void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets,
-                       CheckReport& report) {
-  long count = 0;
-  std::string first;
-  int at[3] = {0, 0, 0};
+void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets, CheckReport& report) {
+  long& count = report.non_finite.count;
+  std::string& first = report.non_finite.component;
+  int* at = report.non_finite.at;
   for (int k = 1; k <= s.Noz; ++k) {
     for (int j = 1; j <= s.Noy; ++j) {
       for (int i = 1; i <= s.Nox; ++i) {
@@ -48,12 +47,13 @@ void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets,
 }
 
 // The divergence of each set: a figure to judge, never a fault.
-void report_divergence(const FieldMap& s, const std::vector<FieldSet>& sets, std::string& out) {
+void report_divergence(const FieldMap& s, const CheckReport& report, std::string& out) {
   out +=
       "  divergence by central differences over the interior nodes,\n"
       "  relative = max |div| * smallest step / max |field| (a figure to judge, not a verdict)\n";
-  for (const FieldSet& set : sets) {
-    const Divergence d = divergence(s, set);
+  for (const SetChecks& checks : report.sets) {
+    const FieldSet& set = checks.set;
+    const Divergence& d = checks.divergence;
     if (!d.computed) {
       out += "  " + set.letter + ": not computed: " + d.reason + "\n";
       continue;
@@ -74,13 +74,12 @@ std::string judged_line(double tolerance) {
 }
 
 // The parities about each plane the grid is symmetric about, and the code they match.
-void report_parities(const FieldMap& s, const std::vector<FieldSet>& sets, double tolerance,
-                     CheckReport& report) {
+void report_parities(const FieldMap& s, double tolerance, CheckReport& report) {
   std::string& out = report.text;
   bool any_plane = false;
-  for (const FieldSet& set : sets) {
-    const double field_max = largest_magnitude(s, set);
-    for (const PlaneParity& plane : plane_parities(s, set, field_max, tolerance)) {
+  for (const SetChecks& checks : report.sets) {
+    const FieldSet& set = checks.set;
+    for (const PlaneParity& plane : checks.parities) {
       if (!any_plane) {
         out +=
             "  parity about each plane the grid is symmetric about, relative to max |field|:\n"
@@ -112,12 +111,12 @@ void report_parities(const FieldMap& s, const std::vector<FieldSet>& sets, doubl
 }
 
 // The odd components on each symmetry plane the file keeps, which must vanish there.
-void report_kept_planes(const FieldMap& s, const std::vector<FieldSet>& sets, double tolerance,
-                        CheckReport& report) {
+void report_kept_planes(const FieldMap& s, double tolerance, CheckReport& report) {
   std::string& out = report.text;
   bool any_plane = false;
-  for (const FieldSet& set : sets) {
-    for (const PlaneCheck& check : plane_checks(s, set)) {
+  for (const SetChecks& checks : report.sets) {
+    const FieldSet& set = checks.set;
+    for (const PlaneCheck& check : checks.kept) {
       if (!any_plane) {
         out +=
             "  kept symmetry planes: odd components on the plane (node 1), relative to max "
@@ -140,7 +139,7 @@ void report_kept_planes(const FieldMap& s, const std::vector<FieldSet>& sets, do
       }
       out += head + "\n";
       for (const PlaneComponent& p : check.odd) {
-        const bool zero = p.relative <= tolerance;
+        const bool zero = vanishes(p, tolerance);
         if (!zero) report.fault = true;
         out += "      " + p.name + ": relative " + general_number(p.relative, 3) + "; max |" +
                p.name + "| = " + general_number(p.largest, 7) + " at " + node_text(s, p.at) +
@@ -232,15 +231,21 @@ CheckReport check_report(const InspectedFile& file, double tolerance) {
   const FieldMap& s = file.map;
   const std::vector<FieldSet> sets = field_sets(s);
   CheckReport report;
+  report.tolerance = tolerance;
   report.text = "\nchecks\n";
   if (sets.empty()) {
     report.text += "  no field components to check\n";
     return report;
   }
+  for (const FieldSet& set : sets) {
+    report.sets.push_back({set, divergence(s, set),
+                           plane_parities(s, set, largest_magnitude(s, set), tolerance),
+                           plane_checks(s, set)});
+  }
   report_non_finite(s, sets, report);
-  report_divergence(s, sets, report.text);
-  report_parities(s, sets, tolerance, report);
-  report_kept_planes(s, sets, tolerance, report);
+  report_divergence(s, report, report.text);
+  report_parities(s, tolerance, report);
+  report_kept_planes(s, tolerance, report);
   report.text += report.fault ? "  verdict: FAULT (see above)\n" : "  verdict: no fault found\n";
   return report;
 }

@@ -22,6 +22,7 @@
 #include "fieldfile/field_map.h"
 #include "inspect/analysis/field_set.h"
 #include "inspect/analysis/inspected_file.h"
+#include "inspect/analysis/parity.h"
 
 namespace korvane::inspect {
 
@@ -55,16 +56,38 @@ struct PlaneCheck {
 // The checks of every axis whose output code is not 0, for one set.
 std::vector<PlaneCheck> plane_checks(const FieldMap& map, const FieldSet& set);
 
+// The values that are NaN or infinite: their count, and the first (x fastest).
+struct NonFinite {
+  long count = 0;
+  std::string component;  // "Ez"
+  int at[3] = {0, 0, 0};
+};
+
+// What the checks found on one set.
+struct SetChecks {
+  FieldSet set;
+  Divergence divergence;
+  std::vector<PlaneParity> parities;  // about each plane the grid is symmetric about
+  std::vector<PlaneCheck> kept;       // on each plane the file keeps
+};
+
 struct CheckReport {
   std::string text;
   bool fault = false;  // a value that is NaN or infinite, a plane whose parities match no
                        // code, a jump, a kept plane's odd component that is not zero
+  double tolerance = 0.0;
+  NonFinite non_finite;
+  std::vector<SetChecks> sets;
 };
+
+// Whether an odd component on a kept plane is zero within `tolerance`.
+inline bool vanishes(const PlaneComponent& p, double tolerance) { return p.relative <= tolerance; }
 
 // The values that are NaN or infinite (a fault: their count and the first node), the
 // divergence of each set (a figure to judge), the parities about each plane the grid is
 // symmetric about, and the odd components on each kept plane, both judged against
-// `tolerance` (relative to the largest magnitude of the set).
+// `tolerance` (relative to the largest magnitude of the set): the findings, and the text
+// of the report.
 CheckReport check_report(const InspectedFile& file, double tolerance);
 
 }  // namespace korvane::inspect

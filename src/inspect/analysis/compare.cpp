@@ -1,11 +1,13 @@
 #include "inspect/analysis/compare.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <vector>
 
 #include "inspect/analysis/field_set.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "textio/errors.h"
 #include "textio/format.h"
 
@@ -13,7 +15,7 @@ namespace korvane::inspect {
 namespace {
 
 // The first axis whose nodes differ, with both descriptions; empty when the grids agree.
-std::string grid_difference(const FieldMap& a, const FieldMap& b) {
+std::string grid_difference(const UnfoldedMap& a, const UnfoldedMap& b) {
   for (int axis = 0; axis < 3; ++axis) {
     const int n = a.count(axis);
     bool same = n == b.count(axis);
@@ -22,7 +24,7 @@ std::string grid_difference(const FieldMap& a, const FieldMap& b) {
       same = std::fabs(a.node(axis, i) - b.node(axis, i)) <= tolerance;
     }
     if (!same) {
-      auto describe_axis = [&](const FieldMap& s) {
+      auto describe_axis = [&](const UnfoldedMap& s) {
         const int count = s.count(axis);
         return std::to_string(count) + " nodes, " + general_number(s.node(axis, 1), 10) + " .. " +
                general_number(s.node(axis, count), 10) + " m";
@@ -64,12 +66,13 @@ struct Difference {
   int at[3] = {1, 1, 1};
 };
 
-Difference largest_difference(const FieldMap& s, const OutputField& a, const OutputField& b) {
+Difference largest_difference(const UnfoldedMap& a, const UnfoldedMap& b, const FieldSet& mine,
+                              const FieldSet& theirs, int c) {
   Difference d;
-  for (int k = 1; k <= s.Noz; ++k) {
-    for (int j = 1; j <= s.Noy; ++j) {
-      for (int i = 1; i <= s.Nox; ++i) {
-        const double u = a(i, j, k), v = b(i, j, k);
+  for (int k = 1; k <= a.count(2); ++k) {
+    for (int j = 1; j <= a.count(1); ++j) {
+      for (int i = 1; i <= a.count(0); ++i) {
+        const double u = a.value(*mine.c[c], c, i, j, k), v = b.value(*theirs.c[c], c, i, j, k);
         if (u == v || (std::isnan(u) && std::isnan(v))) continue;
         double diff = std::fabs(u - v);
         if (!std::isfinite(diff)) diff = std::numeric_limits<double>::infinity();
@@ -83,6 +86,23 @@ Difference largest_difference(const FieldMap& s, const OutputField& a, const Out
   return d;
 }
 
+// The axes to unfold: those whose codes differ, where one file keeps a plane the other
+// holds both sides of (or the other side's mirror image under another code).
+std::array<bool, 3> differing_codes(const FieldMap& a, const FieldMap& b) {
+  return {a.ksym_x != b.ksym_x, a.ksym_y != b.ksym_y, a.ksym_z != b.ksym_z};
+}
+
+// The line saying that `map` is compared unfolded over the planes it keeps, or nothing when
+// it is compared as stored.
+std::string unfolded_line(const std::string& name, const UnfoldedMap& map) {
+  const std::string planes = map.planes();
+  if (planes.empty()) return "";
+  const bool several = planes.find(',') != std::string::npos;
+  return "  " + printable(name) + " keeps " + planes + ": compared unfolded over " +
+         (several ? "them" : "it") +
+         ", as the beam code reads it (nodes counted on the unfolded grid)\n";
+}
+
 }  // namespace
 
 CompareReport compare_files(const InspectedFile& file, const InspectedFile& other,
@@ -93,17 +113,19 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
   std::string& out = report.text;
   out = "\ncompare with " + printable(other.name) + " (format " + std::to_string(b.format) + ", " +
         describe(b.sets) + ")\n";
+  const UnfoldedMap ua(a, differing_codes(a, b)), ub(b, differing_codes(a, b));
+  out += unfolded_line(file.name, ua) + unfolded_line(other.name, ub);
 
-  const std::string grids = grid_difference(a, b);
+  const std::string grids = grid_difference(ua, ub);
   if (!grids.empty()) {
     report.differs = true;
     out += grids + "  values not compared\n  verdict: DIFFERENT GRIDS\n";
     return report;
   }
-  out += "  grids agree: " + std::to_string(a.Nox) + " x " + std::to_string(a.Noy) + " x " +
-         std::to_string(a.Noz) + " nodes, every coordinate within 1e-9 of a step\n";
+  out += "  grids agree: " + std::to_string(ua.count(0)) + " x " + std::to_string(ua.count(1)) +
+         " x " + std::to_string(ua.count(2)) + " nodes, every coordinate within 1e-9 of a step\n";
   for (int n = 0; n < 3; ++n) {
-    if (a.ksym(n) != b.ksym(n)) {
+    if (a.ksym(n) != b.ksym(n) && ua.code(n) == 0 && ub.code(n) == 0) {
       out += std::string("  note: ksym_") + axis_names[n] + " is " + std::to_string(a.ksym(n)) +
              " here and " + std::to_string(b.ksym(n)) + " there\n";
     }
@@ -125,7 +147,7 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
   for (const SetPair& pair : pairs) {
     const double field_max = largest_magnitude(a, pair.mine);
     for (int c = 0; c < 3; ++c) {
-      const Difference d = largest_difference(a, *pair.mine.c[c], *pair.theirs.c[c]);
+      const Difference d = largest_difference(ua, ub, pair.mine, pair.theirs, c);
       double relative = 0.0;
       if (d.largest > 0.0) {
         relative =
@@ -138,9 +160,9 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
       out += line;
       if (d.largest > 0.0) {
         std::snprintf(line, sizeof line, " (%d, %d, %d), (%s, %s, %s)", d.at[0], d.at[1], d.at[2],
-                      general_number(a.xmws(d.at[0]), 7).c_str(),
-                      general_number(a.ymws(d.at[1]), 7).c_str(),
-                      general_number(a.zmws(d.at[2]), 7).c_str());
+                      general_number(ua.node(0, d.at[0]), 7).c_str(),
+                      general_number(ua.node(1, d.at[1]), 7).c_str(),
+                      general_number(ua.node(2, d.at[2]), 7).c_str());
         out += line;
       } else {
         out += " identical";

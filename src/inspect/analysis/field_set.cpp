@@ -24,6 +24,13 @@ std::vector<FieldSet> field_sets(const FieldMap& m) {
   return {};
 }
 
+const char* converter_unit(const FieldMap& map, const FieldSet& set) {
+  if (map.sets == FieldSets::both) return nullptr;
+  if (set.letter == "E") return converter_electric_unit;
+  if (set.letter == "H") return converter_magnetic_unit;
+  return nullptr;
+}
+
 double largest_magnitude(const FieldMap& m, const FieldSet& set) {
   double largest = 0.0;
   for (int k = 1; k <= m.Noz; ++k) {

@@ -20,6 +20,15 @@ struct FieldSet {
 // The sets the map holds, in file order (electric first). The sets point into the map.
 std::vector<FieldSet> field_sets(const FieldMap& map);
 
+// The units a converted map holds a lone set in: the converter's scaling leaves the
+// electric set in V/cm (fscale x 0.01 on a table in V/m) and the magnetic set as the flux
+// density in gauss (fscale 10000 on a table in tesla). A file of both sets (ifield 2)
+// holds the table's values unscaled, and a triple of unknown kind has no known unit.
+inline constexpr const char* converter_electric_unit = "V/cm";
+inline constexpr const char* converter_magnetic_unit = "G";
+// The unit of `set` in `map` by the above; nullptr where it is not known.
+const char* converter_unit(const FieldMap& map, const FieldSet& set);
+
 // The largest magnitude |F| of a set over all nodes; non-finite values are left out.
 double largest_magnitude(const FieldMap& map, const FieldSet& set);
 

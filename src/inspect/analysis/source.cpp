@@ -66,6 +66,10 @@ std::string scaling_text(const SourceTable& table) {
 
 }  // namespace
 
+std::string departure_headline(const SourceComparison& c) {
+  return "source departure: max " + general_number(c.max, 3) + ", rms " + general_number(c.rms, 3);
+}
+
 std::string render_source_report(const SourceComparison& c, const SourceTable& table,
                                  double tolerance) {
   std::string out = "\nsource: table '" + printable(table.table) + "', named by '" +
@@ -117,8 +121,7 @@ std::string render_source_report(const SourceComparison& c, const SourceTable& t
   } else {
     out += "  verdict: within the tolerance " + general_number(tolerance, 3) + "\n";
   }
-  out += "source departure: max " + general_number(c.max, 3) + ", rms " + general_number(c.rms, 3) +
-         "\n";
+  out += departure_headline(c) + "\n";
   return out;
 }
 

@@ -10,6 +10,10 @@
 
 namespace korvane::inspect {
 
+// The text of the figure of the map's departure, as the terminal report ends with it:
+// "source departure: max M, rms S".
+std::string departure_headline(const SourceComparison& comparison);
+
 // The report: what was read, the counts, per component the largest departure with its line
 // and place, the rms, the same at the map's nodes, and last the line
 // "source departure: max M, rms S".

@@ -8,8 +8,6 @@
 #include "textio/format.h"
 
 namespace korvane::inspect {
-namespace {
-
 const char* format_name(int format) {
   switch (format) {
     case 0:
@@ -21,6 +19,8 @@ const char* format_name(int format) {
   }
   return "unknown";
 }
+
+namespace {
 
 std::string row(const char* label, const std::string& value) {
   char text[32];

@@ -20,6 +20,9 @@ struct ComponentStats {
 // Over all Nox x Noy x Noz nodes; the first node wins a tie for the largest magnitude.
 ComponentStats component_stats(const FieldMap& map, const OutputField& component);
 
+// "1 (text, one record per array, x fastest)" and the like; "unknown" for another number.
+const char* format_name(int format);
+
 std::string summary_report(const InspectedFile& file);
 
 }  // namespace korvane::inspect

@@ -21,9 +21,11 @@
 #include "inspect/analysis/field_set.h"
 #include "inspect/analysis/source.h"
 #include "inspect/analysis/summary.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "inspect/cli/options.h"
 #include "inspect/render/export.h"
 #include "inspect/render/openpmd.h"
+#include "inspect/render/report_page.h"
 #include "inspect/render/svg.h"
 #include "textio/byte_sink.h"
 #include "textio/errors.h"
@@ -79,12 +81,14 @@ class OutputFile : public ByteSink {
   std::FILE* file_ = nullptr;
 };
 
+// Writes `name` through `write` and reports it, with `what` after its name when not empty.
 template <class Write>
-void write_file(const std::string& name, std::string& out, Write&& write) {
+void write_file(const std::string& name, std::string& out, Write&& write,
+                const std::string& what = "") {
   OutputFile file(name);
   write(file);
   file.close();
-  out += "wrote " + name + "\n";
+  out += "wrote " + name + (what.empty() ? "" : ": " + what) + "\n";
 }
 
 // One run on one field file: what its steps share. Each step reads the command line and
@@ -96,6 +100,7 @@ struct Inspection {
   const Options& o;
   const InspectedFile& file;
   std::string& out;
+  std::string command;  // the command line, as the page's footer shows it
   int status = 0;
   std::optional<CheckReport> checks;       // --check's findings
   std::vector<AxisProfile> profiles;       // --axis's profiles, for the pictures' gradients
@@ -114,8 +119,9 @@ void begin_files(Inspection& run) {
 
 void summary_step(Inspection& run) { run.out += summary_report(run.file); }
 
+// --report runs the checks too: its page shows them, and its status is theirs.
 void check_step(Inspection& run) {
-  if (!run.o.check) return;
+  if (!run.o.check && run.o.report.empty()) return;
   run.checks = check_report(run.file, run.o.parity_tolerance);
   run.out += run.checks->text;
   if (run.checks->fault) run.status = 1;
@@ -134,18 +140,20 @@ void compare_step(Inspection& run) {
 void axis_step(Inspection& run) {
   const Options& o = run.o;
   if (o.axis.empty()) return;
+  const UnfoldedMap unfolded(run.file.map);
   AxisReach x, y;
   try {
-    x = reach_axis(run.file.map, 0);
-    y = reach_axis(run.file.map, 1);
+    x = reach_axis(unfolded, 0);
+    y = reach_axis(unfolded, 1);
   } catch (const std::runtime_error& e) {
     throw std::runtime_error("file '" + printable(o.file) + "': " + e.what());
   }
-  run.profiles = axis_profiles(run.file, x, y);
-  run.out += axis_report(run.file, x, y, run.profiles);
+  run.profiles = axis_profiles(unfolded, x, y);
+  run.out += axis_report(run.file, unfolded, x, y, run.profiles);
   run.out += "\n";
-  write_file(o.axis, run.out,
-             [&](ByteSink& sink) { write_axis_csv(run.file, x, y, run.profiles, sink); });
+  write_file(o.axis, run.out, [&](ByteSink& sink) {
+    write_axis_csv(run.file, unfolded, x, y, run.profiles, sink);
+  });
 }
 
 void pictures_step(Inspection& run) {
@@ -167,15 +175,26 @@ void pictures_step(Inspection& run) {
   if (file.map.sets == FieldSets::none) run.out += "no field components: no pictures written\n";
 }
 
+// What the VTK and CSV files hold, when it is not the map as stored.
+std::string unfolded_text(const UnfoldedMap& mesh) {
+  const std::string planes = mesh.planes();
+  if (planes.empty()) return "";
+  return "the map unfolded over " + planes + ", " + std::to_string(mesh.count(0)) + " x " +
+         std::to_string(mesh.count(1)) + " x " + std::to_string(mesh.count(2)) + " nodes";
+}
+
 void exports_step(Inspection& run) {
   const Options& o = run.o;
+  if (o.vtk.empty() && o.csv.empty()) return;
+  begin_files(run);
+  const UnfoldedMap mesh(run.file.map);
   if (!o.vtk.empty()) {
-    begin_files(run);
-    write_file(o.vtk, run.out, [&](ByteSink& sink) { write_vtk(run.file, sink); });
+    write_file(o.vtk, run.out, [&](ByteSink& sink) { write_vtk(run.file, mesh, sink); },
+               unfolded_text(mesh));
   }
   if (!o.csv.empty()) {
-    begin_files(run);
-    write_file(o.csv, run.out, [&](ByteSink& sink) { write_csv(run.file, sink); });
+    write_file(o.csv, run.out, [&](ByteSink& sink) { write_csv(mesh, sink); },
+               unfolded_text(mesh));
   }
 }
 
@@ -194,13 +213,59 @@ void source_step(Inspection& run) {
   if (run.source->fault) run.status = 1;
 }
 
+// The page of --report, from what the steps before found; the on-axis profile is taken
+// here when --axis did not take it.
+void report_step(Inspection& run) {
+  const Options& o = run.o;
+  if (o.report.empty()) return;
+  std::vector<AxisProfile> profiles = run.profiles;
+  std::string axis_note;
+  try {
+    const UnfoldedMap unfolded(run.file.map);
+    const AxisReach x = reach_axis(unfolded, 0), y = reach_axis(unfolded, 1);
+    if (profiles.empty()) profiles = axis_profiles(unfolded, x, y);
+    axis_note = "The axis: " + x.how + "; " + y.how + ".";
+  } catch (const std::runtime_error& e) {
+    axis_note = std::string("No on-axis profile: ") + e.what() + ".";
+  }
+  const ReportContext context{run.file,
+                              *run.checks,
+                              profiles,
+                              axis_note,
+                              run.source ? &*run.source : nullptr,
+                              run.table ? &*run.table : nullptr,
+                              o.source_tolerance,
+                              run.command};
+  begin_files(run);
+  write_file(o.report, run.out, [&](ByteSink& sink) { sink.write(report_page(context)); });
+}
+
 // The steps of a run, one per group of options, in the order of the report. Each does
-// nothing when its options are not given. --source comes last, so that its verdict is the
-// report's last line.
+// nothing when its options are not given. --source comes last but for the page, which
+// shows its figure, so that its verdict closes the report.
 constexpr void (*steps[])(Inspection&) = {
-    summary_step,  check_step,   compare_step, axis_step,
-    pictures_step, exports_step, openpmd_step, source_step,
+    summary_step, check_step,   compare_step, axis_step,   pictures_step,
+    exports_step, openpmd_step, source_step,  report_step,
 };
+
+// The command line as a shell takes it back: each argument quoted where it must be.
+std::string command_line(const std::vector<std::string>& args) {
+  std::string line = "korvane-inspect";
+  for (const std::string& arg : args) {
+    const bool plain = !arg.empty() && arg.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                             "abcdefghijklmnopqrstuvwxyz"
+                                                             "0123456789_./=:,+-#@%") ==
+                                           std::string::npos;
+    if (plain) {
+      line += " " + arg;
+      continue;
+    }
+    line += " '";
+    for (const char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += "'";
+  }
+  return line;
+}
 
 }  // namespace
 
@@ -233,6 +298,7 @@ int run_inspect(const std::vector<std::string>& args, std::string& out, std::str
           "format 0 or 1 file; this file says what it holds, --field is ignored\n";
     }
     Inspection run{o, file, out};
+    run.command = printable(command_line(args));
     run.table = std::move(table);
     run.team = team.get();
     for (void (*step)(Inspection&) : steps) step(run);

@@ -13,7 +13,7 @@ const char* const usage =
     "usage: korvane-inspect FILE [--check [--parity-tolerance T]] [--compare OTHER\n"
     "                       [--tolerance T]] [--source CONTROL [--source-tolerance T]]\n"
     "                       [--axis CSV] [--svg PREFIX] [--vtk FILE] [--csv FILE]\n"
-    "                       [--field E|H] [--openpmd OUT.h5 ...]\n"
+    "                       [--report PAGE.html] [--field E|H] [--openpmd OUT.h5 ...]\n"
     "       korvane-inspect --help | --version\n"
     "\n"
     "Reads an output field file of korvane (format 0, 1 or 2, told from its content) and\n"
@@ -28,7 +28,8 @@ const char* const usage =
     "                  magnitude of the set (default 0.1)\n"
     "  --compare OTHER compare with another field file on the same grid: the largest\n"
     "                  difference of each component, where it lies, and relative to the\n"
-    "                  largest magnitude of its set in FILE\n"
+    "                  largest magnitude of its set in FILE; a file that keeps a plane the\n"
+    "                  other does not is compared unfolded over it\n"
     "  --tolerance T   the largest relative difference --compare accepts (default 0)\n"
     "  --source CONTROL  measure the map against the solver's field: read the table that\n"
     "                  the control file CONTROL (the run's korvane.dat) names as korvane\n"
@@ -41,15 +42,21 @@ const char* const usage =
     "  --svg PREFIX    write PREFIX_<set>_axis.svg (the components along z at x = y = 0)\n"
     "                  and PREFIX_<set>_maps.svg (colour maps on the x-z and y-z planes);\n"
     "                  with --axis also PREFIX_<set>_axis_gradient.svg\n"
-    "  --vtk FILE      write the field as legacy VTK structured points (ASCII)\n"
-    "  --csv FILE      write one line per node: x, y, z and the components\n"
+    "  --vtk FILE      write the field as legacy VTK structured points (ASCII), unfolded\n"
+    "                  over the symmetry planes the file keeps\n"
+    "  --csv FILE      write one line per node: x, y, z and the components, unfolded over\n"
+    "                  the symmetry planes the file keeps\n"
+    "  --report PAGE.html  write one self-contained page to open in a browser: the file's\n"
+    "                  grid and statistics, the checks of --check (which it runs), the\n"
+    "                  departure from the table with --source, colour maps of every\n"
+    "                  component and the on-axis profile\n"
     "  --field E|H     name the three component records of a format 0 or 1 file, which\n"
     "                  do not say whether they hold the electric or the magnetic field\n"
     "\n"
-    "Exit status: 0 done; 1 --check found a fault, --compare a difference above the\n"
-    "tolerance or another grid, or --source a departure above its tolerance; 2 a file\n"
-    "that cannot be read or written, a control file or table korvane would refuse, or a\n"
-    "wrong command line.\n";
+    "Exit status: 0 done; 1 --check or --report found a fault, --compare a difference\n"
+    "above the tolerance or another grid, or --source a departure above its tolerance; 2 a\n"
+    "file that cannot be read or written, a control file or table korvane would refuse, or\n"
+    "a wrong command line.\n";
 
 Options parse_options(const std::vector<std::string>& args) {
   Options o;
@@ -58,9 +65,10 @@ Options parse_options(const std::vector<std::string>& args) {
   app.set_help_flag();
   app.add_flag("-h,--help", o.help);
   app.add_flag("--version", o.version);
-  CLI::Option* check = app.add_flag("--check", o.check);
-  // The range is checked below: CLI11's own message would print the largest double.
-  app.add_option("--parity-tolerance", o.parity_tolerance)->needs(check);
+  app.add_flag("--check", o.check);
+  // The range is checked below: CLI11's own message would print the largest double. It
+  // needs --check or --report, which CLI11 cannot say: checked below too.
+  app.add_option("--parity-tolerance", o.parity_tolerance);
   CLI::Option* compare = app.add_option("--compare", o.compare);
   app.add_option("--tolerance", o.tolerance)->needs(compare);
   CLI::Option* source = app.add_option("--source", o.source);
@@ -69,6 +77,7 @@ Options parse_options(const std::vector<std::string>& args) {
   app.add_option("--svg", o.svg);
   app.add_option("--vtk", o.vtk);
   app.add_option("--csv", o.csv);
+  app.add_option("--report", o.report);
   std::string field;
   app.add_option("--field", field);
   // The openPMD output's settings are judged by its own setter, in the order given here.
@@ -96,6 +105,9 @@ Options parse_options(const std::vector<std::string>& args) {
     throw UsageError("one field file at a time ('" + printable(o.file) + "', then '" +
                      printable(extra) + "')");
   }
+  if (app.count("--parity-tolerance") > 0 && !o.check && o.report.empty()) {
+    throw UsageError("--parity-tolerance requires --check or --report");
+  }
   if (app.count("--field") > 0) {
     if (field != "E" && field != "H")
       throw UsageError("--field takes E or H, not '" + printable(field) + "'");
@@ -118,7 +130,7 @@ Options parse_options(const std::vector<std::string>& args) {
       o.source_tolerance < 0.0)
     throw UsageError("a tolerance must be a finite number of 0 or more");
   if (o.file.empty()) throw UsageError("no field file named");
-  for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv, &o.openpmd.output}) {
+  for (const std::string* name : {&o.axis, &o.svg, &o.vtk, &o.csv, &o.report, &o.openpmd.output}) {
     if (!name->empty() && (*name == o.file || *name == o.compare)) {
       throw UsageError("'" + printable(*name) + "' is a field file this run reads");
     }

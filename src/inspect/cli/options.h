@@ -29,6 +29,7 @@ struct Options {
   double source_tolerance = 0.01;  // of --source, relative to the table's largest |F|
   std::string axis;        // the on-axis profile's CSV, or empty
   std::string svg, vtk, csv;
+  std::string report;      // the HTML page, or empty
   bool field_given = false;
   TripleSet triple = TripleSet::unknown;
   OpenPmdOptions openpmd;

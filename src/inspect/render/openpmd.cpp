@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "inspect/analysis/field_set.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "inspect/render/openpmd_file.h"
 #include "inspect/render/regular_mesh.h"
-#include "symmetry/odd_components.h"
 #include "textio/errors.h"
 #include "store/units.h"
 #include "textio/format.h"
@@ -29,10 +29,9 @@ namespace {
 using Unit = FieldUnitInfo;
 constexpr const char* electric_units[] = {"V/m", "V/cm", "kV/m", "MV/m"};
 constexpr const char* magnetic_units[] = {"T", "mT", "G"};
-// What the converter's scaling produces: fscale x 0.01 turns a table in V/m into V/cm, and
-// the guide's fscale 10000 turns tesla into gauss.
-constexpr const char* default_electric_unit = "V/cm";
-constexpr const char* default_magnetic_unit = "G";
+// What the converter's scaling produces (field_set.h).
+constexpr const char* default_electric_unit = converter_electric_unit;
+constexpr const char* default_magnetic_unit = converter_magnetic_unit;
 
 // Powers of length, mass, time, current, temperature, amount and luminous intensity.
 constexpr std::array<double, 7> electric_dimension{1, 1, -3, -1, 0, 0, 0};  // V/m
@@ -59,36 +58,6 @@ std::string unit_names(const char* const (&units)[N]) {
   return names;
 }
 
-// One axis of the mesh: which stored node feeds each mesh node, and whether it is the
-// mirror image of that node across the plane at stored node 1.
-struct MeshAxis {
-  int code = 0;  // the plane's symmetry code, 0 when the axis is written as stored
-  std::vector<int> source;
-  std::vector<bool> mirrored;
-  double origin = 0.0;
-};
-
-MeshAxis mesh_axis(const FieldMap& s, int axis, const std::string& where) {
-  require_even_spacing(s, axis, where);
-  const int stored = s.count(axis);
-  const int code = s.ksym(axis);
-  MeshAxis m;
-  if (code != 1 && code != 2) {
-    for (int n = 1; n <= stored; ++n) m.source.push_back(n), m.mirrored.push_back(false);
-    m.origin = s.node(axis, 1);
-    return m;
-  }
-  // The plane node is shared: N stored nodes unfold to 2N - 1, mesh node n fed from stored
-  // node |n - N| + 1.
-  m.code = code;
-  for (int n = 1; n <= 2 * stored - 1; ++n) {
-    m.source.push_back(std::abs(n - stored) + 1);
-    m.mirrored.push_back(n < stored);
-  }
-  m.origin = 2.0 * s.node(axis, 1) - s.node(axis, stored);
-  return m;
-}
-
 bool all_zero(const FieldMap& s, const FieldSet& set) {
   for (const OutputField* c : set.c) {
     for (int k = 1; k <= s.Noz; ++k) {
@@ -102,20 +71,15 @@ bool all_zero(const FieldMap& s, const FieldSet& set) {
   return true;
 }
 
-std::vector<double> mesh_values(const OutputField& c, int component, const MeshAxis (&axes)[3],
+// The values of one component on the unfolded mesh in SI, x fastest.
+std::vector<double> mesh_values(const UnfoldedMap& mesh, const OutputField& c, int component,
                                 double scale) {
   std::vector<double> values;
-  values.reserve(axes[0].source.size() * axes[1].source.size() * axes[2].source.size());
-  for (std::size_t k = 0; k < axes[2].source.size(); ++k) {
-    for (std::size_t j = 0; j < axes[1].source.size(); ++j) {
-      for (std::size_t i = 0; i < axes[0].source.size(); ++i) {
-        const std::size_t at[3] = {i, j, k};
-        double sign = 1.0;
-        for (int a = 0; a < 3; ++a) {
-          if (axes[a].mirrored[at[a]] && is_odd(axes[a].code, a, component)) sign = -sign;
-        }
-        values.push_back(scale * sign *
-                         c(axes[0].source[i], axes[1].source[j], axes[2].source[k]));
+  values.reserve(static_cast<std::size_t>(mesh.count(0)) * mesh.count(1) * mesh.count(2));
+  for (int k = 1; k <= mesh.count(2); ++k) {
+    for (int j = 1; j <= mesh.count(1); ++j) {
+      for (int i = 1; i <= mesh.count(0); ++i) {
+        values.push_back(scale * mesh.value(c, component, i, j, k));
       }
     }
   }
@@ -178,7 +142,7 @@ const Unit& set_unit(const InspectedFile& file, const std::string& where, const 
 
 // A record of three components in SI for each set of the file that is not zero everywhere.
 MeshRecords add_records(const InspectedFile& file, const std::string& where,
-                        const OpenPmdOptions& o, const MeshAxis (&axes)[3], FieldMesh& mesh) {
+                        const OpenPmdOptions& o, const UnfoldedMap& unfolded, FieldMesh& mesh) {
   MeshRecords records;
   for (const FieldSet& set : field_sets(file.map)) {
     const bool electric = set.letter == "E";
@@ -201,7 +165,7 @@ MeshRecords add_records(const InspectedFile& file, const std::string& where,
     for (int c = 0; c < 3; ++c) {
       mesh.components.push_back(MeshComponent{record, axis_names[c], 1.0,
                                               electric ? electric_dimension : magnetic_dimension,
-                                              mesh_values(*set.c[c], c, axes, unit.si)});
+                                              mesh_values(unfolded, *set.c[c], c, unit.si)});
     }
   }
   if (mesh.components.empty()) {
@@ -212,20 +176,14 @@ MeshRecords add_records(const InspectedFile& file, const std::string& where,
 }
 
 // The mesh's size, spacing, origin (from the anchor), its timing, its name and its comment,
-// which names the `units` taken. Returns the planes unfolded ("ksym_x = 1, ksym_y = 2"),
-// empty when none.
-std::string lay_out_mesh(const InspectedFile& file, const OpenPmdOptions& o,
-                         const MeshAxis (&axes)[3], const std::string& units, FieldMesh& mesh) {
+// which names the `units` taken and the planes unfolded.
+void lay_out_mesh(const InspectedFile& file, const OpenPmdOptions& o, const UnfoldedMap& unfolded,
+                  const std::string& units, FieldMesh& mesh) {
   const FieldMap& s = file.map;
-  std::string unfolded;
   for (int a = 0; a < 3; ++a) {
-    mesh.size[a] = static_cast<int>(axes[a].source.size());
+    mesh.size[a] = unfolded.count(a);
     mesh.spacing[a] = s.step(a);
-    mesh.origin[a] = axes[a].origin;
-    if (axes[a].code != 0) {
-      unfolded += std::string(unfolded.empty() ? "" : ", ") + "ksym_" + axis_names[a] + " = " +
-                  std::to_string(axes[a].code);
-    }
+    mesh.origin[a] = unfolded.node(a, 1);
   }
   // The file's z = 0 is the element's centre; the mesh's origin is taken from the anchor.
   const double d_elm = s.has_lengths ? s.d_elm : 2.0 * s.Zmax;
@@ -239,10 +197,10 @@ std::string lay_out_mesh(const InspectedFile& file, const OpenPmdOptions& o,
   mesh.fundamental_frequency = o.frequency;
   const std::string base = std::filesystem::path(file.name).filename().string();
   mesh.name = o.name.empty() ? base : o.name;
+  const std::string planes = unfolded.planes();
   mesh.comment = "korvane field file " + base + " (format " + std::to_string(s.format) +
                  "): " + units + ", written in SI (V/m, T); coordinates in m" +
-                 (unfolded.empty() ? "" : "; unfolded over the planes " + unfolded);
-  return unfolded;
+                 (planes.empty() ? "" : "; unfolded over the planes " + planes);
 }
 
 }  // namespace
@@ -330,19 +288,19 @@ std::string write_openpmd(const InspectedFile& file, const OpenPmdOptions& o) {
                              "the electric or the magnetic field: --openpmd needs --field E or "
                              "--field H");
   }
-  const MeshAxis axes[3] = {mesh_axis(file.map, 0, where), mesh_axis(file.map, 1, where),
-                            mesh_axis(file.map, 2, where)};
+  for (int a = 0; a < 3; ++a) require_even_spacing(file.map, a, where);
+  const UnfoldedMap unfolded(file.map);
   FieldMesh mesh;
-  const MeshRecords records = add_records(file, where, o, axes, mesh);
-  const std::string unfolded = lay_out_mesh(file, o, axes, records.units, mesh);
+  const MeshRecords records = add_records(file, where, o, unfolded, mesh);
+  lay_out_mesh(file, o, unfolded, records.units, mesh);
+  const std::string planes = unfolded.planes();
 
   write_in_place_of(mesh, o.output);
   return "wrote " + o.output + ": openPMD field mesh, " + std::to_string(mesh.size[0]) + " x " +
          std::to_string(mesh.size[1]) + " x " + std::to_string(mesh.size[2]) +
          " nodes, stored (z, y, x)" + (o.complex_values ? ", complex values" : "") + "\n" +
          records.report +
-         (unfolded.empty() ? ""
-                           : "  unfolded       " + unfolded + ": the mesh covers both sides\n");
+         (planes.empty() ? "" : "  unfolded       " + planes + ": the mesh covers both sides\n");
 }
 
 }  // namespace korvane::inspect

@@ -55,10 +55,13 @@ class Id {
 };
 
 // The values lie x fastest: dimensions (z, y, x) as HDF5 states them, (x, y, z) in Fortran's
-// reading. Bmad writes its own maps this way, with the labels reversed and this order
-// attribute, and FieldMesh takes "F" to mean "transpose to x, y, z"; gridSize and the
-// other per-axis attributes are in x, y, z order.
-constexpr const char* grid_data_order = "F";
+// reading. The group's axisLabels name that order, z y x, as Bmad labels its own maps:
+// FieldMesh transposes a dataset so labelled to x, y, z, and Bmad's reader takes labels
+// that are its x y z reversed as Fortran order. gridSize and the other per-axis attributes
+// are in x, y, z order. No gridDataOrder, on the group or on a component: the current
+// FieldMesh warns of it on each component as a legacy of axisLabels, and a reader of Bmad
+// that finds neither reads Fortran order, the same.
+constexpr const char* axis_labels[3] = {"z", "y", "x"};
 
 class Writer {
  public:
@@ -146,7 +149,6 @@ class Writer {
     check(H5Dwrite(data, memory_type, H5S_ALL, H5S_ALL, H5P_DEFAULT,
                    complex_values ? pairs.data() : c.values.data()),
           "write a dataset");
-    string(data, "gridDataOrder", grid_data_order);
     real(data, "unitSI", c.unit_si);
     reals(data, "unitDimension", c.unit_dimension);
     data.close(shown_);
@@ -212,8 +214,7 @@ void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,
   Id parent = w.group(file, field_parent);
   Id group = w.group(file, field_group);
   w.string(group, "gridGeometry", "rectangular");
-  w.strings(group, "axisLabels", {"z", "y", "x"});
-  w.string(group, "gridDataOrder", grid_data_order);
+  w.strings(group, "axisLabels", {axis_labels[0], axis_labels[1], axis_labels[2]});
   w.integers(group, "gridSize", mesh.size);
   w.reals(group, "gridSpacing", mesh.spacing);
   w.reals(group, "gridOriginOffset", mesh.origin);

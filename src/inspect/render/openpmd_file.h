@@ -41,8 +41,8 @@ inline constexpr const char* field_group = "/ExternalFieldPath/1";
 
 // Writes `mesh` to a new file `file_name` (which must not be the final name: the caller
 // renames it). Strings are fixed-length, null-terminated ASCII; datasets are 3D doubles of
-// dimensions (z, y, x), labelled so by axisLabels; doubles, or compounds of two doubles
-// with `complex_values`. Every identifier is closed and its close checked before it
+// dimensions (z, y, x), labelled so by the group's axisLabels alone; doubles, or compounds of two
+// doubles with `complex_values`. Every identifier is closed and its close checked before it
 // returns, so the file is then whole and closed and the caller may rename it. Throws
 // std::runtime_error naming `shown_name` and the failing step.
 void write_field_mesh(const FieldMesh& mesh, const std::string& file_name,

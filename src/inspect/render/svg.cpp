@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "inspect/analysis/axis.h"
+#include "inspect/render/colour_map.h"
 #include "inspect/render/svg_document.h"
 #include "textio/errors.h"
 #include "textio/format.h"
@@ -16,22 +18,6 @@ const char* const component_colours[3] = {"#1f77b4", "#d62728", "#2ca02c"};
 
 // The name of a file as a title shows it: printable, one line.
 std::string shown_name(const InspectedFile& file) { return printable(file.name); }
-
-// The node nearest to coordinate 0 along an axis (the first of two at the same distance).
-int node_nearest_zero(const FieldMap& s, int axis) {
-  int best = 1;
-  for (int n = 2; n <= s.count(axis); ++n) {
-    if (std::fabs(s.node(axis, n)) < std::fabs(s.node(axis, best))) best = n;
-  }
-  return best;
-}
-
-// Edge n of `count` equal cells that cover [start, start + span], in hundredths of a unit:
-// the two cells beside an edge print it from the same whole number, so they meet exactly
-// and no seam of background shows between them.
-long cell_edge(double start, double span, int n, int count) {
-  return std::lround((start + span * n / count) * 100.0);
-}
 
 // ---- line plots along z ----
 
@@ -59,9 +45,9 @@ struct LinePlot {
 
 // The z range of the grid and the range of the curves' finite values, each widened so that
 // it is never empty and the values keep clear of the frame.
-LinePlot plot_ranges(const FieldMap& s, const std::vector<Curve>& curves) {
+LinePlot plot_ranges(const std::vector<double>& z, const std::vector<Curve>& curves) {
   LinePlot plot;
-  plot.zlo = s.zmws(1), plot.zhi = s.zmws(s.Noz);
+  plot.zlo = z.front(), plot.zhi = z.back();
   if (!(plot.zhi > plot.zlo)) plot.zlo -= 1.0, plot.zhi += 1.0;
   double vlo = std::numeric_limits<double>::infinity(), vhi = -vlo;
   for (const Curve& curve : curves) {
@@ -122,7 +108,7 @@ void draw_plot_frame(Svg& svg, const LinePlot& p, const std::string& value_label
 
 // Curve `index` of a plot: a line broken where a value is not finite, a dot per node when
 // the nodes are few enough to tell apart, and its entry in the legend.
-void draw_curve(Svg& svg, const FieldMap& s, const LinePlot& p, const Curve& curve,
+void draw_curve(Svg& svg, const std::vector<double>& z, const LinePlot& p, const Curve& curve,
                 std::size_t index) {
   const char* colour = component_colours[index % 3];
   const std::vector<double>& values = curve.values;
@@ -135,24 +121,23 @@ void draw_curve(Svg& svg, const FieldMap& s, const LinePlot& p, const Curve& cur
     }
     points.clear();
   };
-  for (int k = 1; k <= s.Noz; ++k) {
-    const double v = values[static_cast<std::size_t>(k - 1)];
+  for (std::size_t k = 0; k < z.size(); ++k) {
+    const double v = values[k];
     if (!std::isfinite(v)) {
       flush();
       continue;
     }
     char point[64];
-    std::snprintf(point, sizeof point, "%s%.2f,%.2f", points.empty() ? "" : " ", p.px(s.zmws(k)),
+    std::snprintf(point, sizeof point, "%s%.2f,%.2f", points.empty() ? "" : " ", p.px(z[k]),
                   p.py(v));
     points += point;
   }
   flush();
-  if (s.Noz <= 80) {
+  if (z.size() <= 80) {
     svg.add("<g fill=\"%s\">\n", colour);
-    for (int k = 1; k <= s.Noz; ++k) {
-      const double v = values[static_cast<std::size_t>(k - 1)];
-      if (std::isfinite(v))
-        svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", p.px(s.zmws(k)), p.py(v));
+    for (std::size_t k = 0; k < z.size(); ++k) {
+      if (std::isfinite(values[k]))
+        svg.add("<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2\"/>\n", p.px(z[k]), p.py(values[k]));
     }
     svg.raw("</g>\n");
   }
@@ -165,195 +150,89 @@ void draw_curve(Svg& svg, const FieldMap& s, const LinePlot& p, const Curve& cur
   svg.text(legend_x + 46, ly + 4, curve.name, "start");
 }
 
-// Curves along z with labelled axes (z in m) and a legend; `empty_note` is shown when every
-// value is zero. A value that is not finite breaks its curve.
-std::string line_plot_svg(const FieldMap& s, const std::string& title,
+// Curves along z (one value per node of `z`) with labelled axes (z in m) and a legend;
+// `empty_note` is shown when every value is zero. A value that is not finite breaks its
+// curve.
+std::string line_plot_svg(const std::vector<double>& z, const std::string& title,
                           const std::string& value_label, const std::vector<Curve>& curves,
-                          const std::string& empty_note) {
-  const LinePlot plot = plot_ranges(s, curves);
+                          const std::string& empty_note, Placement placement) {
+  const LinePlot plot = plot_ranges(z, curves);
   Svg svg;
-  open_document(svg, LinePlot::width, LinePlot::height, title);
+  open_document(svg, LinePlot::width, LinePlot::height, title, placement);
   svg.text(LinePlot::width / 2.0, 24, title, "middle", " font-size=\"14\"");
   draw_plot_frame(svg, plot, value_label);
   if (plot.all_zero) {
     svg.text(LinePlot::left + LinePlot::pw / 2, LinePlot::top + LinePlot::ph / 4, empty_note);
   }
-  for (std::size_t c = 0; c < curves.size(); ++c) draw_curve(svg, s, plot, curves[c], c);
+  for (std::size_t c = 0; c < curves.size(); ++c) draw_curve(svg, z, plot, curves[c], c);
   svg.raw("</svg>\n");
   return svg.take();
 }
 
-// ---- colour maps on the planes through the axis ----
-
-// The layout of the maps: one panel per component (columns) and plane (rows).
-struct MapLayout {
-  static constexpr double left = 70, right = 24, top = 44, bottom = 86, pw = 300, ph = 150;
-  static constexpr double cell_w = left + pw + right, cell_h = top + ph + bottom, head = 34;
-  static constexpr int width = static_cast<int>(3 * cell_w);
-  static constexpr int height = static_cast<int>(head + 2 * cell_h);
-};
-
-// One panel: component `c` of a set on the x-z plane through node j0 (row 0, x across) or
-// the y-z plane through node i0 (row 1, y across). Each node is drawn as the cell of one
-// step around it, so the spans run half a step beyond the first and last node.
-struct MapPanel {
-  int row;                   // also the axis across the panel
-  const OutputField* field;  // the component drawn
-  int i0, j0;
-  double x0, y0;           // the panel's top left corner
-  int n_across;            // nodes across
-  double zspan_lo, zspan;  // the z the panel's width covers
-  double aspan_lo, aspan;  // the transverse coordinate its height covers
-  double value(int a, int k) const { return row == 0 ? (*field)(a, j0, k) : (*field)(i0, a, k); }
-};
-
-MapPanel map_panel(const FieldMap& s, const FieldSet& set, int row, int c, int i0, int j0) {
-  const double dz = s.step(2), d_across = s.step(row);
-  MapPanel p{row, set.c[c], i0, j0, 0, 0, s.count(row), 0, 0, 0, 0};
-  p.x0 = c * MapLayout::cell_w + MapLayout::left;
-  p.y0 = MapLayout::head + row * MapLayout::cell_h + MapLayout::top;
-  p.zspan_lo = s.zmws(1) - dz / 2, p.zspan = dz > 0 ? dz * s.Noz : 1.0;
-  p.aspan_lo = s.node(row, 1) - d_across / 2;
-  p.aspan = d_across > 0 ? d_across * p.n_across : 1.0;
-  return p;
-}
-
-// The largest finite magnitude on the panel: the ends of its colour scale.
-double panel_limit(const FieldMap& s, const MapPanel& p) {
-  double limit = 0.0;
-  for (int k = 1; k <= s.Noz; ++k) {
-    for (int a = 1; a <= p.n_across; ++a) {
-      if (std::isfinite(p.value(a, k))) limit = std::max(limit, std::fabs(p.value(a, k)));
-    }
-  }
-  return limit;
-}
-
-void draw_map_cells(Svg& svg, const FieldMap& s, const MapPanel& p, double limit) {
-  constexpr double pw = MapLayout::pw, ph = MapLayout::ph;
-  svg.raw("<g shape-rendering=\"crispEdges\">\n");
-  for (int k = 1; k <= s.Noz; ++k) {
-    const long left_edge = cell_edge(p.x0, pw, k - 1, s.Noz);
-    const long right_edge = cell_edge(p.x0, pw, k, s.Noz);
-    for (int a = 1; a <= p.n_across; ++a) {
-      // Rows count upwards from the bottom of the panel.
-      const long top_edge = cell_edge(p.y0 + ph, -ph, a, p.n_across);
-      const long bottom_edge = cell_edge(p.y0 + ph, -ph, a - 1, p.n_across);
-      const double v = p.value(a, k);
-      const double t = limit > 0.0 ? v / limit : (std::isnan(v) ? v : 0.0);
-      svg.add("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"%s\"/>\n",
-              left_edge / 100.0, top_edge / 100.0, (right_edge - left_edge) / 100.0,
-              (bottom_edge - top_edge) / 100.0, diverging(t).c_str());
-    }
-  }
-  svg.raw("</g>\n");
-}
-
-// The frame, z along the bottom and the transverse axis up the left side.
-void draw_map_axes(Svg& svg, const FieldMap& s, const MapPanel& p) {
-  constexpr double pw = MapLayout::pw, ph = MapLayout::ph;
-  const double x0 = p.x0, y0 = p.y0;
-  svg.add(
-      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" "
-      "stroke=\"black\"/>\n",
-      x0, y0, pw, ph);
-  const std::vector<double> zticks = nice_ticks(s.zmws(1), s.zmws(s.Noz), 4);
-  const double zspacing = zticks.size() > 1 ? zticks[1] - zticks[0] : 1.0;
-  for (double t : zticks) {
-    const double x = x0 + (t - p.zspan_lo) / p.zspan * pw;
-    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n", x,
-            y0 + ph, x, y0 + ph + 4);
-    svg.text(x, y0 + ph + 16, tick_label(t, zspacing));
-  }
-  svg.text(x0 + pw / 2, y0 + ph + 32, "z (m)");
-  const std::vector<double> aticks = nice_ticks(s.node(p.row, 1), s.node(p.row, p.n_across), 3);
-  const double aspacing = aticks.size() > 1 ? aticks[1] - aticks[0] : 1.0;
-  for (double t : aticks) {
-    const double y = y0 + ph - (t - p.aspan_lo) / p.aspan * ph;
-    svg.add("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"black\"/>\n", x0 - 4, y,
-            x0, y);
-    svg.text(x0 - 6, y + 4, tick_label(t, aspacing), "end");
-  }
-  const double label_x = x0 - 52, label_y = y0 + ph / 2;
-  svg.text(label_x, label_y, std::string(axis_names[p.row]) + " (m)", "middle",
-           (" transform=\"rotate(-90 " + general_number(label_x, 6) + " " +
-            general_number(label_y, 6) + ")\"")
-               .c_str());
-}
-
-void draw_colour_scale(Svg& svg, const MapPanel& p, double limit) {
-  constexpr double pw = MapLayout::pw;
-  const double bar_y = p.y0 + MapLayout::ph + 44;
-  svg.add(
-      "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"10\" fill=\"url(#diverging)\" "
-      "stroke=\"#444444\"/>\n",
-      p.x0, bar_y, pw);
-  if (limit > 0.0) {
-    svg.text(p.x0, bar_y + 24, general_number(-limit, 4), "start");
-    svg.text(p.x0 + pw / 2, bar_y + 24, "0");
-    svg.text(p.x0 + pw, bar_y + 24, general_number(limit, 4), "end");
-  } else {
-    svg.text(p.x0 + pw / 2, bar_y + 24, "zero everywhere on this plane");
-  }
+std::vector<double> z_nodes(const UnfoldedMap& map) {
+  std::vector<double> z;
+  for (int k = 1; k <= map.count(2); ++k) z.push_back(map.node(2, k));
+  return z;
 }
 
 }  // namespace
 
-std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set) {
-  const FieldMap& s = file.map;
-  const int i0 = node_nearest_zero(s, 0), j0 = node_nearest_zero(s, 1);
+std::string axis_plot_svg(const InspectedFile& file, const FieldSet& set, Placement placement) {
+  const UnfoldedMap map(file.map);
+  const int i0 = node_nearest_zero(map, 0), j0 = node_nearest_zero(map, 1);
   std::vector<Curve> curves;
   for (int c = 0; c < 3; ++c) {
     Curve curve{set.component(c), {}};
-    for (int k = 1; k <= s.Noz; ++k) curve.values.push_back((*set.c[c])(i0, j0, k));
+    for (int k = 1; k <= map.count(2); ++k) {
+      curve.values.push_back(map.value(*set.c[c], c, i0, j0, k));
+    }
     curves.push_back(std::move(curve));
   }
-  const std::string where =
-      "x = " + general_number(s.xmws(i0), 4) + " m, y = " + general_number(s.ymws(j0), 4) +
-      " m (node i = " + std::to_string(i0) + ", j = " + std::to_string(j0) + ")";
-  return line_plot_svg(s, set.title + " along z at " + where + " - " + shown_name(file),
+  const std::string where = "x = " + general_number(map.node(0, i0), 4) +
+                            " m, y = " + general_number(map.node(1, j0), 4) +
+                            " m (node i = " + std::to_string(map.stored(0, i0)) +
+                            ", j = " + std::to_string(map.stored(1, j0)) + ")";
+  return line_plot_svg(z_nodes(map), set.title + " along z at " + where + " - " + shown_name(file),
                        set.title + " (units of the file)", curves,
-                       "all three components are zero along this line");
+                       "all three components are zero along this line", placement);
 }
 
 std::string axis_gradient_svg(const InspectedFile& file, const FieldSet& set,
-                              const std::vector<double>& dfy_dx,
-                              const std::vector<double>& dfx_dy) {
+                              const std::vector<double>& dfy_dx, const std::vector<double>& dfx_dy,
+                              Placement placement) {
   const std::string& f = set.letter;
   const std::vector<Curve> curves = {{"d" + f + "y/dx", dfy_dx}, {"d" + f + "x/dy", dfx_dy}};
   return line_plot_svg(
-      file.map,
+      z_nodes(UnfoldedMap(file.map)),
       "transverse derivatives of " + set.title + " on the axis x = y = 0 - " + shown_name(file),
-      set.title + " (units of the file) per m", curves, "both derivatives are zero along the axis");
+      set.title + " (units of the file) per m", curves, "both derivatives are zero along the axis",
+      placement);
 }
 
-std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set) {
-  const FieldMap& s = file.map;
-  const int i0 = node_nearest_zero(s, 0), j0 = node_nearest_zero(s, 1);
-  const std::string title =
-      set.title + " on the x-z and y-z planes through the axis - " + shown_name(file);
-
+std::string plane_maps_svg(const InspectedFile& file, const FieldSet& set,
+                           const std::vector<int>& z_planes, Placement placement) {
+  const UnfoldedMap map(file.map);
+  const int centre[3] = {node_nearest_zero(map, 0), node_nearest_zero(map, 1), 0};
+  const std::string title = set.title + " on the " +
+                            (z_planes.empty() ? "x-z and y-z planes through the axis"
+                                              : "x-z and y-z planes through the axis and the "
+                                                "x-y plane") +
+                            " - " + shown_name(file);
+  constexpr double head = 34;
+  const int rows = 2 + static_cast<int>(z_planes.size());
   Svg svg;
-  open_document(svg, MapLayout::width, MapLayout::height, title);
-  svg.add(
-      "<defs><linearGradient id=\"diverging\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"0\">"
-      "<stop offset=\"0\" stop-color=\"%s\"/><stop offset=\"0.25\" stop-color=\"%s\"/>"
-      "<stop offset=\"0.5\" stop-color=\"%s\"/><stop offset=\"0.75\" stop-color=\"%s\"/>"
-      "<stop offset=\"1\" stop-color=\"%s\"/></linearGradient></defs>\n",
-      diverging(-1).c_str(), diverging(-0.5).c_str(), diverging(0).c_str(), diverging(0.5).c_str(),
-      diverging(1).c_str());
-  svg.text(MapLayout::width / 2.0, 22, title, "middle", " font-size=\"14\"");
-
-  for (int row = 0; row < 2; ++row) {
-    const std::string plane = row == 0 ? "x-z plane at y = " + general_number(s.ymws(j0), 4) + " m"
-                                       : "y-z plane at x = " + general_number(s.xmws(i0), 4) + " m";
+  open_document(svg, static_cast<int>(3 * plane_box_width),
+                static_cast<int>(head + rows * plane_box_height), title, placement);
+  if (placement == Placement::standalone) colour_bar_defs(svg);
+  svg.text(3 * plane_box_width / 2, 22, title, "middle", " font-size=\"14\"");
+  const Cells cells = placement == Placement::standalone ? Cells::vectors : Cells::raster;
+  for (int row = 0; row < rows; ++row) {
+    // The x-z plane through y = 0, the y-z plane through x = 0, then each x-y plane asked for.
+    const int normal = row == 0 ? 1 : row == 1 ? 0 : 2;
+    const int node = row < 2 ? centre[normal] : z_planes[static_cast<std::size_t>(row - 2)];
     for (int c = 0; c < 3; ++c) {
-      const MapPanel panel = map_panel(s, set, row, c, i0, j0);
-      const double limit = panel_limit(s, panel);
-      svg.text(panel.x0 + MapLayout::pw / 2, panel.y0 - 10, set.component(c) + ", " + plane);
-      draw_map_cells(svg, s, panel, limit);
-      draw_map_axes(svg, s, panel);
-      draw_colour_scale(svg, panel, limit);
+      draw_plane(svg, map_plane(map, set, c, normal, node), c * plane_box_width,
+                 head + row * plane_box_height, cells);
     }
   }
   svg.raw("</svg>\n");

@@ -15,13 +15,19 @@ void Svg::text(double x, double y, const std::string& content, const char* ancho
   text_ += "</text>\n";
 }
 
-void open_document(Svg& svg, int width, int height, const std::string& title) {
-  svg.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+void open_document(Svg& svg, int width, int height, const std::string& title, Placement placement) {
+  if (placement == Placement::standalone) {
+    svg.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  }
   svg.add(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" "
-      "viewBox=\"0 0 %d %d\" font-family=\"sans-serif\" font-size=\"12\">\n",
+      "viewBox=\"0 0 %d %d\" font-family=\"sans-serif\" font-size=\"12\"",
       width, height, width, height);
-  svg.raw("<title>" + xml_escape(title) + "</title>\n");
+  if (placement == Placement::in_page) {
+    svg.raw(" role=\"img\" aria-label=\"" + xml_escape(title) + "\"");
+    svg.raw(" style=\"max-width:100%;height:auto\"");
+  }
+  svg.raw(">\n<title>" + xml_escape(title) + "</title>\n");
   svg.add("<rect width=\"%d\" height=\"%d\" fill=\"white\"/>\n", width, height);
 }
 
@@ -54,22 +60,44 @@ std::string tick_label(double value, double spacing) {
   return general_number(value, 6);
 }
 
-std::string diverging(double t) {
-  static const double stops[5][3] = {
-      {33, 102, 172}, {103, 169, 207}, {247, 247, 247}, {239, 138, 98}, {178, 24, 43}};
-  if (std::isnan(t)) return "#808080";
-  t = std::clamp(t, -1.0, 1.0);
-  const double u = (t + 1.0) * 2.0;  // 0..4
+namespace {
+
+// t in [0, 1] along a scale of five stops.
+Rgb along(const double (&stops)[5][3], double t) {
+  const double u = std::clamp(t, 0.0, 1.0) * 4.0;  // 0..4
   const int seg = std::min(3, static_cast<int>(u));
   const double f = u - seg;
-  char colour[8];
-  int rgb[3];
+  std::uint8_t rgb[3];
   for (int c = 0; c < 3; ++c) {
-    rgb[c] = static_cast<int>(std::lround(stops[seg][c] + f * (stops[seg + 1][c] - stops[seg][c])));
+    rgb[c] = static_cast<std::uint8_t>(
+        std::lround(stops[seg][c] + f * (stops[seg + 1][c] - stops[seg][c])));
   }
-  std::snprintf(colour, sizeof colour, "#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
-  return colour;
+  return {rgb[0], rgb[1], rgb[2]};
 }
+
+}  // namespace
+
+Rgb diverging_rgb(double t) {
+  static const double stops[5][3] = {
+      {33, 102, 172}, {103, 169, 207}, {247, 247, 247}, {239, 138, 98}, {178, 24, 43}};
+  if (std::isnan(t)) return not_a_number_colour;
+  return along(stops, (std::clamp(t, -1.0, 1.0) + 1.0) / 2.0);
+}
+
+Rgb sequential_rgb(double t) {
+  static const double stops[5][3] = {
+      {255, 255, 255}, {253, 212, 158}, {252, 141, 89}, {215, 48, 31}, {127, 0, 0}};
+  if (std::isnan(t)) return not_a_number_colour;
+  return along(stops, t);
+}
+
+std::string hex(Rgb colour) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", colour.r, colour.g, colour.b);
+  return text;
+}
+
+std::string diverging(double t) { return hex(diverging_rgb(t)); }
 
 std::string xml_escape(std::string_view text) {
   std::string out;

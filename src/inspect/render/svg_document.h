@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -33,9 +34,12 @@ class Svg {
   std::string text_;
 };
 
-// The XML declaration, the <svg> element of `width` x `height` on a white background, and
-// its title.
-void open_document(Svg& svg, int width, int height, const std::string& title);
+// The XML declaration (for a standalone file), the <svg> element of `width` x `height` on a
+// white background, and its title, which is also its text alternative. Inside a page the
+// element scales down to the page's width.
+enum class Placement { standalone, in_page };
+void open_document(Svg& svg, int width, int height, const std::string& title,
+                   Placement placement = Placement::standalone);
 
 // Tick positions at 1, 2 or 5 times a power of ten covering [lo, hi], about `target` many.
 std::vector<double> nice_ticks(double lo, double hi, int target);
@@ -43,8 +47,20 @@ std::vector<double> nice_ticks(double lo, double hi, int target);
 // A tick's label: "0" for a value within a billionth of `spacing` of zero, else 6 digits.
 std::string tick_label(double value, double spacing);
 
-// Colour of t in [-1, 1] on a blue-white-red scale ("#rrggbb"); grey for a value that is
-// not a number.
+struct Rgb {
+  std::uint8_t r, g, b;
+};
+inline constexpr Rgb not_a_number_colour{128, 128, 128};
+
+// Colour of t in [-1, 1] on a blue-white-red scale (t clamped); grey for a value that is not
+// a number.
+Rgb diverging_rgb(double t);
+// Colour of t in [0, 1] on a white-yellow-red scale for magnitudes (t clamped); grey for a
+// value that is not a number.
+Rgb sequential_rgb(double t);
+// "#rrggbb".
+std::string hex(Rgb colour);
+// hex(diverging_rgb(t)).
 std::string diverging(double t);
 
 // Text with &, <, >, " and ' written as entities.

@@ -148,8 +148,8 @@ std::unique_ptr<FieldMap> convert_example(const std::string& name, const Scratch
 TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("quadrupole", dir, TripleSet::magnetic);
-  const InspectedFile file{"eh_EMS.#01", *map};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
+  const UnfoldedMap u(*map);
+  const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
 
   // The generator's field: H = 1e4 G (y, x, .) f(z) in gauss, f a tanh step of length L
@@ -166,33 +166,34 @@ TEST(Axis, QuadrupoleIntegratedGradientAndMagneticLength) {
   // The trapezoidal rule's error, h^2/12 (f'(z1) - f'(z0)) G, is 1.9e-5 of the integral
   // over 2 mm steps; the x and y differences and the interpolation are exact here.
   for (const std::vector<double>* d : {&p[0].dfy_dx, &p[0].dfx_dy}) {
-    const double found = trapezoid(*map, *d);
+    const double found = trapezoid(u, *d);
     EXPECT_NEAR(found / integral, 1.0, 5e-5);
     EXPECT_NEAR((*d)[centre] / peak, 1.0, 1e-10);  // the table holds 12 digits
     EXPECT_NEAR((found / (*d)[centre]) / (integral / peak), 1.0, 5e-5);
   }
-  EXPECT_NEAR(trapezoid(*map, p[0].f[2]), 0.0, 1e-9);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]), 0.0, 1e-9);
 }
 
 TEST(Axis, RfGapVoltage) {
   ScratchDir dir;
   const std::unique_ptr<FieldMap> map = convert_example("rf_gap", dir, TripleSet::electric);
   const InspectedFile file{"eh_EMS.#01", *map};
-  const std::vector<AxisProfile> p = axis_profiles(file, reach_axis(*map, 0), reach_axis(*map, 1));
+  const UnfoldedMap u(*map);
+  const std::vector<AxisProfile> p = axis_profiles(u, reach_axis(u, 0), reach_axis(u, 1));
   ASSERT_EQ(p.size(), 1u);
   // Ez = E0 exp(-z^2 / 2 s^2) with E0 = 2 MV/m, stored in V/cm (the electric factor 0.01).
   constexpr double E0 = 2e6 * 0.01, s = 0.01;
-  // Over the map's own z range: the shipped map keeps the gap's plane z = 0 and starts there.
-  const double z0 = map->zmws(1), z1 = map->zmws(map->Noz);
-  const double voltage = E0 * s * std::sqrt(M_PI / 2.0) *
-                         (std::erf(z1 / (s * std::sqrt(2.0))) - std::erf(z0 / (s * std::sqrt(2.0))));
+  // Over the map's z range as PELIX reads it: a kept plane z = 0 is unfolded, and the
+  // profile covers the whole gap.
+  const double z0 = u.node(2, 1), z1 = u.node(2, u.count(2)), w = s * std::sqrt(2.0);
+  const double voltage = E0 * s * std::sqrt(M_PI / 2.0) * (std::erf(z1 / w) - std::erf(z0 / w));
   // The output nodes are the table's own, 1 mm apart; the trapezoidal rule leaves 1.2e-8
   // of the voltage.
-  EXPECT_NEAR(trapezoid(*map, p[0].f[2]) / voltage, 1.0, 1e-7);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]) / voltage, 1.0, 1e-7);
   // The report gives the voltage in V, not the integral in V/cm x m alone.
-  const std::string report = axis_report(file, reach_axis(*map, 0), reach_axis(*map, 1), p);
+  const std::string report = axis_report(file, u, reach_axis(u, 0), reach_axis(u, 1), p);
   EXPECT_NE(report.find("an on-axis voltage of " +
-                        general_number(100.0 * trapezoid(*map, p[0].f[2]), 7) + " V"),
+                        general_number(100.0 * trapezoid(u, p[0].f[2]), 7) + " V"),
             std::string::npos)
       << report;
 }
@@ -232,16 +233,17 @@ TEST_P(AxisLayout, GradientOfALinearQuadrupole) {
       }
     }
   }
-  const AxisReach x = reach_axis(s, 0), y = reach_axis(s, 1);
+  const UnfoldedMap u(s);
+  const AxisReach x = reach_axis(u, 0), y = reach_axis(u, 1);
   EXPECT_EQ(x.value.size(), static_cast<std::size_t>(layout.value_nodes)) << x.how;
-  const std::vector<AxisProfile> p = axis_profiles(InspectedFile{"f", s}, x, y);
+  const std::vector<AxisProfile> p = axis_profiles(u, x, y);
   for (int k = 0; k < 3; ++k) {
     EXPECT_NEAR(p[0].dfy_dx[k], G, 1e-12);
     EXPECT_NEAR(p[0].dfx_dy[k], G, 1e-12);
     EXPECT_NEAR(p[0].f[0][k], 0.0, 1e-15);
     EXPECT_EQ(p[0].f[2][k], 2.0);
   }
-  EXPECT_NEAR(trapezoid(s, p[0].f[2]), 0.4, 1e-15);
+  EXPECT_NEAR(trapezoid(u, p[0].f[2]), 0.4, 1e-15);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, AxisLayout,
@@ -256,9 +258,9 @@ TEST(Axis, OutsideTheGridOrNodesThatDoNotSpreadAreRefused) {
   std::unique_ptr<FieldMap> map = make_field_map();
   map->Nox = 3;
   for (int n = 1; n <= 3; ++n) map->xmws(n) = 0.01 * n;
-  EXPECT_THROW(reach_axis(*map, 0), std::runtime_error);
+  EXPECT_THROW(reach_axis(UnfoldedMap(*map), 0), std::runtime_error);
   map->ksym_y = 2, map->Noy = 3;  // kept plane, every node at 0
-  EXPECT_THROW(reach_axis(*map, 1), std::runtime_error);
+  EXPECT_THROW(reach_axis(UnfoldedMap(*map), 1), std::runtime_error);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 """Reads an openPMD field mesh with h5py, independently of korvane's writer, and prints one
 line per attribute and dataset, then the value times unitSI of each component at the nodes
-given as i,j,k (from 0, along x, y, z), found through axisLabels, and whether the array read
-in Fortran order (gridDataOrder "F") is the same.
+given as i,j,k (from 0, along x, y, z), found through the group's axisLabels, and whether
+that array has the shape gridSize.
 
 usage: openpmd_dump.py FILE [i,j,k ...]
 """
@@ -50,10 +50,9 @@ def main():
             if not isinstance(obj, h5py.Dataset):
                 continue
             xyz = np.transpose(obj[()], order)
-            # Readers that go by gridDataOrder = "F" reverse every axis instead: the same array.
-            if obj.attrs.get("gridDataOrder") == b"F":
-                same = np.array_equal(np.transpose(obj[()]), xyz, equal_nan=True)
-                print("fortran-order %s %s" % (path, "agrees" if same else "differs"))
+            # FieldMesh requires the array read in x, y, z order to have the shape gridSize.
+            agrees = list(xyz.shape) == list(group.attrs["gridSize"])
+            print("shape %s %s" % (path, "agrees" if agrees else "differs"))
             for node in sys.argv[2:]:
                 i, j, k = (int(n) for n in node.split(","))
                 print("at %s %s %.17g" % (path, node, xyz[i, j, k].real * obj.attrs["unitSI"]))

@@ -136,9 +136,9 @@ TEST_F(Pictures, SvgIsWellFormedXmlWithLabelledAxes) {
   EXPECT_NE(maps.find("x (m)"), std::string::npos);
   EXPECT_NE(maps.find("y (m)"), std::string::npos);
   EXPECT_NE(maps.find("Ez, x-z plane at y = 0 m"), std::string::npos);
-  // One cell per node of each map (3 x 7 and 4 x 7, three components), one frame and one
-  // colour scale per map, and the background.
-  EXPECT_EQ(count(maps, "<rect"), 3u * (21 + 28) + 6 * 2 + 1);
+  // One cell per node of each map (3 x 7, and 7 x 7 with y = 0 unfolded, three components),
+  // one frame and one colour scale per map, and the background.
+  EXPECT_EQ(count(maps, "<rect"), 3u * (21 + 49) + 6 * 2 + 1);
   EXPECT_NE(maps.find("fill=\"#808080\""), std::string::npos);  // the NaN cell
 
   // The same through an XML parser, where there is one.
@@ -194,7 +194,7 @@ TEST_F(Pictures, MapCellsShareTheirEdges) {
       cells.push_back({attribute(tag, "x"), attribute(tag, "y"), attribute(tag, "width"),
                        attribute(tag, "height")});
     }
-    const std::size_t across = panels % 6 < 3 ? 3 : 4;  // x-z maps first, then y-z
+    const std::size_t across = panels % 6 < 3 ? 3 : 7;  // x-z maps first, then y-z
     ASSERT_EQ(cells.size(), across * 7);
     for (std::size_t n = 0; n + 1 < cells.size(); ++n) {
       const Cell& a = cells[n];
@@ -231,41 +231,45 @@ TEST(NiceTicks, RoundSteps) {
   EXPECT_EQ(nice_ticks(0.9 * huge, huge, 6).size(), 9u);
 }
 
+// The file keeps y = 0 (ksym_y = 1): both exports hold it unfolded, Ey (odd) mirrored.
 TEST_F(Pictures, VtkAndCsvHoldTheGridAndEveryValue) {
   StringSink vtk;
-  write_vtk(file(), vtk);
+  write_vtk(file(), UnfoldedMap(s), vtk);
   std::istringstream in(vtk.text);
   std::string line;
   std::getline(in, line);
   EXPECT_EQ(line, "# vtk DataFile Version 3.0");
   std::getline(in, line);  // title
-  EXPECT_EQ(line.find('\n'), std::string::npos);
+  EXPECT_NE(line.find(", unfolded over y = 0 (ksym_y = 1)"), std::string::npos) << line;
   std::getline(in, line);
   EXPECT_EQ(line, "ASCII");
   std::getline(in, line);
   EXPECT_EQ(line, "DATASET STRUCTURED_POINTS");
   std::getline(in, line);
-  EXPECT_EQ(line, "DIMENSIONS 3 4 7");
+  EXPECT_EQ(line, "DIMENSIONS 3 7 7");
   std::getline(in, line);
-  EXPECT_EQ(line, "ORIGIN -0.01 0 -0.059999999999999998");
+  EXPECT_EQ(line, "ORIGIN -0.01 -0.014999999999999999 -0.059999999999999998");
   std::getline(in, line);
   EXPECT_EQ(line, "SPACING 0.01 0.0050000000000000001 0.02");
   std::getline(in, line);
-  EXPECT_EQ(line, "POINT_DATA 84");
+  EXPECT_EQ(line, "POINT_DATA 147");
   std::getline(in, line);
   EXPECT_EQ(line, "VECTORS E double");
-  for (int n = 0; n < 84; ++n) std::getline(in, line);
-  EXPECT_EQ(line, "-0.54402111088936977 -0.0040000000000000001 0");  // node (3, 4, 7)
+  for (int n = 0; n < 147; ++n) std::getline(in, line);
+  EXPECT_EQ(line, "-0.54402111088936977 -0.0040000000000000001 0");  // node (3, 7, 7)
   std::getline(in, line);
   EXPECT_EQ(line, "VECTORS H double");
 
   StringSink csv;
-  write_csv(file(), csv);
-  EXPECT_EQ(count(csv.text, "\n"), 85u);
+  write_csv(UnfoldedMap(s), csv);
+  EXPECT_EQ(count(csv.text, "\n"), 148u);
   EXPECT_EQ(csv.text.substr(0, csv.text.find('\n')), "x,y,z,Ex,Ey,Ez,Hx,Hy,Hz");
-  // Node (2, 1, 3) is the 2nd node of the 3rd z layer (x fastest): line 1 + 24 + 2.
+  // Stored node (2, 2, 3) mirrored is node (2, 3, 3), the 8th of the 3rd z layer (x
+  // fastest): line 1 + 42 + 8; the plane node (2, 4, 3) is 3 lines further.
   std::istringstream rows(csv.text);
-  for (int n = 0; n < 27; ++n) std::getline(rows, line);
+  for (int n = 0; n < 51; ++n) std::getline(rows, line);
+  EXPECT_EQ(line, "0,-0.0050000000000000001,-0.02,-0.95892427466313845,0.002,0,0,-0,300000");
+  for (int n = 0; n < 3; ++n) std::getline(rows, line);
   EXPECT_EQ(line, "0,0,-0.02,-0.95892427466313845,-0.001,nan,0,0,300000");
 }
 
