@@ -258,8 +258,32 @@ constexpr std::size_t block_records = 1 << 16;
 
 }  // namespace
 
+namespace {
+
+// The table's largest field magnitude, the unit of the relative figures: block by block on
+// the team (a largest value is the same in any order).
+double largest_magnitude(const SourceTable& table, TaskPool* team) {
+  const std::size_t count = table.records.size();
+  std::vector<double> largest((count + block_records - 1) / block_records, 0.0);
+  run_spans(team, 0, static_cast<int>(largest.size()) - 1, [&](int first, int last) {
+    for (int b = first; b <= last; ++b) {
+      const std::size_t end = std::min(count, (static_cast<std::size_t>(b) + 1) * block_records);
+      double& l = largest[static_cast<std::size_t>(b)];
+      for (std::size_t r = static_cast<std::size_t>(b) * block_records; r < end; ++r) {
+        const double* f = table.records[r].field;
+        l = std::max(l, std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]));
+      }
+    }
+  });
+  double reference = 0.0;
+  for (double l : largest) reference = std::max(reference, l);
+  return reference;
+}
+
+}  // namespace
+
 SourceComparison compare_with_source(const FieldMap& map, const SourceTable& table,
-                                     double tolerance, TaskPool* team) {
+                                     double tolerance, TaskPool* team, bool each_record) {
   SourceComparison result;
   const bool magnetic = table.ifield == 1;
   result.set = magnetic ? 'H' : 'E';
@@ -270,15 +294,11 @@ SourceComparison compare_with_source(const FieldMap& map, const SourceTable& tab
     if (!result.kept_planes.empty()) result.kept_planes += ", ";
     result.kept_planes += std::string(axis_names[axis]) + " = 0";
   }
-  for (const SourceRecord& record : table.records) {
-    const double* f = record.field;
-    result.reference =
-        std::max(result.reference, std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]));
-  }
+  result.reference = largest_magnitude(table, team);
   const bool usable = readable(map, result);
   const Places places(map, table);
   const std::size_t count = table.records.size();
-  result.departure.assign(count, std::numeric_limits<double>::quiet_NaN());
+  if (each_record) result.departure.assign(count, std::numeric_limits<double>::quiet_NaN());
   std::vector<Block> blocks((count + block_records - 1) / block_records);
   run_spans(team, 0, static_cast<int>(blocks.size()) - 1, [&](int first, int last) {
     for (int b = first; b <= last; ++b) {
@@ -303,6 +323,7 @@ SourceComparison compare_with_source(const FieldMap& map, const SourceTable& tab
         if (spot[0].on_node && spot[1].on_node && spot[2].on_node) {
           block.on_nodes.add(record, difference, result.reference);
         }
+        if (!each_record) continue;
         result.departure[r] = relative_to(std::sqrt(squares), result.reference);
         if (result.departure[r] > block.worst) {
           block.worst = result.departure[r];

@@ -41,9 +41,9 @@ struct SourceComparison {
   std::string kept_planes;       // "x = 0, z = 0": the planes the map keeps, or empty
   std::vector<std::string> notes;  // what the reader must know to judge the figures
   // Per record, in table order: the magnitude of (map - table) over its three components,
-  // over `reference`; NaN for a record outside the map.
+  // over `reference`; NaN for a record outside the map. Empty unless asked for.
   std::vector<double> departure;
-  long worst_record = -1;  // the record of the largest departure, -1 when none is compared
+  long worst_record = -1;  // the record of the largest such departure, -1 when none is kept
 };
 
 // Compares every record of `table` (never its mirror images) with the map at the place the
@@ -55,9 +55,11 @@ struct SourceComparison {
 // that holds the table's field is compared: its E arrays for a triple of unknown kind. A
 // departure that is not a number (a map holding NaN) counts as infinite. The records are
 // compared in fixed blocks on the team's threads (the caller alone when null), every figure
-// the same on any team. Does not throw but for std::bad_alloc.
+// the same on any team. With `each_record`, each record's departure is kept as well (for a
+// picture of where the map departs). Does not throw but for std::bad_alloc.
 SourceComparison compare_with_source(const FieldMap& map, const SourceTable& table,
-                                     double tolerance, TaskPool* team = nullptr);
+                                     double tolerance, TaskPool* team = nullptr,
+                                     bool each_record = true);
 
 // The map the store's output grid holds, as a field file carries it before its values are
 // rendered: what a candidate grid is measured on without writing it. The sets are those

@@ -67,7 +67,8 @@ GridCandidate try_grid(FieldStore& s, const SourceTable& table, DraftInput in,
   const GridDraft drafted = draft_grid(in);
   s.Nox = drafted.axis[0].count, s.Noy = drafted.axis[1].count, s.Noz = drafted.axis[2].count;
   QuietRun(team).phases(s, Phase::output_grid, Phase::transfer);
-  const SourceComparison c = compare_with_source(*map_of_store(s), table, 1.0, &team);
+  const SourceComparison c =
+      compare_with_source(*map_of_store(s), table, 1.0, &team, /*each_record=*/false);
   GridCandidate g;
   g.own = true;
   for (int a = 0; a < 3; ++a) {
@@ -114,7 +115,7 @@ DepartureFigure measure_file(FieldStore& s, const SourceTable& table, const std:
   quiet.phases(s, Phase::output_grid, Phase::field_file, control, &bytes);
   const TripleSet triple = table.ifield == 1 ? TripleSet::magnetic : TripleSet::electric;
   const auto map = read_field_bytes(bytes.text, field_file_name(s.nfile), triple);
-  const SourceComparison c = compare_with_source(*map, table, 1.0, &team);
+  const SourceComparison c = compare_with_source(*map, table, 1.0, &team, /*each_record=*/false);
   DepartureFigure f;
   f.max = c.max, f.rms = c.rms;
   f.records = c.all.records, f.outside = c.outside;
