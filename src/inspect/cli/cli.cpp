@@ -67,15 +67,24 @@ class OutputFile : public ByteSink {
 
   void close() {
     if (std::fclose(std::exchange(file_, nullptr)) != 0) fail("cannot write", errno);
-    if (const int error = replacing_.commit()) fail("cannot create", error);
+    if (const int error = replacing_.commit()) {
+      if (replacing_.folder_unsynced()) {
+        throw OutputError("wrote '" + printable(replacing_.final_name()) + "', but its folder '" +
+                          printable(replacing_.folder()) +
+                          "' cannot be flushed to the disk: " + std::strerror(error));
+      }
+      fail("cannot create", error);
+    }
   }
 
  private:
   [[noreturn]] void fail(const char* action, int error) const {
-    const std::string why = error == EINVAL && replacing_.final_name().find('\0') != std::string::npos
-                                ? "a file name cannot hold a NUL byte"
-                                : std::strerror(error);
-    throw OutputError(std::string(action) + " '" + printable(replacing_.final_name()) + "': " + why);
+    const std::string why =
+        error == EINVAL && replacing_.final_name().find('\0') != std::string::npos
+            ? "a file name cannot hold a NUL byte"
+            : std::strerror(error);
+    throw OutputError(std::string(action) + " '" + printable(replacing_.final_name()) +
+                      "': " + why);
   }
   ReplacingFile replacing_;
   std::FILE* file_ = nullptr;
