@@ -103,6 +103,25 @@ std::string unfolded_line(const std::string& name, const UnfoldedMap& map) {
          ", as the beam code reads it (nodes counted on the unfolded grid)\n";
 }
 
+// One component's line of the table: its largest difference, relative, and where.
+std::string difference_line(const std::string& component, const Difference& d,
+                            double relative, const UnfoldedMap& grid) {
+  char line[240];
+  std::snprintf(line, sizeof line, "  %-8s  %-22s %-10s", component.c_str(),
+                general_number(d.largest, 8).c_str(), general_number(relative, 3).c_str());
+  std::string text = line;
+  if (d.largest > 0.0) {
+    std::snprintf(line, sizeof line, " (%d, %d, %d), (%s, %s, %s)", d.at[0], d.at[1], d.at[2],
+                  general_number(grid.node(0, d.at[0]), 7).c_str(),
+                  general_number(grid.node(1, d.at[1]), 7).c_str(),
+                  general_number(grid.node(2, d.at[2]), 7).c_str());
+    text += line;
+  } else {
+    text += " identical";
+  }
+  return text + "\n";
+}
+
 }  // namespace
 
 CompareReport compare_files(const InspectedFile& file, const InspectedFile& other,
@@ -154,20 +173,7 @@ CompareReport compare_files(const InspectedFile& file, const InspectedFile& othe
             field_max > 0.0 ? d.largest / field_max : std::numeric_limits<double>::infinity();
       }
       worst = std::max(worst, relative);
-      char line[240];
-      std::snprintf(line, sizeof line, "  %-8s  %-22s %-10s", pair.mine.component(c).c_str(),
-                    general_number(d.largest, 8).c_str(), general_number(relative, 3).c_str());
-      out += line;
-      if (d.largest > 0.0) {
-        std::snprintf(line, sizeof line, " (%d, %d, %d), (%s, %s, %s)", d.at[0], d.at[1], d.at[2],
-                      general_number(ua.node(0, d.at[0]), 7).c_str(),
-                      general_number(ua.node(1, d.at[1]), 7).c_str(),
-                      general_number(ua.node(2, d.at[2]), 7).c_str());
-        out += line;
-      } else {
-        out += " identical";
-      }
-      out += "\n";
+      out += difference_line(pair.mine.component(c), d, relative, ua);
       if (!(relative <= tolerance)) values_differ = true;
     }
   }
