@@ -38,8 +38,10 @@
 #include "inspect/analysis/field_set.h"
 #include "inspect/analysis/inspected_file.h"
 #include "inspect/analysis/summary.h"
+#include "inspect/analysis/unfolded_map.h"
 #include "inspect/render/export.h"
 #include "inspect/render/openpmd.h"
+#include "inspect/render/report_page.h"
 #include "inspect/render/svg.h"
 #include "textio/byte_sink.h"
 
@@ -212,21 +214,24 @@ void check_svg(const std::string& svg) {
           "an SVG picture holds a NaN or an infinity");
 }
 
-// The axis profile with its report and CSV; none where the axis lies off the grid.
+// The axis profile, on the map unfolded over its kept planes, with its report and CSV; none
+// where the axis lies off the grid.
 std::vector<AxisProfile> profile_axis(const InspectedFile& file) {
   try {
-    const AxisReach x = reach_axis(file.map, 0), y = reach_axis(file.map, 1);
-    std::vector<AxisProfile> profiles = axis_profiles(file, x, y);
-    require(!axis_report(file, x, y, profiles).empty(), "an empty axis report");
+    const UnfoldedMap unfolded(file.map);
+    const AxisReach x = reach_axis(unfolded, 0), y = reach_axis(unfolded, 1);
+    std::vector<AxisProfile> profiles = axis_profiles(unfolded, x, y);
+    require(!axis_report(file, unfolded, x, y, profiles).empty(), "an empty axis report");
     StringSink csv;
-    write_axis_csv(file, x, y, profiles, csv);
+    write_axis_csv(file, unfolded, x, y, profiles, csv);
     return profiles;
   } catch (const std::runtime_error&) {
     return {};
   }
 }
 
-void render(const InspectedFile& file, const std::vector<AxisProfile>& profiles, bool even) {
+void render(const InspectedFile& file, const CheckReport& checks,
+            const std::vector<AxisProfile>& profiles, bool even) {
   for (const FieldSet& set : field_sets(file.map)) {
     check_svg(axis_plot_svg(file, set));
     check_svg(plane_maps_svg(file, set));
@@ -234,20 +239,24 @@ void render(const InspectedFile& file, const std::vector<AxisProfile>& profiles,
   for (const AxisProfile& p : profiles) {
     check_svg(axis_gradient_svg(file, p.set, p.dfy_dx, p.dfx_dy));
   }
+  const UnfoldedMap mesh(file.map);
   StringSink vtk;
   try {
-    write_vtk(file, vtk);
+    write_vtk(file, mesh, vtk);
   } catch (const std::runtime_error&) {
     require(!even, "VTK refused an evenly spaced grid");
     require(vtk.text.empty(), "VTK wrote before it refused");
   }
   StringSink csv;
-  write_csv(file, csv);
-  const FieldMap& m = file.map;
-  require(std::count(csv.text.begin(), csv.text.end(), '\n') == 1L + m.Nox * m.Noy * m.Noz,
-          "the CSV does not hold a line per node");
-  // The report page of korvane-inspect (a later change) is rendered here from the same
-  // file, checks and profiles, and checked as a whole document as the SVG pictures are.
+  write_csv(mesh, csv);
+  require(std::count(csv.text.begin(), csv.text.end(), '\n') ==
+              1L + mesh.count(0) * mesh.count(1) * mesh.count(2),
+          "the CSV does not hold a line per node of the unfolded map");
+  // The report page, from the same file, checks and profiles, a whole document.
+  const ReportContext context{file, checks, profiles, "", nullptr, nullptr, 0.0, "fuzz"};
+  const std::string page = report_page(context);
+  require(page.rfind("<!DOCTYPE html>", 0) == 0 && page.find("</html>") != std::string::npos,
+          "the report page is not a whole document");
 }
 
 void write_mesh(const InspectedFile& file, FuzzedDataProvider& in) {
@@ -293,7 +302,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(!compare_files(file, file, tolerance).differs, "a map differs from itself");
   compare_files(file, other, tolerance);
   compare_files(other, file, tolerance);
-  render(file, profile_axis(file), even);
+  render(file, checks, profile_axis(file), even);
   if (openpmd_built() && in.ConsumeIntegralInRange(0, 3) == 0) write_mesh(file, in);
   return 0;
 }
