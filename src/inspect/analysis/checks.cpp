@@ -11,14 +11,6 @@
 namespace korvane::inspect {
 namespace {
 
-std::string node_text(const FieldMap& s, const int at[3]) {
-  char text[160];
-  std::snprintf(text, sizeof text, "(%d, %d, %d), (%s, %s, %s) m", at[0], at[1], at[2],
-                general_number(s.xmws(at[0]), 7).c_str(), general_number(s.ymws(at[1]), 7).c_str(),
-                general_number(s.zmws(at[2]), 7).c_str());
-  return text;
-}
-
 // Values that are not numbers are a fault of the map itself, which every figure below
 // leaves out: named by their count and the first node that holds one (x fastest, as the
 // component records run).
@@ -42,7 +34,7 @@ void report_non_finite(const FieldMap& s, const std::vector<FieldSet>& sets, Che
   if (count == 0) return;
   report.fault = true;
   report.text += "  " + std::to_string(count) + (count == 1 ? " value is" : " values are") +
-                 " NaN or infinite (FAULT), the first " + first + " at node " + node_text(s, at) +
+                 " NaN or infinite (FAULT), the first " + first + " at node " + node_place(s, at) +
                  "\n";
 }
 
@@ -63,7 +55,7 @@ void report_divergence(const FieldMap& s, const CheckReport& report, std::string
       continue;
     }
     out += "  " + set.letter + ": relative " + general_number(d.relative, 3) + "; max |div " +
-           set.letter + "| = " + general_number(d.largest, 7) + " per m at " + node_text(s, d.at) +
+           set.letter + "| = " + general_number(d.largest, 7) + " per m at " + node_place(s, d.at) +
            "; max |" + set.letter + "| = " + general_number(d.field_max, 7) + ", step " +
            general_number(d.step, 7) + " m\n";
   }
@@ -101,7 +93,7 @@ void report_parities(const FieldMap& s, double tolerance, CheckReport& report) {
                       p.name.c_str(), general_number(p.peak, 3).c_str());
         out += line;
         if (p.parity == Parity::jump || p.parity == Parity::neither) {
-          out += "; largest |F(m) + F| at " + node_text(s, p.at_odd);
+          out += "; largest |F(m) + F| at " + node_place(s, p.at_odd);
         }
         out += "\n";
       }
@@ -142,7 +134,7 @@ void report_kept_planes(const FieldMap& s, double tolerance, CheckReport& report
         const bool zero = vanishes(p, tolerance);
         if (!zero) report.fault = true;
         out += "      " + p.name + ": relative " + general_number(p.relative, 3) + "; max |" +
-               p.name + "| = " + general_number(p.largest, 7) + " at " + node_text(s, p.at) +
+               p.name + "| = " + general_number(p.largest, 7) + " at " + node_place(s, p.at) +
                (zero ? "\n" : " (FAULT: an odd component must vanish on its plane)\n");
       }
     }

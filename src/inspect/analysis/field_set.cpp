@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+
+#include "textio/format.h"
 
 namespace korvane::inspect {
 
@@ -43,6 +46,14 @@ double largest_magnitude(const FieldMap& m, const FieldSet& set) {
     }
   }
   return largest;
+}
+
+std::string node_place(const FieldMap& s, const int at[3]) {
+  char text[200];
+  std::snprintf(text, sizeof text, "(%d, %d, %d), (%s, %s, %s) m", at[0], at[1], at[2],
+                general_number(s.xmws(at[0]), 7).c_str(), general_number(s.ymws(at[1]), 7).c_str(),
+                general_number(s.zmws(at[2]), 7).c_str());
+  return text;
 }
 
 }  // namespace korvane::inspect

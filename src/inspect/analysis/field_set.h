@@ -20,6 +20,9 @@ struct FieldSet {
 // The sets the map holds, in file order (electric first). The sets point into the map.
 std::vector<FieldSet> field_sets(const FieldMap& map);
 
+// A node of the map and its place, as reports name it: "(i, j, k), (x, y, z) m".
+std::string node_place(const FieldMap& map, const int at[3]);
+
 // The units a converted map holds a lone set in: the converter's scaling leaves the
 // electric set in V/cm (fscale x 0.01 on a table in V/m) and the magnetic set as the flux
 // density in gauss (fscale 10000 on a table in tesla). A file of both sets (ifield 2)

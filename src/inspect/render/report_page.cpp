@@ -189,14 +189,6 @@ std::string pictures(const ReportContext& c) {
 
 }  // namespace
 
-std::string node_place(const FieldMap& s, const int at[3]) {
-  char text[200];
-  std::snprintf(text, sizeof text, "(%d, %d, %d), (%s, %s, %s) m", at[0], at[1], at[2],
-                general_number(s.xmws(at[0]), 7).c_str(), general_number(s.ymws(at[1]), 7).c_str(),
-                general_number(s.zmws(at[2]), 7).c_str());
-  return text;
-}
-
 std::string report_page(const ReportContext& c) {
   const std::string name = printable(c.file.name);
   std::string page =

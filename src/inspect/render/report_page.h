@@ -50,7 +50,4 @@ std::string checks_section(const InspectedFile& file, const CheckReport& checks)
 std::string source_section(const SourceComparison& comparison, const SourceTable& table,
                            double tolerance);
 
-// A node and its coordinates: "(i, j, k), (x, y, z) m".
-std::string node_place(const FieldMap& map, const int at[3]);
-
 }  // namespace korvane::inspect
