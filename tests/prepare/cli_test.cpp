@@ -17,7 +17,7 @@ namespace {
 using testing::ScratchDir;
 
 // A whole 3 x 3 x 3 export in mm and V/m; a field of `scale` 0 is zero everywhere.
-std::string small_export(int scale = 1) {
+std::string scaled_export(int scale = 1) {
   std::string out = "x [mm] y [mm] z [mm] Ex [V/m] Ey [V/m] Ez [V/m]\n";
   for (int k = -1; k <= 1; ++k) {
     for (int j = -1; j <= 1; ++j) {
@@ -45,8 +45,8 @@ TEST_P(InProcess, GivesWhatTheProcessGives) {
   const Row& row = GetParam();
   ScratchDir process_dir, run_dir;
   for (const ScratchDir* dir : {&process_dir, &run_dir}) {
-    testing::write_file(*dir / "export.txt", small_export());
-    testing::write_file(*dir / "zero.txt", small_export(0));
+    testing::write_file(*dir / "export.txt", scaled_export());
+    testing::write_file(*dir / "zero.txt", scaled_export(0));
   }
   const testing::ProcessResult process =
       testing::run_tool(KORVANE_PREPARE_BINARY, process_dir.path(), row.arguments);

@@ -30,7 +30,7 @@ using testing::read_file;
 using testing::ScratchDir;
 using testing::write_file;
 
-ProcessResult run_prepare(const fs::path& dir, const std::string& arguments) {
+ProcessResult run_prepare_tool(const fs::path& dir, const std::string& arguments) {
   return testing::run_tool(KORVANE_PREPARE_BINARY, dir, arguments);
 }
 
@@ -226,7 +226,7 @@ TEST_P(WholeRoad, GivesTheFieldTheExportWasMadeFrom) {
   const Fixture& f = GetParam();
   ScratchDir dir;
   write_file(dir / "export.txt", make_export(f));
-  const ProcessResult prepared = run_prepare(dir.path(), "export.txt --dir case");
+  const ProcessResult prepared = run_prepare_tool(dir.path(), "export.txt --dir case");
   ASSERT_EQ(prepared.status, 0) << prepared.err;
 
   // The table: x y z and the part that holds the field, as the export wrote them.
@@ -358,8 +358,8 @@ TEST(Prepare, DerivedHalvesAndQuartersGetTheCodesOfTheFieldAndUnfoldToTheWhole) 
     const std::string whole = make_export(f);
     write_file(dir / "whole.txt", whole);
     write_file(dir / "part.txt", derive(whole, row.cut));
-    ASSERT_EQ(run_prepare(dir.path(), "whole.txt --dir whole").status, 0);
-    const ProcessResult part = run_prepare(dir.path(), "part.txt --dir part --json --unfold");
+    ASSERT_EQ(run_prepare_tool(dir.path(), "whole.txt --dir whole").status, 0);
+    const ProcessResult part = run_prepare_tool(dir.path(), "part.txt --dir part --json --unfold");
     ASSERT_EQ(part.status, 0) << part.err;
     const auto report = nlohmann::json::parse(part.out);
     EXPECT_EQ(report["control"]["isym"], nlohmann::json({row.codes[0], row.codes[1], row.codes[2]}))
@@ -479,7 +479,7 @@ TEST_P(Refusals, StopWithAMessageAndWriteNothing) {
   ScratchDir dir;
   write_file(dir / "export.txt", r.export_text);
   const ProcessResult run =
-      run_prepare(dir.path(), std::string(r.export_name) + " --dir out " + r.arguments);
+      run_prepare_tool(dir.path(), std::string(r.export_name) + " --dir out " + r.arguments);
   EXPECT_EQ(run.status, r.status) << run.err;
   EXPECT_EQ(run.err.rfind("korvane-prepare: ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
@@ -552,16 +552,16 @@ TEST(Prepare, NamedCodesAreCheckedAgainstTheTable) {
   ScratchDir dir;
   write_file(dir / "export.txt", make_export(fixtures[0]));  // a z half of code 2
   // A code the field contradicts is taken, with a warning that gives the figures.
-  ProcessResult run = run_prepare(dir.path(), "export.txt --dir a --symmetry 0 0 1");
+  ProcessResult run = run_prepare_tool(dir.path(), "export.txt --dir a --symmetry 0 0 1");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("warning: --symmetry names code 1 for z, which the field contradicts"),
             std::string::npos)
       << run.err;
   // A plane where the table does not start at 0 cannot be named.
-  run = run_prepare(dir.path(), "export.txt --dir b --symmetry 1 0 2");
+  run = run_prepare_tool(dir.path(), "export.txt --dir b --symmetry 1 0 2");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("a symmetry plane needs a table that starts at 0"), std::string::npos);
-  run = run_prepare(dir.path(), "export.txt --dir c --part im");
+  run = run_prepare_tool(dir.path(), "export.txt --dir c --part im");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("the export holds no imaginary parts"), std::string::npos);
 }
@@ -572,7 +572,7 @@ TEST(Prepare, ReadsAnExportThatBeginsWithAByteOrderMark) {
     ScratchDir dir;
     write_file(dir / "export.txt", "\xEF\xBB\xBF" + text);
     const ProcessResult run =
-        run_prepare(dir.path(), "export.txt --length-unit mm --field-unit V/m");
+        run_prepare_tool(dir.path(), "export.txt --length-unit mm --field-unit V/m");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(read_file(dir / "table.txt").rfind("-1 -1 -1 1 2 3\n", 0), 0u);
   }
@@ -581,14 +581,14 @@ TEST(Prepare, ReadsAnExportThatBeginsWithAByteOrderMark) {
 TEST(Prepare, RefusesToOverwriteWithoutForce) {
   ScratchDir dir;
   write_file(dir / "export.txt", base);
-  ASSERT_EQ(run_prepare(dir.path(), "export.txt").status, 0);
-  const ProcessResult again = run_prepare(dir.path(), "export.txt");
+  ASSERT_EQ(run_prepare_tool(dir.path(), "export.txt").status, 0);
+  const ProcessResult again = run_prepare_tool(dir.path(), "export.txt");
   EXPECT_EQ(again.status, 2);
   EXPECT_NE(again.err.find("exists; --force replaces it"), std::string::npos) << again.err;
-  EXPECT_EQ(run_prepare(dir.path(), "export.txt --force").status, 0);
+  EXPECT_EQ(run_prepare_tool(dir.path(), "export.txt --force").status, 0);
   // Not even --force lets the drafted control file replace an export of its name.
   write_file(dir / "korvane.dat", base);
-  const ProcessResult onto = run_prepare(dir.path(), "korvane.dat --table t.txt --force");
+  const ProcessResult onto = run_prepare_tool(dir.path(), "korvane.dat --table t.txt --force");
   EXPECT_EQ(onto.status, 2);
   EXPECT_NE(onto.err.find("would overwrite the export"), std::string::npos) << onto.err;
   EXPECT_EQ(read_file(dir / "korvane.dat"), base);

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string earlier_field_file = "an earlier eh_EMS.#07, which a failed write must keep\n";
+const std::string earlier_file = "an earlier eh_EMS.#07, which a failed write must keep\n";
 
 // A run whose field file (format 1, 5 x 5 x 21 nodes, about 40 kB) is far larger than its
 // log (about 2 kB), so a file-size limit between the two stops the write in its middle.
@@ -29,7 +29,7 @@ void prepare_large_output(const ScratchDir& dir) {
   std::string table;
   for (int n = 0; n < 5 * 5 * 21; ++n) table += std::to_string(n) + " 0.5 -2.25\n";
   write_file(dir / "table.txt", table);
-  write_file(dir / "eh_EMS.#07", earlier_field_file);
+  write_file(dir / "eh_EMS.#07", earlier_file);
 }
 
 void expect_nothing_left_behind(const ScratchDir& dir) {
@@ -79,7 +79,7 @@ TEST(OutputFault, FileSizeLimitMidWriteKeepsEarlierFile) {
 
   expect_unit7_error(run);
   EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
-  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_file);
   expect_nothing_left_behind(dir);
   expect_log_ends_at_file_name(dir);
 }
@@ -93,7 +93,7 @@ TEST(OutputFault, FileSizeLimitWithDefaultSignalIsAnOrdinaryWriteError) {
   const ProcessResult run = run_korvane_after(dir, file_size_limit);
 
   expect_unit7_error(run);
-  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_file);
   expect_nothing_left_behind(dir);
   expect_log_ends_at_file_name(dir);
 }
@@ -103,13 +103,13 @@ TEST(OutputFault, FinalNameIsFolderKeepsFolderAndLeavesNoTemporary) {
   prepare_large_output(dir);
   fs::remove(dir / "eh_EMS.#07");
   fs::create_directory(dir / "eh_EMS.#07");
-  write_file(dir / "eh_EMS.#07" / "inside.txt", earlier_field_file);
+  write_file(dir / "eh_EMS.#07" / "inside.txt", earlier_file);
 
   const ProcessResult run = run_korvane(dir.path());
 
   expect_unit7_error(run);
   EXPECT_TRUE(fs::is_directory(dir / "eh_EMS.#07"));
-  EXPECT_EQ(read_file(dir / "eh_EMS.#07" / "inside.txt"), earlier_field_file);
+  EXPECT_EQ(read_file(dir / "eh_EMS.#07" / "inside.txt"), earlier_file);
   expect_nothing_left_behind(dir);
   expect_log_ends_at_file_name(dir);
 }
@@ -129,13 +129,13 @@ TEST(OutputFault, LogWriteFailureKeepsEarlierFieldFile) {
   write_file(dir / "table.txt",
              make_table(3, 3, 3, lo, step, 123, 9,
                         [](double x, double y, double z, int c) { return x + y * z + c; }));
-  write_file(dir / "eh_EMS.#07", earlier_field_file);
+  write_file(dir / "eh_EMS.#07", earlier_file);
 
   const ProcessResult run = run_korvane_after(dir, "ulimit -f 1");
 
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_EQ(run.err.rfind("korvane: unit 8, file 'korvane.log'", 0), 0u) << run.err;
-  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_field_file);
+  EXPECT_EQ(read_file(dir / "eh_EMS.#07"), earlier_file);
   expect_nothing_left_behind(dir);
 }
 

@@ -67,7 +67,7 @@ TEST(TaskPool, SpansCoverEveryIndexOnceInOrderWithinASpan) {
   };
   for (const Case c : {Case{1, 1, 9}, Case{2, 1, 1}, Case{2, 1, 3}, Case{3, 1, 402},
                        Case{5, -2, 7}, Case{2, 1, 0}, Case{3, 5, 4}}) {
-    SCOPED_TRACE(testing::Message() << c.threads << ": " << c.first << ".." << c.last);
+    SCOPED_TRACE(::testing::Message() << c.threads << ": " << c.first << ".." << c.last);
     TaskPool pool(c.threads);
     const int count = c.last >= c.first ? c.last - c.first + 1 : 0;
     std::vector<int> runs(static_cast<std::size_t>(count), 0);

@@ -47,7 +47,7 @@ double coded_field(double x, double y, double z, int component) {
 
 // Output node counts along each axis: on the unfolded input nodes, an even count (no node
 // on the planes), and twice as many (every other node halfway between input nodes).
-enum class Layout { on_input_nodes, even_count, halfway };
+enum class NodeLayout { on_input_nodes, even_count, halfway };
 
 struct Case {
   int codes[3];
@@ -61,7 +61,7 @@ class ParityOfUnfoldingCase : public ::testing::TestWithParam<Case> {
  protected:
   // Converts the field exported for `exported` codes (the table then covers x >= 0 where
   // the code is not 0) onto `layout`, read back as a magnetic field.
-  void convert(const int exported[3], Layout layout) {
+  void convert(const int exported[3], NodeLayout layout) {
     int counts[3];
     double lo[3], step[3];
     for (int a = 0; a < 3; ++a) {
@@ -79,8 +79,8 @@ class ParityOfUnfoldingCase : public ::testing::TestWithParam<Case> {
     control.d_elm = "0.04";
     control.aper = "0.02";
     const int unfolded = 2 * half_nodes - 1;
-    const int out = layout == Layout::on_input_nodes ? unfolded
-                    : layout == Layout::even_count   ? unfolded - 1
+    const int out = layout == NodeLayout::on_input_nodes ? unfolded
+                    : layout == NodeLayout::even_count   ? unfolded - 1
                                                      : 2 * unfolded - 1;
     for (int a = 0; a < 3; ++a) {
       control.isym[a] = exported[a];
@@ -107,14 +107,14 @@ class ParityOfUnfoldingCase : public ::testing::TestWithParam<Case> {
   std::unique_ptr<FieldMap> map;
 };
 
-std::string layout_name(Layout layout) {
-  return layout == Layout::on_input_nodes ? "on the input nodes"
-         : layout == Layout::even_count   ? "even count"
+std::string layout_name(NodeLayout layout) {
+  return layout == NodeLayout::on_input_nodes ? "on the input nodes"
+         : layout == NodeLayout::even_count   ? "even count"
                                           : "halfway nodes";
 }
 
 TEST_P(ParityOfUnfoldingCase, RightCodesPassAndAreNamed) {
-  for (Layout layout : {Layout::on_input_nodes, Layout::even_count, Layout::halfway}) {
+  for (NodeLayout layout : {NodeLayout::on_input_nodes, NodeLayout::even_count, NodeLayout::halfway}) {
     SCOPED_TRACE(layout_name(layout));
     convert(GetParam().codes, layout);
     const std::vector<PlaneParity> found = planes();
@@ -139,7 +139,7 @@ TEST_P(ParityOfUnfoldingCase, OneWrongCodeFailsAndNamesItsPlane) {
     int wrong[3];
     std::copy(GetParam().codes, GetParam().codes + 3, wrong);
     wrong[a] = 3 - wrong[a];
-    for (Layout layout : {Layout::on_input_nodes, Layout::even_count, Layout::halfway}) {
+    for (NodeLayout layout : {NodeLayout::on_input_nodes, NodeLayout::even_count, NodeLayout::halfway}) {
       SCOPED_TRACE("axis " + std::to_string(a) + ", " + layout_name(layout));
       convert(wrong, layout);
       EXPECT_TRUE(fault());
